@@ -1,0 +1,13 @@
+#include "app/main_window.h"
+#include "core/error_box.h"
+#include "core/platform.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromStdString(ApplicationTitle(ExecutablePath())));
+    TForm1 form;
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+// The common base of every error the system raises; its text is Message().
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : m_message(std::move(message)) {}
+
+    const std::string& Message() const { return m_message; }
+    void SetMessage(std::string message) { m_message = std::move(message); }
+    const char* what() const noexcept override { return m_message.c_str(); }
+
+private:
+    std::string m_message;
+};
+
+// The silent error: whoever shows errors shows nothing for it.
+class EAbort : public Exception {
+public:
+    EAbort() : Exception("Operation aborted") {}
+    explicit EAbort(std::string message) : Exception(std::move(message)) {}
+};
+
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+
+    static EConvertError InvalidInteger(const std::string& text);
+    static EConvertError InvalidFloat(const std::string& text);
+    static EConvertError InvalidDateTime(const std::string& text);
+};
+
+// A failed call of the operating system: "System Error.  Code: %d.\r\n%s", or
+// "A call to an OS function failed" when the system gave no code.
+class EOSError : public Exception {
+public:
+    EOSError(int errorCode, const std::string& systemText);
+
+    int ErrorCode() const { return m_errorCode; }
+
+private:
+    int m_errorCode;
+};
+
+// printf-style formatting into a std::string (the system's messages are printf patterns).
+std::string FormatText(const char* pattern, ...) __attribute__((format(printf, 1, 2)));

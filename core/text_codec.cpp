@@ -1,0 +1,67 @@
+#include "core/text_codec.h"
+
+#include <array>
+#include <iconv.h>
+#include <unordered_map>
+
+namespace {
+
+// CP1251 maps each byte to one character; the table is asked of iconv once.
+struct Cp1251Table {
+    std::array<char32_t, 256> toUnicode{};
+    std::unordered_map<char32_t, unsigned char> fromUnicode;
+
+    Cp1251Table() {
+        iconv_t cd = iconv_open("UTF-32LE", "CP1251");
+        for (int byte = 0; byte < 256; ++byte) {
+            char32_t code = U'?';
+            if (cd != reinterpret_cast<iconv_t>(-1)) {
+                char in = static_cast<char>(byte);
+                unsigned char out[4] = {};
+                char* inPtr = &in;
+                char* outPtr = reinterpret_cast<char*>(out);
+                size_t inLeft = 1;
+                size_t outLeft = sizeof out;
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) && outLeft == 0)
+                    code = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
+                else if (byte < 0x80)
+                    code = static_cast<char32_t>(byte);
+            } else if (byte < 0x80) {
+                code = static_cast<char32_t>(byte);
+            }
+            toUnicode[byte] = code;
+            fromUnicode.emplace(code, static_cast<unsigned char>(byte));
+        }
+        if (cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd);
+        fromUnicode[U'?'] = '?';
+    }
+};
+
+const Cp1251Table& Table() {
+    static const Cp1251Table table;
+    return table;
+}
+
+} // namespace
+
+QString FromCp1251(const std::string& bytes) {
+    const Cp1251Table& table = Table();
+    std::u32string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes)
+        text.push_back(table.toUnicode[static_cast<unsigned char>(c)]);
+    return QString::fromStdU32String(text);
+}
+
+std::string ToCp1251(const QString& text) {
+    const Cp1251Table& table = Table();
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(text.size()));
+    for (const char32_t code : text.toStdU32String()) {
+        const auto found = table.fromUnicode.find(code);
+        bytes.push_back(found == table.fromUnicode.end() ? '?' : static_cast<char>(found->second));
+    }
+    return bytes;
+}

@@ -1,0 +1,25 @@
+#include "core/text_codec.h"
+
+#include <gtest/gtest.h>
+
+TEST(Cp1251, EveryByteOfTheCodePageRoundTrips) {
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        if (b != 0x98) // the one byte CP1251 leaves undefined
+            all.push_back(static_cast<char>(b));
+    EXPECT_EQ(ToCp1251(FromCp1251(all)), all);
+}
+
+TEST(Cp1251, CyrillicAndPunctuationMapBothWays) {
+    const QString text = QString::fromUtf8("Ошибка №5 — «тест» €");
+    const std::string bytes = ToCp1251(text);
+    EXPECT_EQ(bytes, "\xCE\xF8\xE8\xE1\xEA\xE0 \xB9" "5 \x97 \xAB\xF2\xE5\xF1\xF2\xBB \x88");
+    EXPECT_EQ(FromCp1251(bytes), text);
+}
+
+TEST(Cp1251, CharactersOutsideTheCodePageBecomeQuestionMarksWithoutLosingTheRest) {
+    const QString text = QString::fromUtf8("a中b😀c") + QChar(0xD800) + "d";
+    EXPECT_EQ(ToCp1251(text), "a?b?c?d");
+    EXPECT_EQ(ToCp1251(QString()), "");
+    EXPECT_EQ(FromCp1251(std::string("a\0b", 3)), QString::fromUtf8("a\0b", 3));
+}

@@ -1,0 +1,53 @@
+#include "tests/support/test_server.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+std::string Required(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') {
+        ADD_FAILURE() << name << " is not set: run the tests through tools/test, which starts the test server";
+        throw std::runtime_error(std::string(name) + " is not set");
+    }
+    return value;
+}
+} // namespace
+
+std::string TestServer::Db1() { return Required("QV_TEST_DB1"); }
+std::string TestServer::Db3() { return Required("QV_TEST_DB3"); }
+std::string TestServer::DbDir() { return Required("QV_TEST_DBDIR"); }
+std::string TestServer::User() { return Required("QV_TEST_USER"); }
+std::string TestServer::Password() { return Required("QV_TEST_PASSWORD"); }
+std::string TestServer::FbHome() { return Required("QV_TEST_FBHOME"); }
+
+std::string TestServer::LocalPath(const std::string& dbName) {
+    const auto colon = dbName.find(':');
+    return colon == std::string::npos ? dbName : dbName.substr(colon + 1);
+}
+
+std::string TestServer::Isql(const std::string& dbName, const std::string& script) {
+    char scriptPath[] = "/tmp/qv-isql-XXXXXX";
+    const int fd = mkstemp(scriptPath);
+    if (fd < 0)
+        throw std::runtime_error("cannot create a temporary script");
+    close(fd);
+    std::ofstream(scriptPath) << script << "\n";
+    const std::string command = "isql-fb -q -user " + User() + " -password " + Password() + " -i " + scriptPath +
+                                " " + dbName + " 2>&1";
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        std::array<char, 4096> buffer{};
+        size_t n;
+        while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+            output.append(buffer.data(), n);
+        pclose(pipe);
+    }
+    unlink(scriptPath);
+    return output;
+}

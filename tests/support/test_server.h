@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+// Where tools/test put the Firebird test server and its databases. A test that needs the server and finds
+// these unset fails: CI must never skip the server tests silently.
+struct TestServer {
+    static std::string Db1();      // dialect 1, WIN1251: "localhost:/path/d1.fdb"
+    static std::string Db3();      // dialect 3, WIN1251
+    static std::string DbDir();    // the directory holding both, writable by the server
+    static std::string User();     // "SYSDBA"
+    static std::string Password(); // the known SYSDBA password
+    static std::string FbHome();   // the server's installation directory
+
+    // The local path of a "host:/path" database name.
+    static std::string LocalPath(const std::string& dbName);
+    // Runs isql-fb on a script against a database with the test credentials; returns its output.
+    static std::string Isql(const std::string& dbName, const std::string& script);
+};
