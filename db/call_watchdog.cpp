@@ -1,6 +1,6 @@
 #include "db/call_watchdog.h"
 
-TFbCallWatchdog::TFbCallWatchdog(uint32_t timeoutMs, std::function<void()> abortCall)
+TFbCallWatchdog::TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle)> abortCall)
     : m_timeoutMs(timeoutMs), m_abortCall(std::move(abortCall)), m_thread([this] { Watch(); }) {}
 
 TFbCallWatchdog::~TFbCallWatchdog() {
@@ -12,13 +12,14 @@ TFbCallWatchdog::~TFbCallWatchdog() {
     m_thread.join();
 }
 
-void TFbCallWatchdog::Arm() {
+void TFbCallWatchdog::Arm(isc_db_handle attachment) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
     bool wake;
     {
         std::lock_guard lock(m_mutex);
         m_deadline = deadline;
         m_armed = true;
+        m_attachment = attachment;
         m_aborted = false;
         wake = deadline < m_sleepingUntil;
     }
@@ -49,6 +50,6 @@ void TFbCallWatchdog::Watch() {
         // learns that its call was aborted.
         m_armed = false;
         m_aborted = true;
-        m_abortCall();
+        m_abortCall(m_attachment);
     }
 }
