@@ -5,6 +5,7 @@
 #include "db/errors.h"
 #include "db/param_buffers.h"
 #include "db/query_link.h"
+#include "db/server_time.h"
 #include "db/transaction.h"
 
 #include <algorithm>
@@ -256,7 +257,12 @@ void TFbBaseDatabase::AfterAttach() {
     m_attachedListeners.CallInOrder(*this);
 }
 
-void TFbBaseDatabase::MeasureClockDifference() {}
+TDateTime TFbBaseDatabase::QueryServerTime() { return ReadServerTime(*this); }
+
+void TFbBaseDatabase::MeasureClockDifference() {
+    const TDateTime serverTime = QueryServerTime();
+    m_clockDifference = Now() - serverTime;
+}
 
 void TFbBaseDatabase::Detach(bool force, bool /*skipProbe*/) {
     if (!Connected())
