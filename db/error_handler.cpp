@@ -2,7 +2,6 @@
 
 #include "db/database.h"
 #include "db/errors.h"
-#include "db/query.h"
 #include "db/transaction.h"
 
 #include <ibase.h>
@@ -12,6 +11,10 @@
 namespace {
 std::mutex g_instanceMutex;
 TFbErrorHandler* g_instance = nullptr;
+
+// Firebird 2.5 and later report a database shut down under an attachment as "connection shutdown" rather
+// than "database shut down"; both leave the attachment dead and must close it.
+bool IsShutdown(int engineErrorCode) { return engineErrorCode == isc_shutdown || engineErrorCode == isc_att_shutdown; }
 } // namespace
 
 TFbErrorHandler::TFbErrorHandler(TComponent* owner, std::string name) : TComponent(owner, std::move(name)) {
@@ -45,7 +48,7 @@ TKindFbError TFbErrorHandler::Classify(int sqlErrorCode, int engineErrorCode) {
     default:
         break;
     }
-    const bool lost = engineErrorCode == isc_shutdown ||
+    const bool lost = IsShutdown(engineErrorCode) ||
                       (engineErrorCode >= isc_net_connect_err && engineErrorCode <= isc_net_write_err) ||
                       engineErrorCode == isc_lost_db_connection ||
                       (sqlErrorCode == -902 && engineErrorCode == isc_network_error);
@@ -55,8 +58,6 @@ TKindFbError TFbErrorHandler::Classify(int sqlErrorCode, int engineErrorCode) {
 TFbBaseDatabase* TFbErrorHandler::ConnectionOf(TComponent* sender) {
     if (auto* database = dynamic_cast<TFbBaseDatabase*>(sender))
         return database;
-    if (auto* query = dynamic_cast<TFbQuery*>(sender))
-        return query->Database();
     if (auto* transaction = dynamic_cast<TFbBaseTransaction*>(sender)) {
         if (transaction->DefaultDatabase() != nullptr)
             return transaction->DefaultDatabase();
@@ -100,7 +101,7 @@ void TFbErrorHandler::HandleLostConnection(EFbError& error, TFbBaseDatabase* con
         bool& flag;
         ~Reset() { flag = false; }
     } reset{m_handlingLoss};
-    if (error.EngineErrorCode() == isc_shutdown && connection != nullptr)
+    if (IsShutdown(error.EngineErrorCode()) && connection != nullptr)
         connection->Detach(true, true);
     if (m_options.count(oeLostConnect) == 0)
         return;

@@ -29,6 +29,15 @@ void AskApplicationToTerminate() {
 
 TFbDatabase::TFbDatabase(TComponent* owner, std::string name) : TFbBaseDatabase(owner, std::move(name)) {}
 
+TFbDatabase::~TFbDatabase() {
+    // Detach here, while the object is still a TFbDatabase, so that its own Detach runs.
+    BeginDestruction();
+    try {
+        Detach(true, false);
+    } catch (const std::exception&) {
+    }
+}
+
 uint32_t TFbDatabase::WaitForRestoreConnect() const {
     return m_restoreTimer ? static_cast<uint32_t>(m_restoreTimer->interval()) : 0;
 }
@@ -105,8 +114,13 @@ void TFbDatabase::TryRestoreConnection() {
     }
     try {
         SetConnected(true);
-        if (AfterRestoreConnect)
-            AfterRestoreConnect(*this);
+        if (Connected()) {
+            if (AfterRestoreConnect)
+                AfterRestoreConnect(*this);
+        } else if (actions == laWaitRestore && m_restoreTimer) {
+            // The application silenced the attach's error: the attempt failed all the same, so try again.
+            m_restoreTimer->start();
+        }
     } catch (EFbError& error) {
         if (OnErrorRestoreConnect)
             OnErrorRestoreConnect(*this, error, actions);

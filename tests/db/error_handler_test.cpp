@@ -43,7 +43,8 @@ TEST(ErrorHandler, ClassifiesByBothCodesWithTheLostConnectionListExact) {
         {-902, 335544741, keLostConnect},
         {-902, 335544528, keLostConnect},
         {-901, 335544528, keLostConnect},
-        {-902, 335544856, keOther},
+        {-902, 335544856, keLostConnect}, // connection shutdown: how newer servers report a shut-down database
+        {-902, 335544857, keOther},
         {-551, 335544528, keSecurity}, // the SQL code decides first
         {-104, 335544569, keOther},
         {0, 0, keOther},
