@@ -150,6 +150,12 @@ IFbClientLibrary& TFbBaseDatabase::ClientLibrary() {
     return *m_library;
 }
 
+void TFbBaseDatabase::UseClientLibrary(IFbClientLibraryPtr library) {
+    if (Connected())
+        RaiseClientError(13);
+    m_library = std::move(library);
+}
+
 void TFbBaseDatabase::CheckConnected() const {
     if (!Connected())
         RaiseClientError(12, FullName());

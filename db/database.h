@@ -108,6 +108,9 @@ public:
     isc_db_handle& Handle() { return m_handle; }
     // The binding of LibraryName, loaded on first use.
     virtual IFbClientLibrary& ClientLibrary();
+    // Makes the connection call through this binding (a recording or watching wrapper) instead of acquiring
+    // the one of LibraryName; refused while attached (client error 13). A new LibraryName drops it again.
+    void UseClientLibrary(IFbClientLibraryPtr library);
     // Client error 12 when not attached.
     void CheckConnected() const;
     // After every client call: resets the floating-point settings, marks the connection as used and raises the
