@@ -166,6 +166,12 @@ TEST(CsvStreamFormat, DelimitersAndTheFilterCallback) {
     EXPECT_EQ(log.Save(), "'Time';'Value';'Error'|\r\n'08/12/2025';'1';'it''s'|\r\n'08/12/2025';'2';'skipped'|\r\n");
     log.table.SetFiltered(true);
     EXPECT_EQ(log.Save(), "'Time';'Value';'Error'|\r\n'08/12/2025';'1';'it''s'|\r\n");
+    log.format.SetCSVQuote('0'); // a quote that dates and numbers hold is doubled there too
+    AppendRecord(log.table, Day + EncodeTime(10, 0, 0, 0), 10, "");
+    log.table.SetRecNo(2);
+    log.table.DeleteRecord();
+    EXPECT_EQ(log.Save(), "0Time0;0Value0;0Error0|\r\n0008/12/200250;010;0it's0|\r\n"
+                          "0008/12/20025 100:0000:00000;01000;00|\r\n");
 }
 
 // The saved file read back by Python's csv module gives the same rows and values.
