@@ -242,9 +242,10 @@ void TFbBaseDatabase::BuildParamBufferWhenChanged() {
 }
 
 void TFbBaseDatabase::AttachToServer() {
-    const ISC_STATUS result = m_library->isc_attach_database(
-        ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(), &m_handle,
-        static_cast<short>(m_paramBuffer.size()), m_paramBuffer.data());
+    const std::string buffer = AttachParamBuffer(m_paramBuffer);
+    const ISC_STATUS result =
+        m_library->isc_attach_database(ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(),
+                                       &m_handle, static_cast<short>(buffer.size()), buffer.data());
     if (result > 0)
         m_handle = 0;
     CheckStatus(result, true);
@@ -324,15 +325,3 @@ void TFbBaseDatabase::DetachOnIdle() {
     if (OnTimeout)
         OnTimeout(*this);
 }
-
-TFbDatabase::~TFbDatabase() {
-    // Detach here, while the object is still a TFbDatabase, so that its own Detach runs.
-    BeginDestruction();
-    try {
-        Detach(true, false);
-    } catch (const std::exception&) {
-    }
-}
-
-// The probe before a detach (unless skipProbe) belongs here with the lost-connection handling.
-void TFbDatabase::Detach(bool force, bool skipProbe) { TFbBaseDatabase::Detach(force, skipProbe); }
