@@ -5,7 +5,9 @@
 #include <QAbstractButton>
 
 TAction::TAction(TActionList* list, std::string name, QString caption)
-    : TComponent(list ? list->Owner() : nullptr, std::move(name)), m_list(list), m_caption(std::move(caption)) {}
+    : TComponent(list ? list->Owner() : nullptr, std::move(name)), m_list(list),
+      m_caption(std::move(caption)) {
+}
 
 void TAction::SetEnabled(bool enabled) {
     m_enabled = enabled;

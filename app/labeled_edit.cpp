@@ -22,4 +22,6 @@ void TLabeledEdit::moveEvent(QMoveEvent* event) {
     PlaceLabel();
 }
 
-void TLabeledEdit::PlaceLabel() { m_label->move(x(), y() - m_label->height() - LabelSpacing); }
+void TLabeledEdit::PlaceLabel() {
+    m_label->move(x(), y() - m_label->height() - LabelSpacing);
+}

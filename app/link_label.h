@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <functional>
 
-// A label styled as a link (navy, underlined, right-aligned, hand cursor). Its address lives in Hint(), which is
-// never shown as a tooltip; a left click calls OnClick with the label as the sender.
+// A label styled as a link (navy, underlined, right-aligned, hand cursor). Its address lives in Hint(), which
+// is never shown as a tooltip; a left click calls OnClick with the label as the sender.
 class TLinkLabel : public QLabel {
 public:
     explicit TLinkLabel(QWidget* parent = nullptr);

@@ -6,10 +6,18 @@
 #include "app/labeled_edit.h"
 #include "app/link_label.h"
 #include "app/open_with_shell.h"
+#include "app/plain_log_model.h"
 #include "app/save_dialog.h"
 #include "app/save_glyph.h"
 #include "app/spin_edit.h"
+#include "app/test_cycle.h"
 #include "core/text_codec.h"
+#include "db/database.h"
+#include "db/error_handler.h"
+#include "db/query.h"
+#include "db/transaction.h"
+#include "log/csv_stream_format.h"
+#include "log/mem_table.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFontDatabase>
@@ -39,7 +47,8 @@ const char* const TessmarkCaption = "Read me";
 // Where the designed face is missing, a face with the metrics of Arial keeps the captions in their bounds
 // (the stock substitute is wider).
 QString DesignedFontFamily() {
-    for (const char* family : {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans", "Nimbus Sans"})
+    for (const char* family :
+         {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans", "Nimbus Sans"})
         if (QFontDatabase::hasFamily(family))
             return family;
     return "MS Sans Serif";
@@ -47,7 +56,9 @@ QString DesignedFontFamily() {
 
 // Labels size themselves to their text: with the designed face that is exactly their designed size, with a
 // substitute face they grow instead of cutting the caption off.
-void FitToText(QLabel* label) { label->resize(label->size().expandedTo(label->sizeHint())); }
+void FitToText(QLabel* label) {
+    label->resize(label->size().expandedTo(label->sizeHint()));
+}
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") {
@@ -67,6 +78,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") 
     CreateButtons();
     CreateLinkLabels();
     CreateActions();
+    CreateDatabaseComponents();
+    CreateLog();
+    m_testCycle = std::make_unique<TTestCycle>(TTestCycleParts{
+        *m_edDBName, *m_edUser, *m_edPassword, *m_mSQL, *m_sePeriod, *m_seAmount, *m_btnStart, *m_actProcess,
+        *m_actStop, *m_FDB, *m_TRO, *m_qry1, *m_MT, *m_Timer1, *m_SaveDialog1});
+    ConnectEvents();
     SetTabOrder();
 
     resize(DesignedClientWidth, DesignedClientHeight);
@@ -103,7 +120,8 @@ QLabel* TForm1::CreateLabel(const QString& caption, const QRect& bounds) {
 }
 
 void TForm1::CreateEntries() {
-    const auto labelledEdit = [this](const char* name, const QString& caption, const QRect& bounds, int labelWidth) {
+    const auto labelledEdit = [this](const char* name, const QString& caption, const QRect& bounds,
+                                     int labelWidth) {
         auto* edit = new TLabeledEdit(caption, m_pnl1);
         edit->setObjectName(name);
         edit->EditLabel()->resize(labelWidth, 13);
@@ -167,11 +185,13 @@ void TForm1::CreateLinkLabels() {
         label->setGeometry(bounds);
         label->resize(bounds.width(), std::max(bounds.height(), label->sizeHint().height()));
         label->SetHint(address);
-        label->OnClick = [this](TLinkLabel* sender) { RunCommand([this, sender] { lblCopyrightClick(sender); }); };
+        label->OnClick = [this](TLinkLabel* sender) {
+            RunCommand([this, sender] { lblCopyrightClick(sender); });
+        };
         return label;
     };
-    m_lblCopyright = linkLabel("lblCopyright", FromCp1251(CopyrightCaption), {226, 344, 103, 13},
-                               QUORVANE_HOME_ADDRESS);
+    m_lblCopyright =
+        linkLabel("lblCopyright", FromCp1251(CopyrightCaption), {226, 344, 103, 13}, QUORVANE_HOME_ADDRESS);
     m_lblTessmark = linkLabel("lblTessmark", TessmarkCaption, {240, 360, 89, 13}, QUORVANE_README_ADDRESS);
 }
 
@@ -185,14 +205,90 @@ void TForm1::CreateActions() {
     m_SaveDialog1 = std::make_unique<TSaveDialog>(this);
 }
 
+void TForm1::CreateDatabaseComponents() {
+    m_ErrorHandler1 = std::make_unique<TFbErrorHandler>(this, "ErrorHandler1");
+    m_ErrorHandler1->SetOptions({oeLostConnect});
+
+    m_FDB = std::make_unique<TFbDatabase>(this, "FDB");
+    m_FDB->SetDBParams({"lc_ctype=WIN1251"});
+    m_FDB->SetSQLDialect(1);
+    m_FDB->SetTimeout(0);
+    m_FDB->SetWaitForRestoreConnect(5000);
+
+    m_TRO = std::make_unique<TFbTransaction>(this, "TRO");
+    m_TRO->SetDefaultDatabase(m_FDB.get());
+    m_TRO->SetTimeoutAction(TARollback);
+    m_TRO->SetTRParams({"read", "nowait", "read_committed", "rec_version"});
+    m_TRO->SetTPBMode(tpbDefault);
+    m_FDB->SetDefaultTransaction(m_TRO.get());
+
+    m_qry1 = std::make_unique<TFbQuery>(this, "qry1");
+    m_qry1->SetDatabase(m_FDB.get());
+    m_qry1->SetTransaction(m_TRO.get());
+    m_qry1->SetSQL({"select 1 from rdb$database"});
+    m_qry1->SetOptions({qoStartTransaction});
+}
+
+void TForm1::CreateLog() {
+    m_CsvStreamFormat1 = std::make_unique<TCsvStreamFormat>(this, "CsvStreamFormat1");
+    m_CsvStreamFormat1->SetCSVFieldDelimiter('\t');
+    m_CsvStreamFormat1->SetCSVQuote('"');
+    m_MT = std::make_unique<TMemTable>(this, "MT");
+    m_MT->SetDefaultFormat(m_CsvStreamFormat1.get());
+    // Until the log grid takes its place, a plain table view shows the log.
+    m_logModel = std::make_unique<TPlainLogModel>(*m_MT);
+    static_cast<QTableView*>(m_DataGrid1)->setModel(m_logModel.get());
+}
+
+void TForm1::ConnectEvents() {
+    TTestCycle* cycle = m_testCycle.get();
+    connect(m_btnStart, &QPushButton::clicked, this,
+            [this, cycle] { RunCommand([cycle] { cycle->btnStartClick(); }); });
+    connect(m_btnStop, &QPushButton::clicked, this, [this] { RunCommand([this] { m_actStop->Execute(); }); });
+    connect(m_btnSave, &QPushButton::clicked, this,
+            [this, cycle] { RunCommand([cycle] { cycle->btnSaveClick(); }); });
+    connect(m_Timer1, &QTimer::timeout, this,
+            [this, cycle] { RunCommand([cycle] { cycle->Timer1Timer(); }); });
+    m_actProcess->OnExecute = [cycle](TAction*) { cycle->actProcessExecute(); };
+    m_actStop->OnExecute = [cycle](TAction*) { cycle->actStopExecute(); };
+    m_ActionList1->OnUpdate = [cycle](TAction* action, bool& handled) {
+        cycle->ActionList1Update(action, handled);
+    };
+    m_FDB->OnLostConnect = [cycle](TFbBaseDatabase& database, EFbError& error,
+                                   TOnLostConnectActions& actions) {
+        cycle->FDBLostConnect(database, error, actions);
+    };
+    m_FDB->OnErrorRestoreConnect = m_FDB->OnLostConnect;
+    m_FDB->ShowErrorMessage = [this](const std::string& message) { ShowErrorBox(this, message); };
+    m_ErrorHandler1->OnFbErrorEvent = [cycle](TComponent* sender, EFbError& error, TKindFbError kind,
+                                              bool& doRaise) {
+        cycle->ErrorHandler1ErrorEvent(sender, error, kind, doRaise);
+    };
+    UpdateActionsWhenIdle();
+}
+
+// The enabling rule runs whenever the application has handled its pending events and is about to wait, as
+// long as the window is visible and enabled; and before every action executes.
+void TForm1::UpdateActionsWhenIdle() {
+    m_ActionList1->UpdateAction(m_actStop.get());
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+        if (isVisible() && isEnabled())
+            m_ActionList1->UpdateAction(m_actStop.get());
+    });
+}
+
 void TForm1::SetTabOrder() {
     // The memo comes before the spin edits although it lies below them; the grid follows the panel.
-    QWidget* const chain[] = {m_edDBName, m_edUser, m_edPassword, m_mSQL,    m_sePeriod,
-                              m_seAmount, m_btnStart, m_btnStop,  m_btnSave, m_DataGrid1};
+    QWidget* const chain[] = {m_edDBName, m_edUser,   m_edPassword, m_mSQL,    m_sePeriod,
+                              m_seAmount, m_btnStart, m_btnStop,    m_btnSave, m_DataGrid1};
     for (size_t i = 0; i + 1 < std::size(chain); ++i)
         setTabOrder(chain[i], chain[i + 1]);
 }
 
-void TForm1::RunCommand(const std::function<void()>& command) { RunShowingErrors(this, command); }
+void TForm1::RunCommand(const std::function<void()>& command) {
+    RunShowingErrors(this, command);
+}
 
-void TForm1::lblCopyrightClick(TLinkLabel* sender) { OpenWithShell(this, ToCp1251(sender->Hint())); }
+void TForm1::lblCopyrightClick(TLinkLabel* sender) {
+    OpenWithShell(this, ToCp1251(sender->Hint()));
+}

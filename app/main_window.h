@@ -13,6 +13,14 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 class TAction;
+class TCsvStreamFormat;
+class TFbDatabase;
+class TFbErrorHandler;
+class TFbQuery;
+class TFbTransaction;
+class TPlainLogModel;
+class TMemTable;
+class TTestCycle;
 class TActionList;
 class TLabeledEdit;
 class TLinkLabel;
@@ -43,11 +51,18 @@ public:
     TLinkLabel* lblCopyright() const { return m_lblCopyright; }
     TLinkLabel* lblTessmark() const { return m_lblTessmark; }
 
+    TFbErrorHandler* ErrorHandler1() const { return m_ErrorHandler1.get(); }
+    TFbDatabase* FDB() const { return m_FDB.get(); }
+    TFbTransaction* TRO() const { return m_TRO.get(); }
+    TFbQuery* qry1() const { return m_qry1.get(); }
+    TCsvStreamFormat* CsvStreamFormat1() const { return m_CsvStreamFormat1.get(); }
+    TMemTable* MT() const { return m_MT.get(); }
     QTimer* Timer1() const { return m_Timer1; }
     TActionList* ActionList1() const { return m_ActionList1.get(); }
     TAction* actProcess() const { return m_actProcess.get(); }
     TAction* actStop() const { return m_actStop.get(); }
     TSaveDialog* SaveDialog1() const { return m_SaveDialog1.get(); }
+    TTestCycle* TestCycle() const { return m_testCycle.get(); }
 
     // The handler of both link labels: opens the address in the clicked label's hint.
     void lblCopyrightClick(TLinkLabel* sender);
@@ -58,6 +73,10 @@ private:
     void CreateButtons();
     void CreateLinkLabels();
     void CreateActions();
+    void CreateDatabaseComponents();
+    void CreateLog();
+    void ConnectEvents();
+    void UpdateActionsWhenIdle();
     void SetTabOrder();
     QLabel* CreateLabel(const QString& caption, const QRect& bounds);
     void RunCommand(const std::function<void()>& command);
@@ -79,9 +98,18 @@ private:
     TLinkLabel* m_lblCopyright = nullptr;
     TLinkLabel* m_lblTessmark = nullptr;
 
+    // Declared in the order of their dependencies, so that they are destroyed the other way round.
+    std::unique_ptr<TFbErrorHandler> m_ErrorHandler1;
+    std::unique_ptr<TFbDatabase> m_FDB;
+    std::unique_ptr<TFbTransaction> m_TRO;
+    std::unique_ptr<TFbQuery> m_qry1;
+    std::unique_ptr<TCsvStreamFormat> m_CsvStreamFormat1;
+    std::unique_ptr<TMemTable> m_MT;
+    std::unique_ptr<TPlainLogModel> m_logModel;
     QTimer* m_Timer1 = nullptr;
     std::unique_ptr<TActionList> m_ActionList1;
     std::unique_ptr<TAction> m_actProcess;
     std::unique_ptr<TAction> m_actStop;
     std::unique_ptr<TSaveDialog> m_SaveDialog1;
+    std::unique_ptr<TTestCycle> m_testCycle;
 };

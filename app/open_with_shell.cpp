@@ -28,7 +28,8 @@ std::string ShellAnswerMessage(int answer) {
         {27, "The filename association is incomplete or invalid."},
         {28, "The DDE transaction could not be completed because the request timed out."},
         {29, "The DDE transaction failed."},
-        {30, "The DDE transaction could not be completed because other DDE transactions were being processed."},
+        {30,
+         "The DDE transaction could not be completed because other DDE transactions were being processed."},
         {31, "There is no application associated with the given filename extension."},
         {32, "The specified dynamic-link library was not found."},
     };
@@ -54,7 +55,8 @@ int ShellAnswerFromOpenerExit(int exitCode) {
 }
 
 void OpenWithShell(QWidget* ownerWindow, const std::string& address) {
-    // Parented to the window so that an opener still running after the wait is not killed with a local object.
+    // Parented to the window so that an opener still running after the wait is not killed with a local
+    // object.
     auto* opener = new QProcess(ownerWindow);
     QObject::connect(opener, &QProcess::finished, opener, &QObject::deleteLater);
     opener->start("xdg-open", {FromCp1251(address)});

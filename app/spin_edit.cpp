@@ -49,9 +49,13 @@ int32_t TSpinEdit::Clamped(int64_t value) const {
     return static_cast<int32_t>(std::clamp<int64_t>(value, m_minValue, m_maxValue));
 }
 
-void TSpinEdit::SetValue(int32_t value) { setText(QString::number(Clamped(value))); }
+void TSpinEdit::SetValue(int32_t value) {
+    setText(QString::number(Clamped(value)));
+}
 
-void TSpinEdit::Step(int delta) { SetValue(Clamped(int64_t{Value()} + delta)); }
+void TSpinEdit::Step(int delta) {
+    SetValue(Clamped(int64_t{Value()} + delta));
+}
 
 bool TSpinEdit::IsAcceptedCharacter(const QString& text) const {
     const QChar c = text.front();
@@ -83,7 +87,8 @@ void TSpinEdit::keyPressEvent(QKeyEvent* event) {
     const QString typed = event->text();
     // Control characters (Backspace, Ctrl+V, Ctrl+X...) and keys without text go to the editor as usual, so
     // pasting and cutting stay possible.
-    const bool isControl = typed.isEmpty() || typed.front().unicode() < 0x20 || typed.front().unicode() == 0x7f ||
+    const bool isControl = typed.isEmpty() || typed.front().unicode() < 0x20 ||
+                           typed.front().unicode() == 0x7f ||
                            event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::MetaModifier);
     if (!isControl && !IsAcceptedCharacter(typed)) {
         RefuseKey();

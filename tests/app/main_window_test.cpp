@@ -37,14 +37,15 @@ TEST(MainWindow, ControlsLieAtTheirDesignedPlacesWithTheirInitialContent) {
         QWidget* widget;
         QRect bounds;
     } expected[] = {
-        {form.edDBName(), {20, 24, 305, 21}},  {form.edUser(), {20, 68, 125, 21}},
+        {form.edDBName(), {20, 24, 305, 21}},    {form.edUser(), {20, 68, 125, 21}},
         {form.edPassword(), {20, 108, 125, 21}}, {form.sePeriod(), {108, 140, 121, 22}},
         {form.seAmount(), {108, 164, 121, 22}},  {form.mSQL(), {20, 212, 309, 89}},
         {form.btnStart(), {20, 312, 75, 25}},    {form.btnStop(), {108, 312, 75, 25}},
         {form.btnSave(), {256, 312, 75, 25}},
     };
     for (const auto& control : expected)
-        EXPECT_EQ(BoundsIn(control.widget, panel), control.bounds) << control.widget->objectName().toStdString();
+        EXPECT_EQ(BoundsIn(control.widget, panel), control.bounds)
+            << control.widget->objectName().toStdString();
 
     // Labels keep their designed top-left corner and size (or grow to their text where the designed face is
     // missing); link labels keep their right edge. No caption is cut off.
@@ -53,13 +54,14 @@ TEST(MainWindow, ControlsLieAtTheirDesignedPlacesWithTheirInitialContent) {
         QRect bounds;
         bool rightAligned;
     } labels[] = {
-        {form.lbl1(), {20, 144, 56, 13}, false},          {form.lbl2(), {20, 168, 73, 13}, false},
-        {form.lbl3(), {20, 192, 21, 13}, false},          {form.lblCopyright(), {226, 344, 103, 13}, true},
+        {form.lbl1(), {20, 144, 56, 13}, false},        {form.lbl2(), {20, 168, 73, 13}, false},
+        {form.lbl3(), {20, 192, 21, 13}, false},        {form.lblCopyright(), {226, 344, 103, 13}, true},
         {form.lblTessmark(), {240, 360, 89, 13}, true},
     };
     for (const auto& expectedLabel : labels) {
         const QRect actual = BoundsIn(expectedLabel.label, panel);
-        const std::string name = expectedLabel.label->objectName().toStdString() + expectedLabel.label->text().toStdString();
+        const std::string name =
+            expectedLabel.label->objectName().toStdString() + expectedLabel.label->text().toStdString();
         EXPECT_EQ(actual.topLeft(), expectedLabel.bounds.topLeft()) << name;
         EXPECT_GE(actual.height(), expectedLabel.bounds.height()) << name;
         if (expectedLabel.rightAligned)
@@ -119,15 +121,19 @@ TEST(MainWindow, TabOrderRunsThroughTheEntriesWithTheMemoBeforeTheSpinEdits) {
     TForm1 form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    form.edDBName()->setFocus();
-    const QWidget* expected[] = {form.edUser(),   form.edPassword(), form.mSQL(),    form.sePeriod(),
-                                 form.seAmount(), form.btnStart(),   form.btnStop(), form.btnSave(),
-                                 form.DataGrid1()};
-    for (const QWidget* next : expected) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
-    }
-    // Labels take no focus; Stop is disabled while stopped, so it is skipped by Tab at start-up.
+    EXPECT_FALSE(form.btnStop()->isEnabled()); // stopped at start-up, so Tab passes over Stop
+    const auto tabThrough = [&](std::vector<QWidget*> expected) {
+        form.edDBName()->setFocus();
+        for (QWidget* next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+        }
+    };
+    tabThrough({form.edUser(), form.edPassword(), form.mSQL(), form.sePeriod(), form.seAmount(), form.btnStart(),
+                form.btnSave(), form.DataGrid1()});
+    form.btnStop()->setEnabled(true);
+    tabThrough({form.edUser(), form.edPassword(), form.mSQL(), form.sePeriod(), form.seAmount(), form.btnStart(),
+                form.btnStop(), form.btnSave(), form.DataGrid1()});
 }
 
 TEST(MainWindow, PasswordIsMaskedButReadAsTyped) {

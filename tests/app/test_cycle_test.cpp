@@ -1,0 +1,336 @@
+// The test cycle against the real server: Start, cycles, failures, Stop, Save and an outage through the
+// fault proxy. Cycles are driven by calling the tick handler, so a test takes seconds, not periods.
+#include "app/action.h"
+#include "app/labeled_edit.h"
+#include "app/link_label.h"
+#include "app/main_window.h"
+#include "app/save_dialog.h"
+#include "app/spin_edit.h"
+#include "app/test_cycle.h"
+#include "core/date_time.h"
+#include "core/error_box.h"
+#include "core/platform.h"
+#include "db/database.h"
+#include "db/transaction.h"
+#include "log/mem_table.h"
+#include "modal_watcher.h"
+#include "tests/support/fault_proxy.h"
+#include "tests/support/test_server.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+constexpr double OneSecond = 1.0 / 86400;
+
+class TestCycle : public testing::Test {
+protected:
+    TForm1 form;
+    TTestCycle& cycle = *form.TestCycle();
+    TMemTable& log = *form.MT();
+    ModalWatcher watcher;
+
+    TestCycle() {
+        form.show();
+        EnterServer(TestServer::Db1());
+        form.sePeriod()->SetValue(1);
+    }
+
+    void EnterServer(const std::string& database) {
+        form.edDBName()->setText(QString::fromStdString(database));
+        form.edUser()->setText(QString::fromStdString(TestServer::User()));
+        form.edPassword()->setText(QString::fromStdString(TestServer::Password()));
+    }
+    void SetSql(const QString& sql) { form.mSQL()->setPlainText(sql); }
+    // The events a user's click produces, then one idle moment for the enabling rule.
+    void Click(QPushButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        // A real event loop, which goes idle (QTest::qWait only polls and never does).
+        QEventLoop loop;
+        QTimer::singleShot(30, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    // A tick of Timer1, delivered the way its own ticks are.
+    void Tick() { QMetaObject::invokeMethod(form.Timer1(), "timeout", Qt::DirectConnection); }
+    std::string ErrorOfRow(int row) const {
+        return log.RowValue(row, 2).index() == 3 ? std::get<std::string>(log.RowValue(row, 2))
+                                                 : std::string();
+    }
+    int32_t ValueOfRow(int row) const { return std::get<int32_t>(log.RowValue(row, 1)); }
+    TDateTime TimeOfRow(int row) const { return std::get<TDateTime>(log.RowValue(row, 0)); }
+
+    // A generator counts the executions of a statement that reads it.
+    static std::string MakeCounter(const std::string& name) {
+        TestServer::Isql(TestServer::Db1(), "recreate sequence " + name + "; commit;");
+        return name;
+    }
+    static int CounterValue(const std::string& name) {
+        const std::string out =
+            TestServer::Isql(TestServer::Db1(), "select 'N=' || gen_id(" + name + ", 0) from rdb$database;");
+        const auto at = out.find("N=");
+        return at == std::string::npos ? -1 : std::stoi(out.substr(at + 2));
+    }
+};
+
+void AddOldRow(TMemTable& table) {
+    table.BeginAppend();
+    table.MTValue.SetAsInteger(7);
+    table.PostRecord();
+}
+} // namespace
+
+TEST_F(TestCycle, WrongPasswordShowsTheAttachErrorAndLeavesEverythingAsItWas) {
+    AddOldRow(log);
+    form.edPassword()->setText("wrong");
+    Click(form.btnStart());
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    const ModalWatcher::Box& box = watcher.Boxes().front();
+    EXPECT_TRUE(box.text.contains("user name and password are not defined")) << box.text.toStdString();
+    EXPECT_EQ(box.title.toStdString(), ApplicationTitle(ExecutablePath()));
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.buttons, QMessageBox::Ok);
+    EXPECT_EQ(log.RecordCount(), 1);
+    EXPECT_FALSE(form.FDB()->Connected());
+    EXPECT_FALSE(form.Timer1()->isActive());
+    EXPECT_TRUE(form.btnStart()->isEnabled());
+    EXPECT_FALSE(form.btnStop()->isEnabled());
+}
+
+TEST_F(TestCycle, EmptyDatabaseNameIsRefusedTheSameWay) {
+    AddOldRow(log);
+    form.edDBName()->clear();
+    Click(form.btnStart());
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_FALSE(watcher.Boxes().front().text.isEmpty());
+    EXPECT_EQ(log.RecordCount(), 1);
+    EXPECT_FALSE(form.Timer1()->isActive());
+    EXPECT_TRUE(form.btnStart()->isEnabled());
+}
+
+TEST_F(TestCycle, StartEmptiesTheLogArmsOnePeriodAndSwapsTheButtons) {
+    AddOldRow(log);
+    form.sePeriod()->SetValue(2);
+    Click(form.btnStart());
+    EXPECT_TRUE(watcher.Boxes().empty());
+    EXPECT_TRUE(form.FDB()->Connected());
+    EXPECT_EQ(log.RecordCount(), 0);
+    EXPECT_TRUE(form.Timer1()->isActive());
+    EXPECT_EQ(form.Timer1()->interval(), 2000);
+    EXPECT_GT(form.Timer1()->remainingTime(), 1500); // the first cycle comes one period later, not at once
+    EXPECT_FALSE(form.btnStart()->isEnabled());
+    EXPECT_TRUE(form.btnStop()->isEnabled());
+
+    // The first real tick brings the first row.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() == 1; }, 5000));
+    EXPECT_EQ(ErrorOfRow(0), "");
+
+    Click(form.btnStop());
+    EXPECT_FALSE(form.Timer1()->isActive());
+    EXPECT_FALSE(form.TRO()->Active());
+    EXPECT_FALSE(form.FDB()->Connected());
+    EXPECT_TRUE(form.btnStart()->isEnabled());
+    EXPECT_FALSE(form.btnStop()->isEnabled());
+    EXPECT_TRUE(form.btnSave()->isEnabled());
+}
+
+TEST_F(TestCycle, GoodCyclesLogEmptyErrorsAndRefreshTheClockDifference) {
+    Click(form.btnStart());
+    ASSERT_TRUE(form.FDB()->Connected());
+    // A made-up difference: the first row must use it, and the cycle must then measure the real one.
+    form.FDB()->SetClockDifference(100 * OneSecond);
+    form.seAmount()->SetValue(10);
+    Tick();
+    EXPECT_NEAR(TimeOfRow(0), Now() - 100 * OneSecond, 2 * OneSecond);
+    EXPECT_LT(std::abs(form.FDB()->ClockDifference()), 2 * OneSecond); // server and client share a clock
+    Tick();
+    ASSERT_EQ(log.RecordCount(), 2);
+    EXPECT_NEAR(TimeOfRow(1), Now(), 2 * OneSecond);
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(ErrorOfRow(row), "");
+        EXPECT_GE(ValueOfRow(row), 0);
+        EXPECT_LT(ValueOfRow(row), 10000);
+    }
+    EXPECT_TRUE(form.TRO()->Active()); // the transaction stays open through the cycles
+    EXPECT_TRUE(form.Timer1()->isActive());
+}
+
+TEST_F(TestCycle, RejectedStatementLogsItsErrorEveryCycleAndTheRunGoesOn) {
+    SetSql("select * from no_such_table");
+    Click(form.btnStart());
+    form.FDB()->SetClockDifference(5 * OneSecond);
+    Tick();
+    Tick();
+    ASSERT_EQ(log.RecordCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_NE(ErrorOfRow(row).find("Form1.qry1"), std::string::npos) << ErrorOfRow(row);
+        EXPECT_NE(ErrorOfRow(row).find("NO_SUCH_TABLE"), std::string::npos) << ErrorOfRow(row);
+    }
+    EXPECT_DOUBLE_EQ(form.FDB()->ClockDifference(), 5 * OneSecond); // not refreshed after a failed cycle
+    EXPECT_TRUE(form.Timer1()->isActive());
+    EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+TEST_F(TestCycle, FailureAtOneExecutionSkipsTheRestOfTheCycle) {
+    const std::string counter = MakeCounter("G_FAIL_AT_3");
+    // The third execution divides by zero.
+    SetSql(QString::fromStdString("select 1 / (gen_id(" + counter + ", 1) - 3) from rdb$database"));
+    form.seAmount()->SetValue(10);
+    Click(form.btnStart());
+    Tick();
+    ASSERT_EQ(log.RecordCount(), 1);
+    EXPECT_EQ(ErrorOfRow(0).rfind("Form1.qry1:", 0), 0u) << ErrorOfRow(0);
+    EXPECT_EQ(CounterValue(counter), 3);
+    EXPECT_GE(ValueOfRow(0), 0); // the time until the failure, not a counter reading
+    EXPECT_LT(ValueOfRow(0), 10000);
+}
+
+TEST_F(TestCycle, AmountIsReadAtEveryTickAndZeroOrLessExecutesNothing) {
+    const std::string counter = MakeCounter("G_AMOUNT");
+    SetSql(QString::fromStdString("select gen_id(" + counter + ", 1) from rdb$database"));
+    Click(form.btnStart());
+    for (const char* text : {"0", "-5"}) {
+        form.seAmount()->setText(text);
+        Tick();
+    }
+    EXPECT_EQ(CounterValue(counter), 0);
+    EXPECT_FALSE(form.TRO()->Active());
+    ASSERT_EQ(log.RecordCount(), 2);
+    EXPECT_EQ(ErrorOfRow(0), "");
+    EXPECT_LT(ValueOfRow(0), 100);
+
+    form.seAmount()->setText("3");
+    Tick();
+    EXPECT_EQ(CounterValue(counter), 3);
+    form.seAmount()->setText("abc"); // reads as the minimum, 1
+    Tick();
+    EXPECT_EQ(CounterValue(counter), 4);
+}
+
+TEST_F(TestCycle, PeriodAndSqlChangesWaitForTheNextStart) {
+    Click(form.btnStart());
+    form.sePeriod()->setText("5");
+    SetSql("select * from no_such_table");
+    Tick();
+    EXPECT_EQ(form.Timer1()->interval(), 1000);
+    EXPECT_EQ(ErrorOfRow(0), "");
+
+    Click(form.btnStop());
+    form.sePeriod()->setText("99999"); // never left, so never clamped by the editor
+    Click(form.btnStart());
+    EXPECT_EQ(form.Timer1()->interval(), 3600 * 1000);
+    EXPECT_EQ(log.RecordCount(), 0);
+    Tick();
+    EXPECT_NE(ErrorOfRow(0).find("NO_SUCH_TABLE"), std::string::npos);
+}
+
+TEST_F(TestCycle, TicksThatArriveDuringACycleAreDeliveredOnceAfterIt) {
+    Click(form.btnStart());
+    int nestedTicks = 0;
+    form.TRO()->BeforeSQLExecute = [&](TComponent&) {
+        if (log.RecordCount() == 0) { // only inside the first cycle
+            ++nestedTicks;
+            Tick(); // as if the thread let two timer events through while executing
+            Tick();
+        }
+    };
+    form.seAmount()->SetValue(1);
+    Tick();
+    // One cycle for the tick itself and one for the ticks that fell due while it ran; none nested.
+    EXPECT_EQ(nestedTicks, 1);
+    EXPECT_EQ(log.RecordCount(), 2);
+    EXPECT_EQ(ErrorOfRow(0), "");
+    EXPECT_EQ(ErrorOfRow(1), "");
+}
+
+TEST_F(TestCycle, SaveDuringARunHoldsEveryRowAndRemembersTheName) {
+    QTemporaryDir dir;
+    const QString typed = dir.filePath("run");
+    Click(form.btnStart());
+    Tick();
+    Tick();
+    watcher.OnFileDialog = [&](QFileDialog& dialog) {
+        dialog.selectFile(typed);
+        static_cast<QDialog&>(dialog).accept();
+    };
+    Click(form.btnSave());
+    ASSERT_EQ(watcher.FileDialogs(), 1);
+    QFile saved(typed + ".txt");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = saved.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 4); // header, two rows, and nothing after the last line end
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(lines[i].endsWith('\r'));
+    EXPECT_TRUE(lines[3].isEmpty());
+    EXPECT_TRUE(form.Timer1()->isActive());
+    EXPECT_EQ(form.SaveDialog1()->FileName(), typed + ".txt");
+
+    // Opened again with the last name; cancelling writes nothing.
+    QString offered;
+    watcher.OnFileDialog = [&](QFileDialog& dialog) {
+        offered = dialog.selectedFiles().value(0);
+        dialog.reject();
+    };
+    Tick();
+    Click(form.btnSave());
+    EXPECT_EQ(offered, typed + ".txt");
+    saved.close();
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll().count('\n'), 3);
+}
+
+TEST_F(TestCycle, TicksKeepRunningCyclesWhileAnErrorBoxIsOpen) {
+    Click(form.btnStart());
+    // A link whose opener is missing: its box stays open for 2.5 s while the 1 s period goes on.
+    QTemporaryDir emptyPath;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", emptyPath.path().toLocal8Bit());
+    int rowsWhileOpen = -1;
+    watcher.OnBox = [&](const ModalWatcher::Box&) {
+        QTest::qWait(2500);
+        rowsWhileOpen = log.RecordCount();
+    };
+    QTest::mouseClick(form.lblCopyright(), Qt::LeftButton);
+    qputenv("PATH", path);
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_EQ(watcher.Boxes().front().text,
+              "There is no application associated with the given filename extension.");
+    EXPECT_GE(rowsWhileOpen, 1);
+    EXPECT_TRUE(form.Timer1()->isActive());
+}
+
+TEST_F(TestCycle, AnOutageLogsOneLostConnectionRowThenNotOpenRowsThenRecovers) {
+    FaultProxy proxy;
+    EnterServer(proxy.DbName(TestServer::Db1()));
+    Click(form.btnStart());
+    ASSERT_TRUE(form.FDB()->Connected());
+    Tick();
+    ASSERT_EQ(ErrorOfRow(0), "");
+
+    proxy.Cut();
+    Tick();
+    Tick();
+    Tick();
+    ASSERT_EQ(log.RecordCount(), 4);
+    EXPECT_EQ(ErrorOfRow(1).rfind("Form1.qry1:\r\n", 0), 0u) << ErrorOfRow(1);
+    for (int row = 2; row < 4; ++row)
+        EXPECT_EQ(ErrorOfRow(row), "Form1.FDB: Cannot perform operation -- DB is not open.")
+            << ErrorOfRow(row);
+    EXPECT_FALSE(form.FDB()->Connected());
+    EXPECT_TRUE(form.FDB()->RestoreTimer()->isActive());
+
+    proxy.Restore();
+    // The restore timer re-attaches within its 5 s period.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.FDB()->Connected(); }, 8000));
+    Tick();
+    EXPECT_EQ(ErrorOfRow(log.RecordCount() - 1), "");
+    EXPECT_TRUE(form.Timer1()->isActive());
+    EXPECT_TRUE(watcher.Boxes().empty());
+}
