@@ -1,0 +1,158 @@
+#include "db/errors.h"
+
+#include "core/component.h"
+#include "db/client_library.h"
+#include "db/client_messages.h"
+
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr short kSqlCodeTextBufferLength = 512;
+constexpr size_t kEngineLineBufferLength = 20480;
+
+std::mutex& MessagePartsLock() {
+    static std::mutex lock;
+    return lock;
+}
+TFbErrorMessageParts g_errorMessageParts = kAllErrorMessageParts;
+
+std::mutex& HandlerLock() {
+    static std::mutex lock;
+    return lock;
+}
+TFbServerErrorHandler& RegisteredHandler() {
+    static TFbServerErrorHandler handler;
+    return handler;
+}
+
+// Only the 26 ASCII letters: the texts are 8-bit and a Cyrillic first letter stays as it is.
+void UpperFirstAsciiLetter(std::string& text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+}
+
+void EndWithFullStop(std::string& text) {
+    if (text.empty() || text.back() != '.')
+        text += '.';
+}
+
+std::string RemoveBackslashN(std::string text) {
+    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at))
+        text.erase(at, 2);
+    return text;
+}
+
+std::string SqlCodeText(IFbClientLibrary& library, int32_t sqlCode) {
+    char buffer[kSqlCodeTextBufferLength] = {};
+    library.isc_sql_interprete(static_cast<short>(sqlCode), buffer, kSqlCodeTextBufferLength);
+    std::string text = RemoveBackslashN(std::string(buffer, strnlen(buffer, sizeof buffer)));
+    if (text.empty())
+        return text;
+    UpperFirstAsciiLetter(text);
+    EndWithFullStop(text);
+    return text + "\r\n";
+}
+
+std::string EngineText(IFbClientLibrary& library, ISC_STATUS* statusVector) {
+    std::vector<char> buffer(kEngineLineBufferLength);
+    std::string result;
+    ISC_STATUS* position = statusVector;
+    while (library.isc_interprete(buffer.data(), &position) > 0) {
+        std::string line(buffer.data(), strnlen(buffer.data(), buffer.size()));
+        if (line.empty())
+            continue;
+        UpperFirstAsciiLetter(line);
+        result += line;
+        EndWithFullStop(result);
+        result += "\r\n";
+    }
+    return result;
+}
+
+} // namespace
+
+EFbError::EFbError(TFields fields) : EDatabaseError(std::string()), m_fields(std::move(fields)) {
+    ComposeMessage();
+}
+
+void EFbError::SetExtraText(std::string text) {
+    m_fields.extraText = std::move(text);
+    ComposeMessage();
+}
+
+void EFbError::ComposeMessage() {
+    const TFbErrorMessageParts parts = g_errorMessageParts;
+    std::string message;
+    if ((parts & empSenderName) && m_fields.senderName.size() > 1)
+        message += m_fields.senderName + ":\r\n";
+    if (parts & empSqlCodeText)
+        message += m_fields.sqlCodeText;
+    if (parts & empEngineText)
+        message += m_fields.engineText;
+    message += m_fields.extraText;
+    message += m_fields.clientText;
+    SetMessage(std::move(message));
+}
+
+TFbErrorMessageParts ErrorMessageParts() {
+    std::lock_guard guard(MessagePartsLock());
+    return g_errorMessageParts;
+}
+
+void SetErrorMessageParts(TFbErrorMessageParts parts) {
+    std::lock_guard guard(MessagePartsLock());
+    g_errorMessageParts = parts;
+}
+
+void RegisterServerErrorHandler(TFbServerErrorHandler handler) {
+    std::lock_guard guard(HandlerLock());
+    RegisteredHandler() = std::move(handler);
+}
+
+void UnregisterServerErrorHandler() {
+    std::lock_guard guard(HandlerLock());
+    RegisteredHandler() = nullptr;
+}
+
+bool ServerErrorHandlerRegistered() {
+    std::lock_guard guard(HandlerLock());
+    return static_cast<bool>(RegisteredHandler());
+}
+
+void RaiseServerError(IFbClientLibrary& library, TComponent* sender) {
+    ISC_STATUS* statusVector = ThreadStatusVector();
+    const TFbErrorMessageParts parts = ErrorMessageParts();
+    EFbError::TFields fields;
+    fields.sqlErrorCode = library.isc_sqlcode(statusVector);
+    if (parts & empSqlCodeText)
+        fields.sqlCodeText = SqlCodeText(library, fields.sqlErrorCode);
+    if (parts & empEngineText)
+        fields.engineText = EngineText(library, statusVector);
+    fields.engineErrorCode = static_cast<int32_t>(statusVector[1]);
+    if (sender != nullptr)
+        fields.senderName = sender->FullName();
+    fields.sender = sender;
+    EFbServerError error(std::move(fields));
+
+    bool doRaise = true;
+    TFbServerErrorHandler handler;
+    {
+        std::lock_guard guard(HandlerLock());
+        handler = RegisteredHandler();
+    }
+    if (handler)
+        handler(sender, error, doRaise);
+    if (doRaise)
+        throw error;
+}
+
+void RaiseClientErrorText(int number, std::string text) {
+    EFbError::TFields fields;
+    fields.sqlErrorCode = number;
+    fields.engineErrorCode = static_cast<int32_t>(ThreadStatusVector()[1]);
+    fields.clientText = std::move(text);
+    throw EFbClientError(std::move(fields));
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "core/exceptions.h"
+#include "db/client_messages.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <type_traits>
+
+class IFbClientLibrary;
+class TComponent;
+
+// Errors of the database layer.
+class EDatabaseError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Every error raised by the Firebird access layer; Message() is composed from the fields.
+class EFbError : public EDatabaseError {
+public:
+    struct TFields {
+        int32_t sqlErrorCode = 0;
+        int32_t engineErrorCode = 0;
+        std::string senderName;
+        std::string sqlCodeText;
+        std::string engineText;
+        std::string extraText;
+        std::string clientText;
+        TComponent* sender = nullptr;
+    };
+
+    explicit EFbError(TFields fields);
+
+    int32_t SqlErrorCode() const { return m_fields.sqlErrorCode; }
+    int32_t EngineErrorCode() const { return m_fields.engineErrorCode; }
+    const std::string& SenderName() const { return m_fields.senderName; }
+    const std::string& SqlCodeText() const { return m_fields.sqlCodeText; }
+    const std::string& EngineText() const { return m_fields.engineText; }
+    const std::string& ExtraText() const { return m_fields.extraText; }
+    const std::string& ClientText() const { return m_fields.clientText; }
+    // Not owned; the component may be gone before the error is.
+    TComponent* Sender() const { return m_fields.sender; }
+
+    // Replaces the extra text and composes Message() again.
+    void SetExtraText(std::string text);
+
+private:
+    void ComposeMessage();
+
+    TFields m_fields;
+};
+
+// A failed client-library call, built from the calling thread's status vector.
+class EFbServerError : public EFbError {
+public:
+    using EFbError::EFbError;
+};
+
+// A check inside the access layer, with a numbered message.
+class EFbClientError : public EFbError {
+public:
+    using EFbError::EFbError;
+};
+
+// Which parts a server error's message shows. All three from program start.
+enum TFbErrorMessagePart : unsigned {
+    empSenderName = 1u << 0,
+    empSqlCodeText = 1u << 1,
+    empEngineText = 1u << 2,
+};
+using TFbErrorMessageParts = unsigned;
+constexpr TFbErrorMessageParts kAllErrorMessageParts = empSenderName | empSqlCodeText | empEngineText;
+
+TFbErrorMessageParts ErrorMessageParts();
+void SetErrorMessageParts(TFbErrorMessageParts parts);
+
+// Sees every server error before it is raised: it may clear doRaise (the failed call then counts as handled)
+// or throw an error of its own, which then replaces the built one. At most one is registered.
+using TFbServerErrorHandler = std::function<void(TComponent* sender, EFbError& error, bool& doRaise)>;
+void RegisterServerErrorHandler(TFbServerErrorHandler handler);
+void UnregisterServerErrorHandler();
+bool ServerErrorHandlerRegistered();
+
+// Turns the calling thread's status vector, as the failed call left it, into an EFbServerError, passes it to
+// the registered handler and raises it. Returns normally only when the handler cleared doRaise.
+void RaiseServerError(IFbClientLibrary& library, TComponent* sender);
+
+[[noreturn]] void RaiseClientErrorText(int number, std::string text);
+
+// std::string arguments reach the printf-style formatting as C strings.
+inline const char* ClientErrorArgument(const std::string& text) { return text.c_str(); }
+template <typename T>
+T ClientErrorArgument(T value) {
+    static_assert(std::is_arithmetic_v<T> || std::is_same_v<T, const char*> || std::is_same_v<T, char*>,
+                  "client error arguments are texts and numbers");
+    return value;
+}
+
+// Raises EFbClientError with table message `number` (taken modulo 128) formatted with the arguments
+// (texts for %s, integers for %d and %.8x).
+template <typename... Arguments>
+[[noreturn]] void RaiseClientError(int number, const Arguments&... arguments) {
+    RaiseClientErrorText(number, FormatText(ClientErrorMessage(number), ClientErrorArgument(arguments)...));
+}

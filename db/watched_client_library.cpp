@@ -1,0 +1,62 @@
+#include "db/watched_client_library.h"
+
+#include <string_view>
+
+namespace {
+
+// The calls that wait for the server on an existing attachment. The attach itself has no attachment to
+// cancel yet, and the rest work locally.
+constexpr bool WaitsForServer(std::string_view name) {
+    for (std::string_view watched :
+         {"isc_commit_retaining", "isc_commit_transaction", "isc_database_info", "isc_detach_database",
+          "isc_dsql_alloc_statement2", "isc_dsql_describe", "isc_dsql_describe_bind", "isc_dsql_exec_immed2",
+          "isc_dsql_execute", "isc_dsql_execute2", "isc_dsql_execute_immediate", "isc_dsql_fetch",
+          "isc_dsql_free_statement", "isc_dsql_prepare", "isc_dsql_set_cursor_name", "isc_dsql_sql_info",
+          "isc_rollback_retaining", "isc_rollback_transaction", "isc_start_multiple", "isc_transaction_info"})
+        if (name == watched)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TFbWatchedClientLibrary::TFbWatchedClientLibrary(IFbClientLibraryPtr library, uint32_t timeoutMs,
+                                                 std::function<isc_db_handle()> attachment)
+    : m_library(std::move(library)), m_attachment(std::move(attachment)),
+      m_watchdog(timeoutMs, [library = m_library.get()](isc_db_handle handle) {
+          // fb_cancel_abort closes the client's side of the link: the blocked call returns at once with a
+          // network read error. (fb_cancel_raise would have to travel over the dead link.)
+          try {
+              library->fb_cancel_operation(ThreadStatusVector(), &handle, fb_cancel_abort);
+          } catch (...) {
+              // Nothing may escape the helper thread; a call it could not break simply goes on.
+          }
+      }) {}
+
+bool TFbWatchedClientLibrary::TakeLastCallAborted() {
+    const bool aborted = m_lastCallAborted;
+    m_lastCallAborted = false;
+    return aborted;
+}
+
+template <typename Call>
+auto TFbWatchedClientLibrary::Watched(Call call) {
+    struct Disarm {
+        TFbWatchedClientLibrary& self;
+        ~Disarm() { self.m_lastCallAborted = self.m_watchdog.Disarm(); }
+    };
+    m_watchdog.Arm(m_attachment());
+    Disarm disarm{*this};
+    return call();
+}
+
+#define QV_DEFINE_WATCHED_FUNCTION(result, name, parameters, arguments)                                        \
+    result TFbWatchedClientLibrary::name parameters {                                                          \
+        if constexpr (WaitsForServer(#name))                                                                   \
+            return Watched([&] { return m_library->name arguments; });                                         \
+        else                                                                                                   \
+            return m_library->name arguments;                                                                  \
+    }
+QV_CLIENT_FUNCTIONS(QV_DEFINE_WATCHED_FUNCTION)
+QV_OPTIONAL_CLIENT_FUNCTIONS(QV_DEFINE_WATCHED_FUNCTION)
+#undef QV_DEFINE_WATCHED_FUNCTION

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "db/call_watchdog.h"
+#include "db/client_library.h"
+
+#include <functional>
+
+// The binding as one connection sees it while its calls have a time limit: every call that waits for the
+// server on an attachment runs with the watchdog armed; the others pass straight through. Needs a library
+// with fb_cancel_operation, which is how the watchdog breaks a hung call.
+class TFbWatchedClientLibrary : public IFbClientLibrary {
+public:
+    // attachment: the connection's current handle, read on the calling thread when a call starts.
+    TFbWatchedClientLibrary(IFbClientLibraryPtr library, uint32_t timeoutMs,
+                            std::function<isc_db_handle()> attachment);
+
+    const IFbClientLibraryPtr& Library() const { return m_library; }
+    uint32_t TimeoutMs() const { return m_watchdog.TimeoutMs(); }
+    // Whether the last watched call was aborted for outliving the limit; reading it clears it.
+    bool TakeLastCallAborted();
+
+    const std::string& LibraryName() const override { return m_library->LibraryName(); }
+    int32_t ClientMajorVersion() const override { return m_library->ClientMajorVersion(); }
+    int32_t ClientMinorVersion() const override { return m_library->ClientMinorVersion(); }
+    void Unload() override { m_library->Unload(); }
+    bool HasCancelOperation() const override { return m_library->HasCancelOperation(); }
+
+#define QV_DECLARE_WATCHED_FUNCTION(result, name, parameters, arguments) result name parameters override;
+    QV_CLIENT_FUNCTIONS(QV_DECLARE_WATCHED_FUNCTION)
+    QV_OPTIONAL_CLIENT_FUNCTIONS(QV_DECLARE_WATCHED_FUNCTION)
+#undef QV_DECLARE_WATCHED_FUNCTION
+
+private:
+    template <typename Call>
+    auto Watched(Call call);
+
+    IFbClientLibraryPtr m_library;
+    std::function<isc_db_handle()> m_attachment;
+    bool m_lastCallAborted = false;
+    TFbCallWatchdog m_watchdog;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "log/field.h"
+
+// The Value field: a 32-bit signed integer.
+class TIntegerField : public TField {
+public:
+    TIntegerField(TMemTable& table, int index, std::string name, std::string fieldName);
+
+    // 0 when null.
+    int32_t AsInteger() const;
+    void SetAsInteger(int32_t value) { SetValue(value); }
+};

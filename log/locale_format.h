@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/date_time.h"
+
+#include <QLocale>
+#include <cstdint>
+#include <string>
+
+// The user's way of writing dates and times, taken from the process locale (QLocale(): the system's unless the
+// program sets a default). The grid shows times with it and the export writes the time of day with it.
+class TLocaleFormat {
+public:
+    TLocaleFormat();
+    explicit TLocaleFormat(const QLocale& locale);
+
+    bool TwelveHour() const { return m_twelveHour; }
+    bool DesignatorFirst() const { return m_designatorFirst; }
+    bool LeadingZero() const { return m_leadingZero; }
+
+    // The time of day in the long time pattern with ":" between its parts: "14:03:09", "02:03:09 PM",
+    // "PM 2:03:09". On a 12-hour clock 0 is written as 12.
+    void AppendTimeOfDay(std::string& out, int hour, int minute, int second) const;
+    // The date in the user's short date pattern.
+    std::string ShortDateText(const TDateParts& date) const;
+    // The short date, a space and the time of day; the time is left out at midnight to the second.
+    std::string DateTimeText(TDateTime value) const;
+
+private:
+    QLocale m_locale;
+    bool m_twelveHour = false;
+    bool m_designatorFirst = false;
+    bool m_leadingZero = false;
+    std::string m_amDesignator;
+    std::string m_pmDesignator;
+};

@@ -1,0 +1,420 @@
+#include "log/mem_table.h"
+
+#include "core/exceptions.h"
+#include "core/text_codec.h"
+#include "log/csv_stream_format.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int ErrorSize = 300;
+// The calendar's range, 0001-01-01 to 9999-12-31, as TDateTime; beyond it milliseconds would not fit.
+constexpr double MinDateTime = -693593.0;
+constexpr double MaxDateTime = 2958466.0;
+
+const uint8_t PresenceBit[TMemTable::FieldCount] = {HasTime, HasValue, HasError};
+
+std::string TypeMismatchText(const TField& field) {
+    return FormatText("Invalid value for field '%s'", field.FieldName().c_str());
+}
+
+} // namespace
+
+TMemTable::TMemTable(TComponent* owner, std::string name)
+    : TComponent(owner, std::move(name)), MTTime(*this, 0, "MTTime", "Time"), MTValue(*this, 1, "MTValue", "Value"),
+      MTError(*this, 2, "MTError", "Error", ErrorSize) {}
+
+TMemTable::~TMemTable() = default;
+
+TField& TMemTable::Fields(int index) {
+    CheckFieldIndex(index);
+    TField* fields[FieldCount] = {&MTTime, &MTValue, &MTError};
+    return *fields[index];
+}
+
+const TField& TMemTable::Fields(int index) const { return const_cast<TMemTable*>(this)->Fields(index); }
+
+TField* TMemTable::FindField(const std::string& fieldName) {
+    for (int i = 0; i < FieldCount; ++i)
+        if (Fields(i).FieldName() == fieldName)
+            return &Fields(i);
+    return nullptr;
+}
+
+TDataSetState TMemTable::State() const {
+    std::lock_guard guard(m_lock);
+    return m_state;
+}
+
+bool TMemTable::Modified() const {
+    std::lock_guard guard(m_lock);
+    return m_modified;
+}
+
+void TMemTable::ClearRecords() {
+    std::lock_guard guard(m_lock);
+    SuspendNotifications();
+    CheckBrowseMode();
+    m_store.Clear();
+    m_current = -1;
+    ++m_rewrites;
+    ResumeNotifications();
+}
+
+void TMemTable::BeginAppend() {
+    std::lock_guard guard(m_lock);
+    CheckBrowseMode();
+    m_buffer = TRecordData();
+    m_modified = false;
+    m_state = dsInsert;
+    m_current = m_store.Count();
+    NotifyStateChanged();
+    NotifyDataSetChanged();
+}
+
+void TMemTable::BeginEdit() {
+    std::lock_guard guard(m_lock);
+    if (m_state != dsBrowse)
+        return;
+    if (m_current < 0)
+        throw Exception("Cannot perform this operation on an empty dataset");
+    m_buffer = RowData(m_current);
+    m_modified = false;
+    m_state = dsEdit;
+    NotifyStateChanged();
+}
+
+void TMemTable::PostRecord() {
+    std::lock_guard guard(m_lock);
+    if (m_state == dsBrowse)
+        return;
+    if (m_state == dsInsert) {
+        m_store.Append(m_buffer);
+        m_current = m_store.Count() - 1;
+    } else {
+        m_store.Replace(m_current, m_buffer);
+        ++m_rewrites;
+    }
+    m_buffer = TRecordData();
+    m_modified = false;
+    m_state = dsBrowse;
+    NotifyStateChanged();
+    NotifyDataSetChanged();
+}
+
+void TMemTable::CancelRecord() {
+    std::lock_guard guard(m_lock);
+    if (m_state == dsBrowse)
+        return;
+    if (m_state == dsInsert)
+        m_current = m_store.Count() - 1;
+    m_buffer = TRecordData();
+    m_modified = false;
+    m_state = dsBrowse;
+    NotifyStateChanged();
+    NotifyDataSetChanged();
+}
+
+void TMemTable::DeleteRecord() {
+    std::lock_guard guard(m_lock);
+    if (m_state == dsInsert) {
+        CancelRecord();
+        return;
+    }
+    if (m_current < 0)
+        throw Exception("Cannot perform this operation on an empty dataset");
+    const TDataSetState before = m_state;
+    m_buffer = TRecordData();
+    m_modified = false;
+    m_state = dsBrowse;
+    m_store.Remove(m_current);
+    ++m_rewrites;
+    m_current = std::min(m_current, m_store.Count() - 1);
+    if (before != dsBrowse)
+        NotifyStateChanged();
+    NotifyDataSetChanged();
+}
+
+void TMemTable::DeleteRecords(std::vector<TBookmark>& bookmarks) {
+    std::lock_guard guard(m_lock);
+    SuspendNotifications();
+    CheckBrowseMode();
+    std::vector<int> rows;
+    rows.reserve(bookmarks.size());
+    int lastVisited = -1; // the list is walked from its end, so its first live entry is deleted last
+    for (const TBookmark& bookmark : bookmarks) {
+        const int row = m_store.RowOfId(bookmark.id);
+        if (row < 0)
+            continue;
+        if (lastVisited < 0)
+            lastVisited = row;
+        rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (!rows.empty()) {
+        // After the last deletion the record that followed it is current: its row less the deleted rows above.
+        const auto above = std::lower_bound(rows.begin(), rows.end(), lastVisited) - rows.begin();
+        m_store.RemoveRows(rows);
+        ++m_rewrites;
+        m_current = std::min(lastVisited - static_cast<int>(above), m_store.Count() - 1);
+    }
+    bookmarks.clear();
+    ResumeNotifications();
+}
+
+int TMemTable::RecordCount() const {
+    std::lock_guard guard(m_lock);
+    return m_store.Count();
+}
+
+int TMemTable::RowCount() const {
+    std::lock_guard guard(m_lock);
+    return m_store.Count() + (m_state == dsInsert ? 1 : 0);
+}
+
+int TMemTable::CurrentRow() const {
+    std::lock_guard guard(m_lock);
+    return m_current;
+}
+
+int TMemTable::RecNo() const { return CurrentRow() + 1; }
+
+void TMemTable::First() {
+    std::lock_guard guard(m_lock);
+    CheckBrowseMode();
+    MoveTo(m_store.Count() > 0 ? 0 : -1);
+}
+
+void TMemTable::Last() {
+    std::lock_guard guard(m_lock);
+    CheckBrowseMode();
+    MoveTo(m_store.Count() - 1);
+}
+
+void TMemTable::Next() { MoveBy(1); }
+
+void TMemTable::Prior() { MoveBy(-1); }
+
+int TMemTable::MoveBy(int distance) {
+    std::lock_guard guard(m_lock);
+    CheckBrowseMode();
+    if (m_current < 0)
+        return 0;
+    const int64_t target = std::clamp<int64_t>(int64_t{m_current} + distance, 0, m_store.Count() - 1);
+    const int moved = static_cast<int>(target - m_current);
+    MoveTo(static_cast<int>(target));
+    return moved;
+}
+
+void TMemTable::SetRecNo(int recNo) {
+    std::lock_guard guard(m_lock);
+    CheckBrowseMode();
+    if (m_store.Count() > 0)
+        MoveTo(std::clamp(recNo, 1, m_store.Count()) - 1);
+}
+
+TBookmark TMemTable::GetBookmark() const {
+    std::lock_guard guard(m_lock);
+    return RowBookmark(m_current);
+}
+
+TBookmark TMemTable::RowBookmark(int row) const {
+    std::lock_guard guard(m_lock);
+    if (row < 0 || row >= m_store.Count())
+        return {};
+    return {m_store.At(row).id};
+}
+
+int TMemTable::RowOfBookmark(TBookmark bookmark) const {
+    std::lock_guard guard(m_lock);
+    return bookmark.id == 0 ? -1 : m_store.RowOfId(bookmark.id);
+}
+
+void TMemTable::GotoBookmark(TBookmark bookmark) {
+    std::lock_guard guard(m_lock);
+    CheckBrowseMode();
+    const int row = RowOfBookmark(bookmark);
+    if (row < 0)
+        throw Exception("Record not found");
+    MoveTo(row);
+}
+
+TFieldValue TMemTable::RowValue(int row, int fieldIndex) const {
+    std::lock_guard guard(m_lock);
+    CheckFieldIndex(fieldIndex);
+    const TRecordData record = RowData(row);
+    if (!(record.present & PresenceBit[fieldIndex]))
+        return std::monostate();
+    switch (fieldIndex) {
+    case 0:
+        return static_cast<TDateTime>(record.timeMs) / MSecsPerDay;
+    case 1:
+        return record.value;
+    default:
+        return record.error;
+    }
+}
+
+bool TMemTable::RowIsNull(int row, int fieldIndex) const {
+    std::lock_guard guard(m_lock);
+    CheckFieldIndex(fieldIndex);
+    return !(RowData(row).present & PresenceBit[fieldIndex]);
+}
+
+std::string TMemTable::RowDisplayText(int row, int fieldIndex) const {
+    std::lock_guard guard(m_lock);
+    const TFieldValue value = RowValue(row, fieldIndex);
+    if (const auto* time = std::get_if<TDateTime>(&value))
+        return m_displayFormat.DateTimeText(*time);
+    if (const auto* number = std::get_if<int32_t>(&value))
+        return std::to_string(*number);
+    if (const auto* text = std::get_if<std::string>(&value))
+        return *text;
+    return {};
+}
+
+TFieldValue TMemTable::FieldValue(int fieldIndex) const {
+    std::lock_guard guard(m_lock);
+    if (m_current < 0)
+        return std::monostate();
+    return RowValue(m_current, fieldIndex);
+}
+
+void TMemTable::SetFieldValue(int fieldIndex, const TFieldValue& value) {
+    std::lock_guard guard(m_lock);
+    CheckFieldIndex(fieldIndex);
+    if (m_state == dsBrowse)
+        throw Exception("Dataset is not in edit mode.");
+    StoreFieldValue(fieldIndex, value);
+    m_modified = true;
+    const TField& field = Fields(fieldIndex);
+    Notify([&field](TDataSetListener& listener) { listener.FieldChanged(field); });
+}
+
+void TMemTable::AddListener(TDataSetListener* listener) {
+    std::lock_guard guard(m_lock);
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+        m_listeners.push_back(listener);
+}
+
+void TMemTable::RemoveListener(TDataSetListener* listener) {
+    std::lock_guard guard(m_lock);
+    std::erase(m_listeners, listener);
+}
+
+void TMemTable::SuspendNotifications() {
+    std::lock_guard guard(m_lock);
+    if (m_suspendCount++ == 0)
+        m_stateAtSuspend = m_state;
+}
+
+void TMemTable::ResumeNotifications() {
+    std::lock_guard guard(m_lock);
+    if (m_suspendCount == 0 || --m_suspendCount > 0)
+        return;
+    if (m_state != m_stateAtSuspend)
+        NotifyStateChanged();
+    NotifyDataSetChanged();
+}
+
+bool TMemTable::NotificationsSuspended() const {
+    std::lock_guard guard(m_lock);
+    return m_suspendCount > 0;
+}
+
+void TMemTable::SaveAsText(const std::string& fileName) {
+    std::lock_guard guard(m_lock);
+    // Checked before the file is touched, so a missing format never empties an existing file.
+    if (!m_defaultFormat)
+        throw Exception("No format specified.");
+    const QString path = FromCp1251(fileName);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered))
+        throw Exception(FormatText("Cannot create file \"%s\". %s", ToCp1251(QFileInfo(path).absoluteFilePath()).c_str(),
+                                   ToCp1251(file.errorString()).c_str()));
+    m_defaultFormat->SaveToStream(*this, file);
+}
+
+uint64_t TMemTable::RewriteCount() const {
+    std::lock_guard guard(m_lock);
+    return m_rewrites;
+}
+
+// Leaves the insert or edit state: a record with assigned fields is stored, an untouched one dropped.
+void TMemTable::CheckBrowseMode() {
+    if (m_state == dsBrowse)
+        return;
+    if (m_modified)
+        PostRecord();
+    else
+        CancelRecord();
+}
+
+void TMemTable::CheckFieldIndex(int fieldIndex) const {
+    if (fieldIndex < 0 || fieldIndex >= FieldCount)
+        throw Exception(FormatText("Field index out of range: %d", fieldIndex));
+}
+
+TRecordData TMemTable::RowData(int row) const {
+    if (IsPendingRow(row))
+        return m_buffer;
+    if (row < 0 || row >= m_store.Count())
+        throw Exception(FormatText("Row out of range: %d", row));
+    const TRecordView view = m_store.At(row);
+    return {view.timeMs, view.value, std::string(view.error), view.present};
+}
+
+bool TMemTable::IsPendingRow(int row) const { return m_state != dsBrowse && row == m_current; }
+
+void TMemTable::MoveTo(int row) {
+    if (row == m_current)
+        return;
+    m_current = row;
+    NotifyDataSetChanged();
+}
+
+void TMemTable::StoreFieldValue(int fieldIndex, const TFieldValue& value) {
+    const TField& field = Fields(fieldIndex);
+    if (fieldIndex == 0) {
+        const auto* time = std::get_if<TDateTime>(&value);
+        if (!time)
+            throw EConvertError(TypeMismatchText(field));
+        if (!std::isfinite(*time) || *time < MinDateTime || *time >= MaxDateTime)
+            throw EConvertError::InvalidDateTime(std::to_string(*time));
+        m_buffer.timeMs = std::llround(*time * MSecsPerDay);
+    } else if (fieldIndex == 1) {
+        const auto* number = std::get_if<int32_t>(&value);
+        if (!number)
+            throw EConvertError(TypeMismatchText(field));
+        m_buffer.value = *number;
+    } else {
+        const auto* text = std::get_if<std::string>(&value);
+        if (!text)
+            throw EConvertError(TypeMismatchText(field));
+        const size_t end = std::min(text->find('\0'), static_cast<size_t>(field.Size()));
+        m_buffer.error.assign(*text, 0, end);
+    }
+    m_buffer.present |= PresenceBit[fieldIndex];
+}
+
+void TMemTable::NotifyDataSetChanged() {
+    Notify([](TDataSetListener& listener) { listener.DataSetChanged(); });
+}
+
+void TMemTable::NotifyStateChanged() {
+    Notify([](TDataSetListener& listener) { listener.StateChanged(); });
+}
+
+template <class Call> void TMemTable::Notify(Call&& call) {
+    if (m_suspendCount > 0)
+        return;
+    // A listener may detach itself while hearing, so walk a copy.
+    const std::vector<TDataSetListener*> listeners = m_listeners;
+    for (TDataSetListener* listener : listeners)
+        call(*listener);
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "log/field.h"
+
+// The Error field: 8-bit text of at most Size() characters; a longer text is cut, a zero character ends it.
+class TStringField : public TField {
+public:
+    TStringField(TMemTable& table, int index, std::string name, std::string fieldName, int size);
+
+    // Empty when null.
+    std::string AsString() const;
+    void SetAsString(const std::string& value) { SetValue(value); }
+};

@@ -1,0 +1,286 @@
+#include "settings/app_ini_file_storage.h"
+
+#include "core/convert.h"
+#include "core/exceptions.h"
+#include "core/platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace {
+QString NativeName(const std::string& fileName) { return QFile::decodeName(QByteArray::fromStdString(fileName)); }
+
+std::vector<std::string> PathSegments(const std::string& path) {
+    std::vector<std::string> segments;
+    size_t start = 0;
+    while (start <= path.size()) {
+        const auto end = std::min(path.find('\\', start), path.size());
+        if (end > start)
+            segments.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return segments;
+}
+
+std::string Joined(const std::vector<std::string>& segments, size_t count) {
+    std::string joined;
+    for (size_t i = 0; i < count; ++i)
+        joined += (i ? "\\" : "") + segments[i];
+    return joined;
+}
+
+std::string TrimmedBlanks(const std::string& text) {
+    const auto begin = text.find_first_not_of(' ');
+    return begin == std::string::npos ? std::string() : text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+std::vector<std::string> ListEntries(const std::string& commaSeparated) {
+    std::vector<std::string> entries;
+    size_t start = 0;
+    while (start <= commaSeparated.size()) {
+        const auto end = std::min(commaSeparated.find(',', start), commaSeparated.size());
+        entries.push_back(TrimmedBlanks(commaSeparated.substr(start, end - start)));
+        start = end + 1;
+    }
+    return entries;
+}
+
+bool InList(const std::string& text, const std::string& commaSeparated) {
+    const auto entries = ListEntries(commaSeparated);
+    return std::any_of(entries.begin(), entries.end(),
+                       [&](const std::string& entry) { return TIniDocument::SameName(entry, text); });
+}
+
+std::string ItemKey(int index) { return "Item" + IntToStr(index); }
+
+// The index of a line named "Item<decimal>" exactly as the storage writes it, or -1.
+int ItemIndex(const std::string& line) {
+    const std::string name = TIniDocument::LineName(line);
+    int32_t index = -1;
+    if (name.size() < 5 || !TIniDocument::SameName(name.substr(0, 4), "Item") ||
+        !TryStrToInt(name.substr(4), index) || index < 0 || ItemKey(index) != "Item" + name.substr(4))
+        return -1;
+    return index;
+}
+} // namespace
+
+TAppIniFileStorage::TAppIniFileStorage(TComponent* owner, std::string name) : TComponent(owner, std::move(name)) {}
+
+TAppIniFileStorage::~TAppIniFileStorage() {
+    if (!m_flushOnDestroy)
+        return;
+    try {
+        SaveToDisk();
+    } catch (...) {
+        // A destructor never throws; the settings are simply not saved.
+    }
+}
+
+void TAppIniFileStorage::SetFileName(std::string fileName) {
+    m_fileName = std::move(fileName);
+    UpdateFullFileName();
+}
+
+void TAppIniFileStorage::SetLocation(TFileLocation location) {
+    m_location = location;
+    UpdateFullFileName();
+}
+
+void TAppIniFileStorage::SetCustomDirectory(std::string directory) {
+    m_customDirectory = std::move(directory);
+    UpdateFullFileName();
+}
+
+void TAppIniFileStorage::UpdateFullFileName() {
+    const auto separator = m_fileName.find_last_of("/\\");
+    std::string name = separator == std::string::npos ? m_fileName : m_fileName.substr(separator + 1);
+    if (name.empty()) {
+        m_fullFileName.clear();
+        return;
+    }
+    if (name.find('.') == std::string::npos)
+        name += ".ini";
+    std::string directory = m_location == flExeFile ? ExecutableDirectory() : m_customDirectory;
+    if (!directory.empty() && directory.back() != '/')
+        directory += '/';
+    m_fullFileName = directory + name;
+}
+
+bool TAppIniFileStorage::IsReadOnly() const {
+    if (m_readOnly)
+        return true;
+    const QFileInfo file(NativeName(m_fullFileName));
+    // The owner's write permission stands for the read-only attribute, so that it holds even for root.
+    return !m_fullFileName.empty() && file.exists() &&
+           (!file.isWritable() || !file.permissions().testFlag(QFileDevice::WriteOwner));
+}
+
+std::string TAppIniFileStorage::ResolveSection(std::string section) const {
+    if (section.empty() || section.front() == '.')
+        section = m_defaultSection + section;
+    if (section.empty() || section.front() == '.')
+        throw Exception("TAppIniFileStorage.ReadValue: Section undefined");
+    return section;
+}
+
+TAppIniFileStorage::TValuePath TAppIniFileStorage::SplitValuePath(const std::string& path) const {
+    const auto segments = PathSegments(path);
+    if (segments.empty())
+        return {ResolveSection({}), {}};
+    return {ResolveSection(Joined(segments, segments.size() - 1)), segments.back()};
+}
+
+std::string TAppIniFileStorage::SectionOfPath(const std::string& path) const {
+    const auto segments = PathSegments(path);
+    return ResolveSection(Joined(segments, segments.size()));
+}
+
+void TAppIniFileStorage::ReloadIfAuto() {
+    if (m_autoReload)
+        LoadFromDisk();
+}
+
+bool TAppIniFileStorage::BeginWrite() {
+    if (IsReadOnly())
+        return false;
+    ReloadIfAuto();
+    return true;
+}
+
+void TAppIniFileStorage::FlushIfAuto() {
+    if (m_autoFlush)
+        SaveToDisk();
+}
+
+bool TAppIniFileStorage::HasValue(const std::string& path) {
+    ReloadIfAuto();
+    const TValuePath value = SplitValuePath(path);
+    return m_document.Value(value.Section, value.Key).has_value();
+}
+
+bool TAppIniFileStorage::HasSection(const std::string& path) {
+    ReloadIfAuto();
+    return m_document.HasSection(SectionOfPath(path));
+}
+
+std::string TAppIniFileStorage::GetString(const std::string& path, const std::string& defaultValue) {
+    ReloadIfAuto();
+    const TValuePath value = SplitValuePath(path);
+    return m_document.Value(value.Section, value.Key).value_or(defaultValue);
+}
+
+void TAppIniFileStorage::SetString(const std::string& path, const std::string& value) {
+    if (!BeginWrite())
+        return;
+    const TValuePath target = SplitValuePath(path);
+    m_document.SetValue(target.Section, target.Key, value);
+    FlushIfAuto();
+}
+
+int32_t TAppIniFileStorage::GetInteger(const std::string& path, int32_t defaultValue) {
+    ReloadIfAuto();
+    const TValuePath value = SplitValuePath(path);
+    const auto stored = m_document.Value(value.Section, value.Key);
+    if (!stored)
+        return defaultValue;
+    return stored->empty() ? 0 : StrToInt(*stored);
+}
+
+void TAppIniFileStorage::SetInteger(const std::string& path, int32_t value) { SetString(path, IntToStr(value)); }
+
+bool TAppIniFileStorage::GetBoolean(const std::string& path, bool defaultValue) {
+    ReloadIfAuto();
+    const TValuePath value = SplitValuePath(path);
+    const auto stored = m_document.Value(value.Section, value.Key);
+    if (!stored)
+        return defaultValue;
+    if (InList(*stored, m_trueValues))
+        return true;
+    if (InList(*stored, m_falseValues))
+        return false;
+    return !stored->empty() && StrToInt(*stored) != 0;
+}
+
+void TAppIniFileStorage::SetBoolean(const std::string& path, bool value) {
+    SetString(path, ListEntries(value ? m_trueValues : m_falseValues).front());
+}
+
+int TAppIniFileStorage::GetStringList(const std::string& path, std::vector<std::string>& list) {
+    list.clear();
+    ReloadIfAuto();
+    const std::string section = SectionOfPath(path);
+    if (const auto count = m_document.Value(section, "Count")) {
+        const int32_t items = count->empty() ? 0 : StrToInt(*count);
+        // A count beyond what the section can hold reads as empty items; do not let a damaged file make
+        // millions of them.
+        const int32_t held = static_cast<int32_t>(m_document.FindSection(section)->Lines.size());
+        for (int32_t i = 0; i < std::min(items, held); ++i)
+            list.push_back(m_document.Value(section, ItemKey(i)).value_or(std::string()));
+    } else {
+        const TValuePath plain = SplitValuePath(path);
+        if (const auto text = m_document.Value(plain.Section, plain.Key))
+            list = TIniDocument::SplitLines(*text);
+    }
+    return static_cast<int>(list.size());
+}
+
+void TAppIniFileStorage::SetStringList(const std::string& path, const std::vector<std::string>& list) {
+    if (!BeginWrite())
+        return;
+    const std::string section = SectionOfPath(path);
+    const int count = static_cast<int>(list.size());
+    m_document.SetValue(section, "Count", IntToStr(count));
+    for (int i = 0; i < count; ++i)
+        m_document.SetValue(section, ItemKey(i), list[static_cast<size_t>(i)]);
+    // Every item beyond the new count is stale, whatever the old count said (it may not even be a number).
+    std::erase_if(m_document.FindSection(section)->Lines,
+                  [count](const std::string& line) { return ItemIndex(line) >= count; });
+    FlushIfAuto();
+}
+
+void TAppIniFileStorage::RemoveValue(const std::string& path) {
+    if (!BeginWrite())
+        return;
+    const TValuePath value = SplitValuePath(path);
+    if (!m_document.RemoveKey(value.Section, value.Key))
+        m_document.RemoveSection(SectionOfPath(path));
+    FlushIfAuto();
+}
+
+void TAppIniFileStorage::LoadFromDisk() {
+    m_document.Clear();
+    m_unreadable = false;
+    if (m_fullFileName.empty())
+        return;
+    QFile file(NativeName(m_fullFileName));
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_unreadable = true;
+        return;
+    }
+    m_document = TIniDocument::Parse(file.readAll().toStdString());
+}
+
+void TAppIniFileStorage::SaveToDisk() {
+    if (m_fullFileName.empty() || m_unreadable || IsReadOnly())
+        return;
+    const QString fileName = NativeName(m_fullFileName);
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    // A rewrite goes to a temporary file that replaces the old one only when complete, so a crash or a full
+    // disk never leaves half a file. Where no temporary file can be made, the file is written in place.
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    const std::string text = m_document.Text();
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+        file.cancelWriting();
+        return;
+    }
+    file.commit();
+}

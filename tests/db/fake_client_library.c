@@ -1,0 +1,53 @@
+/* A stand-in client library for the loading tests: it exports the entry points every client must have, none
+   of the later generations' (so it loads as version 5.0), and with QV_WITHOUT_QUE_EVENTS one fewer. The
+   bodies are never called. */
+
+#define QV_EXPORT(name) \
+    int name(void) { return 0; }
+
+QV_EXPORT(BLOB_get)
+QV_EXPORT(BLOB_put)
+QV_EXPORT(isc_sqlcode)
+QV_EXPORT(isc_sql_interprete)
+QV_EXPORT(isc_interprete)
+QV_EXPORT(isc_vax_integer)
+QV_EXPORT(isc_blob_info)
+QV_EXPORT(isc_open_blob2)
+QV_EXPORT(isc_close_blob)
+QV_EXPORT(isc_get_segment)
+QV_EXPORT(isc_put_segment)
+QV_EXPORT(isc_create_blob2)
+QV_EXPORT(isc_decode_date)
+QV_EXPORT(isc_encode_date)
+QV_EXPORT(isc_dsql_free_statement)
+QV_EXPORT(isc_dsql_execute2)
+QV_EXPORT(isc_dsql_execute)
+QV_EXPORT(isc_dsql_set_cursor_name)
+QV_EXPORT(isc_dsql_fetch)
+QV_EXPORT(isc_dsql_sql_info)
+QV_EXPORT(isc_dsql_alloc_statement2)
+QV_EXPORT(isc_dsql_prepare)
+QV_EXPORT(isc_dsql_describe_bind)
+QV_EXPORT(isc_dsql_describe)
+QV_EXPORT(isc_dsql_execute_immediate)
+QV_EXPORT(isc_dsql_exec_immed2)
+QV_EXPORT(isc_drop_database)
+QV_EXPORT(isc_detach_database)
+QV_EXPORT(isc_attach_database)
+QV_EXPORT(isc_database_info)
+QV_EXPORT(isc_start_multiple)
+QV_EXPORT(isc_commit_transaction)
+QV_EXPORT(isc_commit_retaining)
+QV_EXPORT(isc_rollback_transaction)
+QV_EXPORT(isc_cancel_events)
+#ifndef QV_WITHOUT_QUE_EVENTS
+QV_EXPORT(isc_que_events)
+#endif
+QV_EXPORT(isc_event_counts)
+QV_EXPORT(isc_event_block)
+QV_EXPORT(isc_free)
+QV_EXPORT(isc_array_lookup_bounds)
+QV_EXPORT(isc_array_get_slice)
+QV_EXPORT(isc_array_put_slice)
+QV_EXPORT(isc_wait_for_event)
+QV_EXPORT(isc_transaction_info)
