@@ -3,12 +3,13 @@
 #include "core/date_time.h"
 #include "core/text_codec.h"
 #include "log/mem_table.h"
-#include "view/column_auto_fit.h"
 #include "view/data_source.h"
 #include "view/filter_row.h"
 #include "view/grid_cell_delegate.h"
+#include "view/grid_column_layout.h"
 #include "view/grid_filter_model.h"
 #include "view/grid_title_header.h"
+#include "view/log_row_filter.h"
 #include "view/log_table_model.h"
 
 #include <QApplication>
@@ -18,37 +19,14 @@
 #include <QScrollBar>
 
 namespace {
-
 constexpr int MinimumGridWidth = 300;
-
-TFilterExpressionType ExpressionTypeOf(TFieldType type) {
-    switch (type) {
-    case ftDateTime: return TFilterExpressionType::DateTime;
-    case ftInteger: return TFilterExpressionType::Number;
-    case ftString: break;
-    }
-    return TFilterExpressionType::Text;
-}
-
-TFilterCell CellOf(const TMemTable& table, int row, int column) {
-    TFilterCell cell;
-    TFieldValue value = table.RowValue(row, column);
-    cell.isNull = std::holds_alternative<std::monostate>(value);
-    if (auto* time = std::get_if<TDateTime>(&value))
-        cell.dateTime = *time;
-    else if (auto* number = std::get_if<int32_t>(&value))
-        cell.number = *number;
-    else if (auto* text = std::get_if<std::string>(&value))
-        cell.text = std::move(*text);
-    return cell;
-}
-
 } // namespace
 
 TDataGrid::TDataGrid(QWidget* parent, TComponent* owner, std::string name)
     : QTableView(parent), TComponent(owner, std::move(name)), m_shownRows(new TGridFilterModel(this)),
       m_titles(new TGridTitleHeader(this)), m_indicator(new TGridIndicator(this)),
-      m_filterRow(new TFilterRow(*m_titles)), m_selection(*this) {
+      m_filterRow(new TFilterRow(*m_titles)), m_columns(std::make_unique<TGridColumnLayout>(*m_titles)),
+      m_selection(*this) {
     setObjectName(QString::fromStdString(Name()));
     setHorizontalHeader(m_titles);
     setVerticalHeader(m_indicator);
@@ -67,17 +45,32 @@ TDataGrid::TDataGrid(QWidget* parent, TComponent* owner, std::string name)
     ApplyRowHeight();
 
     connect(m_titles, &QHeaderView::sectionResized, this,
-            [this](int column, int oldSize, int newSize) { OnUserResizedColumn(column, oldSize, newSize); });
+            [this](int column, int oldSize, int newSize) {
+                if (m_columns->Fitting())
+                    return;
+                m_columns->Resized(column, oldSize, newSize);
+                AutoFitColumns();
+            });
     connect(m_titles, &QHeaderView::sectionMoved, this, [this] { AutoFitColumns(); });
     connect(m_shownRows, &QAbstractItemModel::modelReset, this, [this] {
         BindColumns();
         SyncCurrentFromTable();
     });
     m_indicator->MarkOf = [this](int row) { return MarkOf(row); };
-    m_indicator->OnRowPress = [this](int row, Qt::KeyboardModifiers modifiers) { OnIndicatorPress(row, modifiers); };
-    m_indicator->OnRowDrag = [this](int row) { OnIndicatorDrag(row); };
+    m_indicator->OnRowPress = [this](int row, Qt::KeyboardModifiers modifiers) {
+        setFocus(Qt::MouseFocusReason);
+        m_selection.IndicatorPress(row, modifiers, CurrentShownRow());
+        SetCurrent(row, FocusedColumn());
+    };
+    m_indicator->OnRowDrag = [this](int row) {
+        m_selection.IndicatorDrag(row);
+        SetCurrent(row, FocusedColumn());
+    };
     m_titles->OnColumnSelectClick = [this](int column, Qt::KeyboardModifiers modifiers) {
-        OnColumnSelectClick(column, modifiers);
+        setFocus(Qt::MouseFocusReason);
+        m_selection.TitleBandPress(column, modifiers);
+        if (CurrentShownRow() >= 0)
+            SetCurrent(CurrentShownRow(), column);
     };
     m_filterRow->OnApply = [this] { ApplyFilter(); };
     m_filterRow->OnLeave = [this] { setFocus(Qt::OtherFocusReason); };
@@ -116,36 +109,23 @@ void TDataGrid::BindColumns() {
     if (table == m_boundTable)
         return;
     m_boundTable = table;
-    if (!table) {
-        m_filterRow->SetColumnTypes({});
-        return;
-    }
     std::vector<TFilterExpressionType> types;
-    m_autoFit.assign(TMemTable::FieldCount, false);
-    m_baseWidth.assign(TMemTable::FieldCount, 0);
-    m_fitting = true;
-    for (int column = 0; column < TMemTable::FieldCount; ++column) {
-        const TField& field = table->Fields(column);
-        m_autoFit[column] = field.DataType() == ftString; // Error fills the rest; Time and Value are fixed
-        m_baseWidth[column] = DefaultColumnWidth(column);
-        m_titles->resizeSection(column, m_baseWidth[column] + 1);
-        types.push_back(ExpressionTypeOf(field.DataType()));
+    if (table) {
+        m_columns->Bind(*table, fontMetrics());
+        for (int column = 0; column < TMemTable::FieldCount; ++column)
+            types.push_back(FilterTypeOfColumn(*table, column));
     }
-    m_fitting = false;
     m_filterRow->SetColumnTypes(std::move(types));
     AutoFitColumns();
 }
 
 int TDataGrid::DefaultColumnWidth(int column) const {
     TMemTable* table = Table();
-    if (!table)
-        return 0;
-    // The font's overhang is 0 here, so the rule reduces to the digit width times the characters plus 4.
-    return fontMetrics().horizontalAdvance(QLatin1Char('0')) * table->Fields(column).DisplayWidth() + 4;
+    return table ? TGridColumnLayout::DefaultWidth(*table, column, fontMetrics()) : 0;
 }
 
 int TDataGrid::ColumnWidth(int column) const {
-    return std::max(0, columnWidth(column) - 1);
+    return m_columns->Width(column);
 }
 
 void TDataGrid::SetColumnWidth(int column, int width) {
@@ -153,49 +133,12 @@ void TDataGrid::SetColumnWidth(int column, int width) {
 }
 
 std::vector<int> TDataGrid::VisibleColumns() const {
-    std::vector<int> columns;
-    for (int visual = 0; visual < m_titles->count(); ++visual) {
-        int column = m_titles->logicalIndex(visual);
-        if (!m_titles->isSectionHidden(column))
-            columns.push_back(column);
-    }
-    return columns;
+    return m_columns->VisibleColumns();
 }
 
 void TDataGrid::AutoFitColumns() {
-    if (m_fitting || !Table())
-        return;
-    std::vector<int> logical = VisibleColumns();
-    std::vector<TAutoFitColumn> columns;
-    for (int column : logical)
-        columns.push_back({ColumnWidth(column), m_autoFit[column], m_baseWidth[column], 0, 0});
     int indicatorWidth = m_indicator->isHidden() ? 0 : m_indicator->width();
-    AutoFitColumnWidths(columns, viewport()->width() + indicatorWidth, 0, std::max(0, indicatorWidth - 1));
-    m_fitting = true;
-    for (size_t i = 0; i < logical.size(); ++i)
-        if (columns[i].width != ColumnWidth(logical[i]))
-            m_titles->resizeSection(logical[i], columns[i].width + 1);
-    m_fitting = false;
-}
-
-void TDataGrid::OnUserResizedColumn(int column, int oldSize, int newSize) {
-    if (m_fitting || !Table())
-        return;
-    std::vector<int> logical = VisibleColumns();
-    std::vector<TAutoFitColumn> columns;
-    int index = -1;
-    for (int c : logical) {
-        if (c == column)
-            index = static_cast<int>(columns.size());
-        int width = c == column ? std::max(0, oldSize - 1) : ColumnWidth(c);
-        columns.push_back({width, m_autoFit[c], m_baseWidth[c], 0, 0});
-    }
-    if (index >= 0) {
-        ResizeAutoFitColumn(columns, index, std::max(0, newSize - 1));
-        for (size_t i = 0; i < logical.size(); ++i)
-            m_baseWidth[logical[i]] = columns[i].baseWidth;
-    }
-    AutoFitColumns();
+    m_columns->AutoFit(viewport()->width() + indicatorWidth, std::max(0, indicatorWidth - 1));
 }
 
 void TDataGrid::resizeEvent(QResizeEvent* event) {
@@ -313,14 +256,7 @@ int TDataGrid::BottomVisibleRow() const {
 
 void TDataGrid::SetCurrent(int row, int column) {
     selectionModel()->setCurrentIndex(m_shownRows->index(row, column), QItemSelectionModel::NoUpdate);
-}
-
-void TDataGrid::BeginExtension() {
-    if (m_anchorRow >= 0 || !currentIndex().isValid())
-        return;
-    m_anchorRow = currentIndex().row();
-    m_anchorColumn = currentIndex().column();
-    m_selection.EndExtension();
+    UpdateIndicator(); // the mark follows the selection too
 }
 
 void TDataGrid::MoveTo(int row, int column, TMove move, bool rowWise) {
@@ -328,20 +264,15 @@ void TDataGrid::MoveTo(int row, int column, TMove move, bool rowWise) {
     if (rows == 0 || column < 0)
         return;
     row = std::clamp(row, 0, rows - 1);
-    if (move == TMove::Extend) {
-        BeginExtension();
-        SetCurrent(row, column);
-        if (rowWise && m_selection.Kind() != TGridSelectionKind::Rectangle)
-            m_selection.ExtendRows(m_anchorRow, row);
-        else
-            m_selection.ExtendRectangle(m_anchorRow, m_anchorColumn, row, column);
+    QModelIndex from = currentIndex();
+    if (move == TMove::Extend && from.isValid()) {
+        m_selection.ExtendByKey(from.row(), from.column(), row, column, rowWise);
+    } else if (move == TMove::Plain) {
+        m_selection.Clear();
     } else {
-        m_anchorRow = -1;
         m_selection.EndExtension();
-        if (move == TMove::Plain)
-            m_selection.Clear();
-        SetCurrent(row, column);
     }
+    SetCurrent(row, column);
     UpdateIndicator();
 }
 
@@ -423,7 +354,6 @@ bool TDataGrid::HandleCommandKey(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Escape:
         CancelPendingChange();
-        m_anchorRow = -1;
         m_selection.Clear();
         UpdateIndicator();
         return true;
@@ -473,24 +403,13 @@ void TDataGrid::mousePressEvent(QMouseEvent* event) {
         setFocus(Qt::MouseFocusReason);
     if (event->button() != Qt::LeftButton || !cell.isValid())
         return;
-    if (event->modifiers().testFlag(Qt::ShiftModifier)) {
-        BeginExtension();
-        SetCurrent(cell.row(), cell.column());
-        m_selection.ExtendRectangle(m_anchorRow, m_anchorColumn, cell.row(), cell.column());
-    } else {
-        if (!event->modifiers().testFlag(Qt::ControlModifier))
-            m_selection.Clear();
-        m_selection.EndExtension();
-        SetCurrent(cell.row(), cell.column());
-        m_anchorRow = cell.row();
-        m_anchorColumn = cell.column();
-    }
+    m_selection.CellPress(cell.row(), cell.column(), event->modifiers(), CurrentShownRow(), FocusedColumn());
+    SetCurrent(cell.row(), cell.column());
     m_dragging = true;
-    UpdateIndicator();
 }
 
 void TDataGrid::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton) || m_anchorRow < 0)
+    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
         return;
     QPoint point = event->position().toPoint();
     point.setX(std::clamp(point.x(), 0, viewport()->width() - 1));
@@ -498,8 +417,8 @@ void TDataGrid::mouseMoveEvent(QMouseEvent* event) {
     QModelIndex cell = indexAt(point);
     if (!cell.isValid() || cell == currentIndex())
         return;
+    m_selection.CellDrag(cell.row(), cell.column());
     SetCurrent(cell.row(), cell.column());
-    m_selection.ExtendRectangle(m_anchorRow, m_anchorColumn, cell.row(), cell.column());
 }
 
 void TDataGrid::mouseReleaseEvent(QMouseEvent*) {
@@ -507,52 +426,6 @@ void TDataGrid::mouseReleaseEvent(QMouseEvent*) {
 }
 
 void TDataGrid::mouseDoubleClickEvent(QMouseEvent*) {}
-
-void TDataGrid::OnIndicatorPress(int row, Qt::KeyboardModifiers modifiers) {
-    setFocus(Qt::MouseFocusReason);
-    int column = FocusedColumn();
-    int current = CurrentShownRow();
-    m_selection.EndExtension();
-    if (modifiers.testFlag(Qt::ControlModifier)) {
-        m_selection.ToggleRow(row);
-        m_anchorRow = row;
-    } else if (modifiers.testFlag(Qt::ShiftModifier) && current >= 0) {
-        m_selection.Clear();
-        m_selection.ExtendRows(current, row);
-        m_anchorRow = current;
-    } else {
-        m_selection.SelectRow(row);
-        m_anchorRow = row;
-    }
-    m_anchorColumn = column;
-    m_selection.EndExtension();
-    SetCurrent(row, column);
-    UpdateIndicator();
-}
-
-void TDataGrid::OnIndicatorDrag(int row) {
-    if (m_anchorRow < 0)
-        return;
-    m_selection.ExtendRows(m_anchorRow, row);
-    SetCurrent(row, FocusedColumn());
-    UpdateIndicator();
-}
-
-void TDataGrid::OnColumnSelectClick(int column, Qt::KeyboardModifiers modifiers) {
-    setFocus(Qt::MouseFocusReason);
-    m_anchorRow = -1;
-    if (modifiers.testFlag(Qt::ControlModifier)) {
-        m_selection.ToggleColumn(column);
-    } else if (modifiers.testFlag(Qt::ShiftModifier) && m_columnSelectAnchor >= 0) {
-        m_selection.SelectColumns(m_columnSelectAnchor, column);
-    } else {
-        m_selection.SelectColumn(column);
-        m_columnSelectAnchor = column;
-    }
-    if (CurrentShownRow() >= 0)
-        SetCurrent(CurrentShownRow(), column);
-    UpdateIndicator();
-}
 
 void TDataGrid::contextMenuEvent(QContextMenuEvent* event) {
     if (OnContextRequest)
@@ -628,18 +501,10 @@ bool TDataGrid::ApplyFilter() {
 }
 
 void TDataGrid::ApplyConditions() {
-    if (!m_tableModel || !m_filterRow->AnyCondition()) {
+    if (!m_tableModel || !m_filterRow->AnyCondition())
         m_shownRows->SetRowFilter({});
-        return;
-    }
-    TLogTableModel* model = m_tableModel.get();
-    m_shownRows->SetRowFilter([model, conditions = m_filterRow->Conditions(), now = Now()](int row) {
-        const TMemTable* table = model->Table();
-        for (int column = 0; column < static_cast<int>(conditions.size()); ++column)
-            if (conditions[column].IsSet() && !FilterMatches(conditions[column], CellOf(*table, row, column), now))
-                return false;
-        return true;
-    });
+    else
+        m_shownRows->SetRowFilter(MakeLogRowFilter(*m_tableModel, m_filterRow->Conditions(), Now()));
 }
 
 void TDataGrid::paintEvent(QPaintEvent* event) {

@@ -11,6 +11,7 @@
 
 class TDataSource;
 class TFilterRow;
+class TGridColumnLayout;
 class TGridFilterModel;
 class TGridTitleHeader;
 class TLogTableModel;
@@ -95,14 +96,9 @@ private:
     int ColumnAtVisual(int visual) const;
     void TabTo(bool forward);
     void SetCurrent(int row, int column);
-    void BeginExtension();
     int BottomVisibleRow() const;
     void ApplyConditions();
     void CancelPendingChange();
-    void OnUserResizedColumn(int column, int oldSize, int newSize);
-    void OnIndicatorPress(int row, Qt::KeyboardModifiers modifiers);
-    void OnIndicatorDrag(int row);
-    void OnColumnSelectClick(int column, Qt::KeyboardModifiers modifiers);
     TIndicatorMark MarkOf(int row) const;
     void PaintLinesBelowRows();
     void UpdateIndicator();
@@ -113,15 +109,10 @@ private:
     TGridTitleHeader* m_titles;
     TGridIndicator* m_indicator;
     TFilterRow* m_filterRow;
+    std::unique_ptr<TGridColumnLayout> m_columns;
     TGridSelection m_selection;
     TMemTable* m_boundTable = nullptr;
-    std::vector<bool> m_autoFit;
-    std::vector<int> m_baseWidth;
-    bool m_fitting = false;
     bool m_syncingFromTable = false;
     bool m_dragging = false;
-    int m_anchorRow = -1; // where a Shift extension or a drag started; -1 when none runs
-    int m_anchorColumn = -1;
-    int m_columnSelectAnchor = -1;
     int m_lastColumn = -1; // the focused column, kept across resets of the rows
 };

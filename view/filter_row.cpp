@@ -75,8 +75,11 @@ void TFilterRow::SetConditionText(int column, const std::string& text) {
 }
 
 void TFilterRow::ClearConditions() {
-    for (TFilterExpression& condition : m_conditions)
-        condition = TFilterExpression{condition.type};
+    for (TFilterExpression& condition : m_conditions) {
+        TFilterExpressionType type = condition.type;
+        condition = {};
+        condition.type = type;
+    }
     update();
 }
 

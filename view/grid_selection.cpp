@@ -6,8 +6,7 @@
 
 void TGridSelection::Clear() {
     m_kind = TGridSelectionKind::None;
-    m_extending = false;
-    m_base.clear();
+    EndExtension();
     if (m_view.selectionModel())
         m_view.selectionModel()->clearSelection();
 }
@@ -123,4 +122,73 @@ std::vector<int> TGridSelection::SelectedRows() const {
 bool TGridSelection::IsRowSelected(int row) const {
     return m_kind == TGridSelectionKind::Rows && m_view.selectionModel() &&
            m_view.selectionModel()->isSelected(m_view.model()->index(row, 0));
+}
+
+void TGridSelection::EndExtension() {
+    m_extending = false;
+    m_base.clear();
+    m_anchorRow = -1;
+}
+
+void TGridSelection::ExtendByKey(int fromRow, int fromColumn, int row, int column, bool rowWise) {
+    if (m_anchorRow < 0) {
+        EndExtension();
+        m_anchorRow = fromRow;
+        m_anchorColumn = fromColumn;
+    }
+    if (rowWise && m_kind != TGridSelectionKind::Rectangle)
+        ExtendRows(m_anchorRow, row);
+    else
+        ExtendRectangle(m_anchorRow, m_anchorColumn, row, column);
+}
+
+void TGridSelection::CellPress(int row, int column, Qt::KeyboardModifiers modifiers, int currentRow,
+                               int currentColumn) {
+    if (modifiers.testFlag(Qt::ShiftModifier) && currentRow >= 0) {
+        ExtendByKey(currentRow, currentColumn, row, column, false);
+        return;
+    }
+    if (!modifiers.testFlag(Qt::ControlModifier))
+        Clear();
+    EndExtension();
+    m_anchorRow = row;
+    m_anchorColumn = column;
+}
+
+void TGridSelection::CellDrag(int row, int column) {
+    if (m_anchorRow >= 0)
+        ExtendRectangle(m_anchorRow, m_anchorColumn, row, column);
+}
+
+void TGridSelection::IndicatorPress(int row, Qt::KeyboardModifiers modifiers, int currentRow) {
+    EndExtension();
+    int anchor = row;
+    if (modifiers.testFlag(Qt::ControlModifier)) {
+        ToggleRow(row);
+    } else if (modifiers.testFlag(Qt::ShiftModifier) && currentRow >= 0) {
+        Clear();
+        ExtendRows(currentRow, row);
+        anchor = currentRow;
+    } else {
+        SelectRow(row);
+    }
+    EndExtension();
+    m_anchorRow = anchor;
+}
+
+void TGridSelection::IndicatorDrag(int row) {
+    if (m_anchorRow >= 0)
+        ExtendRows(m_anchorRow, row);
+}
+
+void TGridSelection::TitleBandPress(int column, Qt::KeyboardModifiers modifiers) {
+    EndExtension();
+    if (modifiers.testFlag(Qt::ControlModifier)) {
+        ToggleColumn(column);
+    } else if (modifiers.testFlag(Qt::ShiftModifier) && m_columnAnchor >= 0) {
+        SelectColumns(m_columnAnchor, column);
+    } else {
+        SelectColumn(column);
+        m_columnAnchor = column;
+    }
 }
