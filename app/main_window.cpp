@@ -1,16 +1,198 @@
 #include "app/main_window.h"
 
+#include "app/action.h"
+#include "app/action_list.h"
+#include "app/escaped_errors.h"
+#include "app/labeled_edit.h"
+#include "app/link_label.h"
+#include "app/open_with_shell.h"
+#include "app/save_dialog.h"
+#include "app/save_glyph.h"
+#include "app/spin_edit.h"
+#include "core/text_codec.h"
+
+#include <QAbstractEventDispatcher>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <algorithm>
+
 namespace {
 // The designed client area; the frame adds to it (657 x 410 outside on the system it was designed on).
 constexpr int DesignedClientWidth = 649;
 constexpr int DesignedClientHeight = 383;
 constexpr int DesignedLeft = 307;
 constexpr int DesignedTop = 107;
+constexpr int PanelWidth = 349;
+constexpr int GridMinimumWidth = 300;
+// "MS Sans Serif" 8 pt: a character height of 11 pixels.
+constexpr int FontPixelSize = 11;
+
+const char* const CopyrightCaption = "\xa9 Quorvane team";
+const char* const TessmarkCaption = "Read me";
+
+// Where the designed face is missing, a face with the metrics of Arial keeps the captions in their bounds
+// (the stock substitute is wider).
+QString DesignedFontFamily() {
+    for (const char* family : {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans", "Nimbus Sans"})
+        if (QFontDatabase::hasFamily(family))
+            return family;
+    return "MS Sans Serif";
+}
+
+// Labels size themselves to their text: with the designed face that is exactly their designed size, with a
+// substitute face they grow instead of cutting the caption off.
+void FitToText(QLabel* label) { label->resize(label->size().expandedTo(label->sizeHint())); }
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") {
     setObjectName("Form1");
     setWindowTitle("Connection tester");
+    QFont designed(DesignedFontFamily());
+    designed.setPixelSize(FontPixelSize);
+    setFont(designed);
+    // The system's button-face colour; setting the background role instead would turn every label's text
+    // into button text.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+    setPalette(colours);
+
+    CreatePanel();
+    CreateEntries();
+    CreateButtons();
+    CreateLinkLabels();
+    CreateActions();
+    SetTabOrder();
+
     resize(DesignedClientWidth, DesignedClientHeight);
     move(DesignedLeft, DesignedTop);
 }
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreatePanel() {
+    m_pnl1 = new QFrame(this);
+    m_pnl1->setObjectName("pnl1");
+    m_pnl1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pnl1->setFixedWidth(PanelWidth);
+    m_pnl1->setMinimumHeight(DesignedClientHeight);
+
+    auto* view = new QTableView(this);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setMinimumWidth(GridMinimumWidth);
+    m_DataGrid1 = view;
+    m_DataGrid1->setObjectName("DataGrid1");
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_pnl1);
+    layout->addWidget(m_DataGrid1, 1);
+}
+
+QLabel* TForm1::CreateLabel(const QString& caption, const QRect& bounds) {
+    auto* label = new QLabel(caption, m_pnl1);
+    label->setGeometry(bounds);
+    FitToText(label);
+    return label;
+}
+
+void TForm1::CreateEntries() {
+    const auto labelledEdit = [this](const char* name, const QString& caption, const QRect& bounds, int labelWidth) {
+        auto* edit = new TLabeledEdit(caption, m_pnl1);
+        edit->setObjectName(name);
+        edit->EditLabel()->resize(labelWidth, 13);
+        FitToText(edit->EditLabel());
+        edit->SetBounds(bounds);
+        return edit;
+    };
+    m_edDBName = labelledEdit("edDBName", "Database", {20, 24, 305, 21}, 46);
+    m_edUser = labelledEdit("edUser", "User", {20, 68, 125, 21}, 22);
+    m_edUser->setText("SYSDBA");
+    m_edPassword = labelledEdit("edPassword", "Password", {20, 108, 125, 21}, 46);
+    m_edPassword->setEchoMode(QLineEdit::Password);
+    // The stock mask character differs between styles; the tool shows "*".
+    m_edPassword->setStyleSheet("lineedit-password-character: 42");
+
+    const auto spinEdit = [this](const char* name, const QRect& bounds, int maxValue) {
+        auto* edit = new TSpinEdit(m_pnl1);
+        edit->setObjectName(name);
+        edit->setGeometry(bounds);
+        edit->SetMinValue(1);
+        edit->SetMaxValue(maxValue);
+        edit->SetValue(10);
+        return edit;
+    };
+    m_lbl1 = CreateLabel("Period (sec)", {20, 144, 56, 13});
+    m_sePeriod = spinEdit("sePeriod", {108, 140, 121, 22}, 3600);
+    m_lbl2 = CreateLabel("Amount queries", {20, 168, 73, 13});
+    m_seAmount = spinEdit("seAmount", {108, 164, 121, 22}, 10000);
+    m_lbl3 = CreateLabel("SQL", {20, 192, 21, 13});
+
+    m_mSQL = new QPlainTextEdit(m_pnl1);
+    m_mSQL->setObjectName("mSQL");
+    m_mSQL->setGeometry(20, 212, 309, 89);
+    m_mSQL->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_mSQL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_mSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_mSQL->setTabChangesFocus(true);
+    m_mSQL->setPlainText("select 1 from rdb$database");
+}
+
+void TForm1::CreateButtons() {
+    const auto button = [this](const char* name, const QString& caption, int left) {
+        auto* pushButton = new QPushButton(caption, m_pnl1);
+        pushButton->setObjectName(name);
+        pushButton->setGeometry(left, 312, 75, 25);
+        return pushButton;
+    };
+    m_btnStart = button("btnStart", "Start", 20);
+    m_btnStop = button("btnStop", QString(), 108);
+    m_btnSave = button("btnSave", "Save", 256);
+    m_btnSave->setIcon(SaveGlyph());
+    m_btnSave->setIconSize(QSize(17, 17));
+}
+
+void TForm1::CreateLinkLabels() {
+    const auto linkLabel = [this](const char* name, const QString& caption, const QRect& bounds,
+                                  const QString& address) {
+        auto* label = new TLinkLabel(m_pnl1);
+        label->setObjectName(name);
+        label->setText(caption);
+        label->setGeometry(bounds);
+        label->resize(bounds.width(), std::max(bounds.height(), label->sizeHint().height()));
+        label->SetHint(address);
+        label->OnClick = [this](TLinkLabel* sender) { RunCommand([this, sender] { lblCopyrightClick(sender); }); };
+        return label;
+    };
+    m_lblCopyright = linkLabel("lblCopyright", FromCp1251(CopyrightCaption), {226, 344, 103, 13},
+                               QUORVANE_HOME_ADDRESS);
+    m_lblTessmark = linkLabel("lblTessmark", TessmarkCaption, {240, 360, 89, 13}, QUORVANE_README_ADDRESS);
+}
+
+void TForm1::CreateActions() {
+    m_Timer1 = new QTimer(this);
+    m_Timer1->setObjectName("Timer1");
+    m_ActionList1 = std::make_unique<TActionList>(this, "ActionList1");
+    m_actProcess = std::make_unique<TAction>(m_ActionList1.get(), "actProcess", "actProcess");
+    m_actStop = std::make_unique<TAction>(m_ActionList1.get(), "actStop", "Stop");
+    m_actStop->BindButton(m_btnStop);
+    m_SaveDialog1 = std::make_unique<TSaveDialog>(this);
+}
+
+void TForm1::SetTabOrder() {
+    // The memo comes before the spin edits although it lies below them; the grid follows the panel.
+    QWidget* const chain[] = {m_edDBName, m_edUser, m_edPassword, m_mSQL,    m_sePeriod,
+                              m_seAmount, m_btnStart, m_btnStop,  m_btnSave, m_DataGrid1};
+    for (size_t i = 0; i + 1 < std::size(chain); ++i)
+        setTabOrder(chain[i], chain[i + 1]);
+}
+
+void TForm1::RunCommand(const std::function<void()>& command) { RunShowingErrors(this, command); }
+
+void TForm1::lblCopyrightClick(TLinkLabel* sender) { OpenWithShell(this, ToCp1251(sender->Hint())); }

@@ -3,9 +3,85 @@
 #include "core/component.h"
 
 #include <QWidget>
+#include <functional>
+#include <memory>
 
-// The tool's one window. It owns every component of the tool and forwards its events to the test cycle.
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class TAction;
+class TActionList;
+class TLabeledEdit;
+class TLinkLabel;
+class TSaveDialog;
+class TSpinEdit;
+
+// The tool's one window. It owns every component of the tool, composes the controls at their designed places
+// and forwards its events to the test cycle.
 class TForm1 : public QWidget, public TComponent {
 public:
     explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    QFrame* pnl1() const { return m_pnl1; }
+    QWidget* DataGrid1() const { return m_DataGrid1; }
+    TLabeledEdit* edDBName() const { return m_edDBName; }
+    TLabeledEdit* edUser() const { return m_edUser; }
+    TLabeledEdit* edPassword() const { return m_edPassword; }
+    QLabel* lbl1() const { return m_lbl1; }
+    QLabel* lbl2() const { return m_lbl2; }
+    QLabel* lbl3() const { return m_lbl3; }
+    TSpinEdit* sePeriod() const { return m_sePeriod; }
+    TSpinEdit* seAmount() const { return m_seAmount; }
+    QPlainTextEdit* mSQL() const { return m_mSQL; }
+    QPushButton* btnStart() const { return m_btnStart; }
+    QPushButton* btnStop() const { return m_btnStop; }
+    QPushButton* btnSave() const { return m_btnSave; }
+    TLinkLabel* lblCopyright() const { return m_lblCopyright; }
+    TLinkLabel* lblTessmark() const { return m_lblTessmark; }
+
+    QTimer* Timer1() const { return m_Timer1; }
+    TActionList* ActionList1() const { return m_ActionList1.get(); }
+    TAction* actProcess() const { return m_actProcess.get(); }
+    TAction* actStop() const { return m_actStop.get(); }
+    TSaveDialog* SaveDialog1() const { return m_SaveDialog1.get(); }
+
+    // The handler of both link labels: opens the address in the clicked label's hint.
+    void lblCopyrightClick(TLinkLabel* sender);
+
+private:
+    void CreatePanel();
+    void CreateEntries();
+    void CreateButtons();
+    void CreateLinkLabels();
+    void CreateActions();
+    void SetTabOrder();
+    QLabel* CreateLabel(const QString& caption, const QRect& bounds);
+    void RunCommand(const std::function<void()>& command);
+
+    QFrame* m_pnl1 = nullptr;
+    QWidget* m_DataGrid1 = nullptr;
+    TLabeledEdit* m_edDBName = nullptr;
+    TLabeledEdit* m_edUser = nullptr;
+    TLabeledEdit* m_edPassword = nullptr;
+    QLabel* m_lbl1 = nullptr;
+    QLabel* m_lbl2 = nullptr;
+    QLabel* m_lbl3 = nullptr;
+    TSpinEdit* m_sePeriod = nullptr;
+    TSpinEdit* m_seAmount = nullptr;
+    QPlainTextEdit* m_mSQL = nullptr;
+    QPushButton* m_btnStart = nullptr;
+    QPushButton* m_btnStop = nullptr;
+    QPushButton* m_btnSave = nullptr;
+    TLinkLabel* m_lblCopyright = nullptr;
+    TLinkLabel* m_lblTessmark = nullptr;
+
+    QTimer* m_Timer1 = nullptr;
+    std::unique_ptr<TActionList> m_ActionList1;
+    std::unique_ptr<TAction> m_actProcess;
+    std::unique_ptr<TAction> m_actStop;
+    std::unique_ptr<TSaveDialog> m_SaveDialog1;
 };

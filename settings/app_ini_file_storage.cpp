@@ -3,6 +3,7 @@
 #include "core/convert.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
+#include "settings/text_parts.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,14 +16,8 @@ namespace {
 QString NativeName(const std::string& fileName) { return QFile::decodeName(QByteArray::fromStdString(fileName)); }
 
 std::vector<std::string> PathSegments(const std::string& path) {
-    std::vector<std::string> segments;
-    size_t start = 0;
-    while (start <= path.size()) {
-        const auto end = std::min(path.find('\\', start), path.size());
-        if (end > start)
-            segments.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
+    auto segments = SplitText(path, '\\');
+    std::erase_if(segments, [](const std::string& segment) { return segment.empty(); });
     return segments;
 }
 
@@ -33,19 +28,10 @@ std::string Joined(const std::vector<std::string>& segments, size_t count) {
     return joined;
 }
 
-std::string TrimmedBlanks(const std::string& text) {
-    const auto begin = text.find_first_not_of(' ');
-    return begin == std::string::npos ? std::string() : text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-}
-
 std::vector<std::string> ListEntries(const std::string& commaSeparated) {
-    std::vector<std::string> entries;
-    size_t start = 0;
-    while (start <= commaSeparated.size()) {
-        const auto end = std::min(commaSeparated.find(',', start), commaSeparated.size());
-        entries.push_back(TrimmedBlanks(commaSeparated.substr(start, end - start)));
-        start = end + 1;
-    }
+    auto entries = SplitText(commaSeparated, ',');
+    for (std::string& entry : entries)
+        entry = TIniDocument::Trimmed(entry);
     return entries;
 }
 

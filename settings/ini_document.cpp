@@ -1,11 +1,21 @@
 #include "settings/ini_document.h"
 
+#include "settings/text_parts.h"
+
 #include <algorithm>
 
 namespace {
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-std::string Trimmed(const std::string& text) {
+std::string NormalizedKeyLine(const std::string& line) {
+    const auto equals = line.find('=');
+    if (equals == std::string::npos)
+        return line;
+    return TIniDocument::Trimmed(line.substr(0, equals)) + "=" + TIniDocument::Trimmed(line.substr(equals + 1));
+}
+} // namespace
+
+std::string TIniDocument::Trimmed(const std::string& text) {
     size_t begin = 0;
     size_t end = text.size();
     while (begin < end && IsBlankOrControl(text[begin]))
@@ -15,19 +25,8 @@ std::string Trimmed(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string NormalizedKeyLine(const std::string& line) {
-    const auto equals = line.find('=');
-    if (equals == std::string::npos)
-        return line;
-    return Trimmed(line.substr(0, equals)) + "=" + Trimmed(line.substr(equals + 1));
-}
-} // namespace
-
 bool TIniDocument::SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
 }
 
 std::string TIniDocument::LineName(const std::string& line) { return line.substr(0, line.find('=')); }

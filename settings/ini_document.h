@@ -36,6 +36,8 @@ public:
     TIniSection* FindSection(const std::string& section);
     const TIniSection* FindSection(const std::string& section) const;
 
+    // Without leading and trailing blanks and control characters.
+    static std::string Trimmed(const std::string& text);
     // Lines split at CR LF, at a lone CR and at a lone LF.
     static std::vector<std::string> SplitLines(const std::string& text);
     // The text before a line's first "="; a line without one is all name.

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+// The one place where an error that escapes a command or a timer tick reaches the user: a modal box with the
+// error icon, one OK button, the application title as caption and the message (8-bit text) under the
+// full-stop rule.
+void ShowErrorBox(QWidget* parent, const std::string& message);
+
+// Runs a command; an error that escapes it is shown in the box and then forgotten, the silent EAbort shows
+// nothing. The program goes on in the state the failed step left.
+void RunShowingErrors(QWidget* parent, const std::function<void()>& command);

@@ -1,0 +1,327 @@
+#include "db/database.h"
+
+#include "core/exceptions.h"
+#include "core/platform.h"
+#include "db/errors.h"
+#include "db/param_buffers.h"
+#include "db/query_link.h"
+#include "db/transaction.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+std::recursive_mutex& DatabaseListLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+std::vector<TFbBaseDatabase*>& DatabaseList() {
+    static std::vector<TFbBaseDatabase*> list;
+    return list;
+}
+
+void AddToDatabaseList(TFbBaseDatabase* database) {
+    std::lock_guard guard(DatabaseListLock());
+    DatabaseList().push_back(database);
+}
+
+void RemoveFromDatabaseList(TFbBaseDatabase* database) {
+    std::lock_guard guard(DatabaseListLock());
+    std::erase(DatabaseList(), database);
+}
+
+std::string MessageOf(const std::exception& error) {
+    if (const auto* exception = dynamic_cast<const Exception*>(&error))
+        return exception->Message();
+    return error.what();
+}
+
+template <typename T>
+void AddOnce(std::vector<T*>& list, T* item) {
+    if (item != nullptr && std::find(list.begin(), list.end(), item) == list.end())
+        list.push_back(item);
+}
+
+} // namespace
+
+void ForEachDatabase(const std::function<void(TFbBaseDatabase& database)>& visit) {
+    std::lock_guard guard(DatabaseListLock());
+    const std::vector<TFbBaseDatabase*> databases = DatabaseList();
+    for (TFbBaseDatabase* database : databases)
+        visit(*database);
+}
+
+TFbBaseDatabase::TFbBaseDatabase(TComponent* owner, std::string name)
+    : TComponent(owner, std::move(name)),
+      m_idleTimer([this] { return Connected(); }, [this] { DetachOnIdle(); }) {
+    m_internalTransaction = std::make_unique<TFbBaseTransaction>(this);
+    m_internalTransaction->SetTRParams({"write", "isc_tpb_nowait", "read_committed", "rec_version"});
+    m_internalTransaction->SetDefaultDatabase(this);
+    AddToDatabaseList(this);
+}
+
+TFbBaseDatabase::~TFbBaseDatabase() {
+    BeginDestruction();
+    try {
+        Detach(true, false);
+    } catch (const std::exception&) {
+    }
+    // A failing BeforeDisconnect handler stops a detach; a connection that goes away must not keep the
+    // attachment anyway.
+    if (Connected())
+        DetachFromServer();
+    try {
+        m_destructionListeners.CallInOrder(*this);
+    } catch (const std::exception&) {
+    }
+    for (TFbQueryLink* link : std::vector(m_queryLinks)) {
+        UnregisterQueryLink(link);
+        try {
+            link->DatabaseFreeing(*this);
+        } catch (const std::exception&) {
+        }
+    }
+    for (TFbBaseTransaction* transaction : std::vector(m_transactions))
+        transaction->RemoveDatabase(this);
+}
+
+void TFbBaseDatabase::BeginDestruction() {
+    if (m_destroying)
+        return;
+    m_destroying = true;
+    RemoveFromDatabaseList(this);
+    try {
+        if (m_internalTransaction->Active())
+            m_internalTransaction->Commit();
+    } catch (const std::exception&) {
+    }
+    m_internalTransaction.reset();
+    m_idleTimer.SetInterval(0);
+}
+
+void TFbBaseDatabase::SetConnected(bool value) {
+    if (value)
+        Attach();
+    else
+        Detach(false, false);
+}
+
+void TFbBaseDatabase::SetDBName(const std::string& name) {
+    if (name == m_dbName)
+        return;
+    if (Connected())
+        RaiseClientError(13);
+    m_dbName = name;
+}
+
+void TFbBaseDatabase::SetDBParams(std::vector<std::string> lines) {
+    if (Connected())
+        RaiseClientError(13);
+    m_dbParams = std::move(lines);
+    m_paramsChanged = true;
+}
+
+void TFbBaseDatabase::SetDefaultTransaction(TFbBaseTransaction* transaction) {
+    if (transaction != nullptr)
+        transaction->AddDatabase(this);
+    m_defaultTransaction = transaction;
+}
+
+void TFbBaseDatabase::SetSQLDialect(int32_t dialect) {
+    if (dialect < 1 || (Connected() && DatabaseDialect() < dialect))
+        RaiseClientError(61);
+    m_sqlDialect = dialect;
+}
+
+void TFbBaseDatabase::SetLibraryName(const std::string& name) {
+    if (Connected())
+        RaiseClientError(13);
+    if (name == m_libraryName)
+        return;
+    m_library.reset();
+    m_libraryName = name;
+}
+
+IFbClientLibrary& TFbBaseDatabase::ClientLibrary() {
+    if (!m_library)
+        m_library = AcquireClientLibrary(m_libraryName);
+    return *m_library;
+}
+
+void TFbBaseDatabase::UseClientLibrary(IFbClientLibraryPtr library) {
+    if (Connected())
+        RaiseClientError(13);
+    m_library = std::move(library);
+}
+
+void TFbBaseDatabase::CheckConnected() const {
+    if (!Connected())
+        RaiseClientError(12, FullName());
+}
+
+ISC_STATUS TFbBaseDatabase::CheckStatus(ISC_STATUS result, bool raise) {
+    ResetFloatingPointControl();
+    m_idleTimer.MarkUsed();
+    if (result > 0 && raise)
+        RaiseServerError(ClientLibrary(), this);
+    return result;
+}
+
+void TFbBaseDatabase::RegisterTransaction(TFbBaseTransaction* transaction) { AddOnce(m_transactions, transaction); }
+
+void TFbBaseDatabase::UnregisterTransaction(TFbBaseTransaction* transaction) {
+    std::erase(m_transactions, transaction);
+    if (m_defaultTransaction == transaction)
+        m_defaultTransaction = nullptr;
+}
+
+void TFbBaseDatabase::RegisterQueryLink(TFbQueryLink* link) { AddOnce(m_queryLinks, link); }
+
+void TFbBaseDatabase::UnregisterQueryLink(TFbQueryLink* link) { std::erase(m_queryLinks, link); }
+
+void TFbBaseDatabase::NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&)) {
+    for (TFbQueryLink* link : std::vector(m_queryLinks))
+        (link->*notice)(*this);
+}
+
+std::optional<int32_t> TFbBaseDatabase::IntegerInfo(uint8_t item) {
+    CheckConnected();
+    IFbClientLibrary& library = ClientLibrary();
+    const char items[1] = {static_cast<char>(item)};
+    char answer[512] = {};
+    CheckStatus(library.isc_database_info(ThreadStatusVector(), &m_handle, 1, items, sizeof answer, answer), true);
+    if (static_cast<uint8_t>(answer[0]) != item)
+        return std::nullopt;
+    const ISC_LONG length = library.isc_vax_integer(answer + 1, 2);
+    if (length < 0 || length > 4)
+        return std::nullopt;
+    return library.isc_vax_integer(answer + 3, static_cast<short>(length));
+}
+
+uint16_t TFbBaseDatabase::DatabaseDialect() {
+    return static_cast<uint16_t>(IntegerInfo(isc_info_db_sql_dialect).value_or(1));
+}
+
+void TFbBaseDatabase::Attach() {
+    if (Connected())
+        return;
+    bool doConnect = true;
+    if (BeforeConnect) {
+        BeforeConnect(*this, m_dbParams, doConnect);
+        m_paramsChanged = true; // the handler may have edited the parameters
+    }
+    if (!doConnect)
+        return;
+    if (Connected())
+        RaiseClientError(13);
+    if (m_dbName.empty())
+        RaiseClientError(14);
+    ClientLibrary();
+    NotifyLinks(&TFbQueryLink::DatabaseAttaching);
+    if (m_useLoginPrompt) {
+        if (!LoginPrompt || !LoginPrompt(*this, m_dbParams))
+            RaiseClientError(7);
+        m_paramsChanged = true;
+    }
+    BuildParamBufferWhenChanged();
+    AttachToServer();
+    if (!Connected())
+        return; // the error handler took the refusal as handled
+    NotifyLinks(&TFbQueryLink::DatabaseAttached);
+    m_clockDifference = 0;
+    AfterAttach();
+}
+
+void TFbBaseDatabase::BuildParamBufferWhenChanged() {
+    if (!m_paramsChanged)
+        return;
+    m_paramBuffer = BuildDatabaseParamBuffer(m_dbParams);
+    m_paramsChanged = false;
+}
+
+void TFbBaseDatabase::AttachToServer() {
+    const std::string buffer = AttachParamBuffer(m_paramBuffer);
+    const ISC_STATUS result =
+        m_library->isc_attach_database(ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(),
+                                       &m_handle, static_cast<short>(buffer.size()), buffer.data());
+    if (result > 0)
+        m_handle = 0;
+    CheckStatus(result, true);
+}
+
+// Failures from here on leave the attachment in place: the connection is attached although the attach raised.
+void TFbBaseDatabase::AfterAttach() {
+    const uint16_t dialect = DatabaseDialect();
+    if (dialect < m_sqlDialect)
+        m_sqlDialect = dialect;
+    if (m_synchronizeTime)
+        MeasureClockDifference();
+    if (AfterConnect)
+        AfterConnect(*this);
+    m_attachedListeners.CallInOrder(*this);
+}
+
+void TFbBaseDatabase::MeasureClockDifference() {}
+
+void TFbBaseDatabase::Detach(bool force, bool /*skipProbe*/) {
+    if (!Connected())
+        return;
+    CallDisconnectEvent(BeforeDisconnect, &m_beforeDetachListeners, "BeforeDisconnect");
+    EndTransactionsForDetach(force);
+    try {
+        NotifyLinks(&TFbQueryLink::DatabaseDetaching);
+    } catch (const std::exception&) {
+        if (!force)
+            throw;
+    }
+    DetachFromServer();
+    NotifyLinks(&TFbQueryLink::DatabaseDetached);
+    CallDisconnectEvent(AfterDisconnect, nullptr, "AfterDisconnect");
+}
+
+void TFbBaseDatabase::CallDisconnectEvent(const TNotifyEvent& event, const TNotifyEventList<TComponent&>* listeners,
+                                          const char* eventName) {
+    try {
+        if (event)
+            event(*this);
+        if (listeners != nullptr)
+            listeners->CallInOrder(*this);
+    } catch (const std::exception& error) {
+        const char* pattern = m_destroying
+            ? "Error of %s.%s. Probably you are trying to get access to destroyed components. %s"
+            : "Error of %s.%s. %s";
+        throw Exception(FormatText(pattern, FullName().c_str(), eventName, MessageOf(error).c_str()));
+    }
+}
+
+// A transaction cannot outlive its attachment, so a retaining action ends it like its plain one.
+void TFbBaseDatabase::EndTransactionsForDetach(bool force) {
+    for (TFbBaseTransaction* transaction : std::vector(m_transactions)) {
+        if (!transaction->Active())
+            continue;
+        try {
+            transaction->EndTransaction(WithoutRetaining(transaction->TimeoutAction()), true);
+        } catch (const std::exception&) {
+            if (!force)
+                throw;
+        }
+    }
+}
+
+// The server's answer does not matter: the handle is given up whatever happens.
+void TFbBaseDatabase::DetachFromServer() {
+    try {
+        m_library->isc_detach_database(ThreadStatusVector(), &m_handle);
+        ResetFloatingPointControl();
+    } catch (const std::exception&) {
+    }
+    m_handle = 0;
+}
+
+void TFbBaseDatabase::DetachOnIdle() {
+    Detach(false, false);
+    if (OnTimeout)
+        OnTimeout(*this);
+}

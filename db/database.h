@@ -1,0 +1,231 @@
+#pragma once
+
+#include "core/component.h"
+#include "core/date_time.h"
+#include "db/client_library.h"
+#include "db/connect_params.h"
+#include "db/idle_timer.h"
+#include "db/notify_event_list.h"
+#include "db/transaction_action.h"
+
+#include <ibase.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class EFbError;
+class QTimer;
+class TFbBaseTransaction;
+class TFbQueryLink;
+class TFbWatchedClientLibrary;
+
+// What a connection does once it is found lost (or a restore attempt failed); the order is the one stored
+// settings use.
+enum TOnLostConnectActions { laTerminateApp, laCloseConnect, laIgnore, laWaitRestore };
+// The connection has been found lost, or a restore attempt failed: the connection, the error, and what to do
+// (arrives with a proposal).
+using TFbLostConnectEvent =
+    std::function<void(TFbBaseDatabase& Database, EFbError& E, TOnLostConnectActions& Actions)>;
+using TFbRestoreConnectEvent = std::function<void(TFbBaseDatabase& Database)>;
+
+// Before an attach: the connection, its DBParams (may be edited), and whether to go on.
+using TFbLoginEvent =
+    std::function<void(TFbBaseDatabase& database, std::vector<std::string>& loginParams, bool& doConnect)>;
+// The login dialog of UseLoginPrompt: may edit the parameters; false means the user cancelled.
+using TFbLoginPrompt = std::function<bool(TFbBaseDatabase& database, std::vector<std::string>& loginParams)>;
+
+// A connection to one database through the client library: attaches with the connect parameters, learns the
+// database's dialect and the server's clock, keeps its transactions and queries informed, and detaches.
+class TFbBaseDatabase : public TComponent {
+public:
+    explicit TFbBaseDatabase(TComponent* owner = nullptr, std::string name = {});
+    // Detaches with force when attached. Never throws.
+    ~TFbBaseDatabase() override;
+
+    bool Connected() const { return m_handle != 0; }
+    // true attaches, false detaches without force; both do nothing when already there.
+    void SetConnected(bool value);
+    const std::string& DBName() const { return m_dbName; }
+    // A different name is refused while attached (client error 13).
+    void SetDBName(const std::string& name);
+    const std::vector<std::string>& DBParams() const { return m_dbParams; }
+    // Refused while attached (client error 13), before anything changes.
+    void SetDBParams(std::vector<std::string> lines);
+    TConnectParams& ConnectParams() { return m_connectParams; }
+    const TConnectParams& ConnectParams() const { return m_connectParams; }
+    TFbBaseTransaction* DefaultTransaction() const { return m_defaultTransaction; }
+    void SetDefaultTransaction(TFbBaseTransaction* transaction);
+    int32_t SQLDialect() const { return m_sqlDialect; }
+    // Client error 61 below 1, or above the database's dialect while attached.
+    void SetSQLDialect(int32_t dialect);
+    // Idle detach in milliseconds; 0 means off.
+    uint32_t Timeout() const { return m_idleTimer.Interval(); }
+    void SetTimeout(uint32_t milliseconds) { m_idleTimer.SetInterval(milliseconds); }
+    bool UseLoginPrompt() const { return m_useLoginPrompt; }
+    void SetUseLoginPrompt(bool value) { m_useLoginPrompt = value; }
+    // Whether every attach measures the clock difference.
+    bool SynchronizeTime() const { return m_synchronizeTime; }
+    void SetSynchronizeTime(bool value) { m_synchronizeTime = value; }
+    const std::string& LibraryName() const { return m_libraryName; }
+    // Refused while attached (client error 13); a new name takes effect at the next attach.
+    void SetLibraryName(const std::string& name);
+
+    TFbLoginEvent BeforeConnect;
+    TNotifyEvent AfterConnect;
+    TNotifyEvent BeforeDisconnect;
+    TNotifyEvent AfterDisconnect;
+    TNotifyEvent OnTimeout;
+    // Sender: the transaction.
+    TNotifyEvent BeforeStartTransaction;
+    TNotifyEvent AfterStartTransaction;
+    TEndTrEvent BeforeEndTransaction;
+    TEndTrEvent AfterEndTransaction;
+    // Asked at attach while UseLoginPrompt is set; without one the attach counts as cancelled.
+    TFbLoginPrompt LoginPrompt;
+
+    // Listeners called after every attach, before every detach, and at destruction.
+    TNotifyEventList<TComponent&>& AttachedListeners() { return m_attachedListeners; }
+    TNotifyEventList<TComponent&>& BeforeDetachListeners() { return m_beforeDetachListeners; }
+    TNotifyEventList<TComponent&>& DestructionListeners() { return m_destructionListeners; }
+
+    virtual void Detach(bool force, bool skipProbe);
+    virtual void Attach();
+
+    // Local clock minus server clock, in days: 0 at every attach until measured. A plain value.
+    TDateTime ClockDifference() const { return m_clockDifference; }
+    void SetClockDifference(TDateTime difference) { m_clockDifference = difference; }
+
+    // The dialect of the attached database (1 when the server does not say).
+    uint16_t DatabaseDialect();
+    // An integer item of isc_database_info, or nothing when the server did not answer that item.
+    std::optional<int32_t> IntegerInfo(uint8_t item);
+
+    // For transactions and queries.
+    isc_db_handle& Handle() { return m_handle; }
+    // The binding of LibraryName, loaded on first use.
+    virtual IFbClientLibrary& ClientLibrary();
+    // Makes the connection call through this binding (a recording or watching wrapper) instead of acquiring
+    // the one of LibraryName; refused while attached (client error 13). A new LibraryName drops it again.
+    void UseClientLibrary(IFbClientLibraryPtr library);
+    // Client error 12 when not attached.
+    void CheckConnected() const;
+    // After every client call: resets the floating-point settings, marks the connection as used and raises the
+    // server error (sender: the connection) when asked to and the call failed. Returns the result.
+    ISC_STATUS CheckStatus(ISC_STATUS result, bool raise);
+    // Where the server-time query runs; owned by the connection.
+    TFbBaseTransaction& InternalTransaction() { return *m_internalTransaction; }
+    const std::vector<TFbBaseTransaction*>& Transactions() const { return m_transactions; }
+    void RegisterTransaction(TFbBaseTransaction* transaction);
+    void UnregisterTransaction(TFbBaseTransaction* transaction);
+    const std::vector<TFbQueryLink*>& QueryLinks() const { return m_queryLinks; }
+    void RegisterQueryLink(TFbQueryLink* link);
+    void UnregisterQueryLink(TFbQueryLink* link);
+
+protected:
+    // The parameter buffer the attach sends, given the one built from DBParams.
+    virtual std::string AttachParamBuffer(const std::string& built) const { return built; }
+    // The first steps of destruction, run by the most derived class before its own detach so that an
+    // overridden Detach still runs; later calls do nothing.
+    void BeginDestruction();
+    bool Destroying() const { return m_destroying; }
+
+private:
+    void BuildParamBufferWhenChanged();
+    void AttachToServer();
+    void AfterAttach();
+    // Measures the clock difference at attach. The server-time query is built on the query component; until
+    // it is wired in here, attaching leaves the difference at 0.
+    void MeasureClockDifference();
+    // Calls a detach event (and listeners); an error from them becomes "Error of <name>.<event>. <message>".
+    void CallDisconnectEvent(const TNotifyEvent& event, const TNotifyEventList<TComponent&>* listeners,
+                             const char* eventName);
+    void EndTransactionsForDetach(bool force);
+    void NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&));
+    void DetachFromServer();
+    void DetachOnIdle();
+
+    isc_db_handle m_handle = 0;
+    std::string m_dbName;
+    std::vector<std::string> m_dbParams;
+    TConnectParams m_connectParams{*this};
+    bool m_paramsChanged = true;
+    std::string m_paramBuffer;
+    std::string m_libraryName = "gds32.dll";
+    IFbClientLibraryPtr m_library;
+    int32_t m_sqlDialect = 1;
+    bool m_useLoginPrompt = false;
+    bool m_synchronizeTime = true;
+    TDateTime m_clockDifference = 0;
+    TFbBaseTransaction* m_defaultTransaction = nullptr;
+    std::unique_ptr<TFbBaseTransaction> m_internalTransaction;
+    std::vector<TFbBaseTransaction*> m_transactions;
+    std::vector<TFbQueryLink*> m_queryLinks;
+    TNotifyEventList<TComponent&> m_attachedListeners;
+    TNotifyEventList<TComponent&> m_beforeDetachListeners;
+    TNotifyEventList<TComponent&> m_destructionListeners;
+    TFbIdleTimer m_idleTimer;
+    bool m_destroying = false;
+};
+
+// Calls visit for every connection of the process, in order of creation, while holding the list's lock.
+// The visitor must not create or destroy connections.
+void ForEachDatabase(const std::function<void(TFbBaseDatabase& database)>& visit);
+
+// The window's connection: the base connection plus the handling of lost connections (lost_connection.cpp):
+// it forgets a dead attachment without calling the server, tries to attach again on its restore timer, probes
+// the server before a detach, and can put a time limit on its blocking client calls.
+class TFbDatabase : public TFbBaseDatabase {
+public:
+    explicit TFbDatabase(TComponent* owner = nullptr, std::string name = {});
+    ~TFbDatabase() override;
+
+    // Runs the probe first unless skipProbe: a dead link is handed to the lost-connection handling and the
+    // detach ends there without an error.
+    void Detach(bool force, bool skipProbe) override;
+    // The binding, seen through the call watchdog while CallTimeout is set and the library can cancel calls.
+    IFbClientLibrary& ClientLibrary() override;
+
+    // The restore timer's period in milliseconds: non-zero creates RestoreTimer (disabled) when there is none,
+    // 0 destroys it; reads 0 without a timer.
+    uint32_t WaitForRestoreConnect() const;
+    void SetWaitForRestoreConnect(uint32_t milliseconds);
+    QTimer* RestoreTimer() const { return m_restoreTimer.get(); }
+    bool RestoreInProgress() const { return m_restoreInProgress; }
+    // The longest a client call on the attachment may block, in milliseconds; 0 means no limit (and no
+    // watchdog thread). A call that outlives it is aborted and fails as a lost connection.
+    uint32_t CallTimeout() const { return m_callTimeout; }
+    void SetCallTimeout(uint32_t milliseconds);
+
+    TFbLostConnectEvent OnLostConnect;
+    TFbLostConnectEvent OnErrorRestoreConnect;
+    TFbRestoreConnectEvent AfterRestoreConnect;
+    // Shows an error that escaped a restore attempt (and the failure answered with laTerminateApp); the window
+    // gives its error box. Without one the text goes to the standard error stream.
+    std::function<void(const std::string& message)> ShowErrorMessage;
+
+    void HandleLostConnection(EFbError& error, TOnLostConnectActions& actions);
+    // Purely local: the handle is dropped, queries forget their statements and active transactions end
+    // through their lost flag, none of it calling the server.
+    void ForgetConnection();
+    // The tick of RestoreTimer: one attempt to attach again.
+    void TryRestoreConnection();
+    // Whether the last client call was aborted for outliving CallTimeout; reading it clears it.
+    bool TakeCallAborted();
+
+protected:
+    std::string AttachParamBuffer(const std::string& built) const override;
+
+private:
+    void RestoreTick();
+    void ShowRestoreFailure(const std::string& message);
+    bool ProbeAttachment();
+
+    std::unique_ptr<QTimer> m_restoreTimer;
+    bool m_restoreInProgress = false;
+    uint32_t m_callTimeout = 0;
+    std::unique_ptr<TFbWatchedClientLibrary> m_watchedLibrary;
+};

@@ -1,0 +1,288 @@
+// The connection against the real server: attach, detach, its checks and what it tells others.
+#include "core/exceptions.h"
+#include "db/database.h"
+#include "db/errors.h"
+#include "db/transaction.h"
+#include "tests/db/recording_query_link.h"
+#include "tests/support/test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// The window's components as the main window sets them up.
+struct TForm {
+    TComponent form{nullptr, "Form1"};
+    TFbDatabase FDB{&form, "FDB"};
+
+    explicit TForm(const std::string& dbName = TestServer::Db1(), const std::string& password = TestServer::Password()) {
+        FDB.SetDBName(dbName);
+        FDB.SetDBParams({"lc_ctype=WIN1251"});
+        FDB.ConnectParams().SetUserName(TestServer::User());
+        FDB.ConnectParams().SetPassword(password);
+    }
+};
+
+template <typename Call>
+std::pair<int, std::string> ClientErrorOf(Call call) {
+    try {
+        call();
+    } catch (const EFbClientError& error) {
+        return {error.SqlErrorCode(), error.Message()};
+    }
+    return {-1, "no error"};
+}
+
+std::string MessageOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Exception& error) {
+        return error.Message();
+    }
+    return "no error";
+}
+
+// User attachments of this checkout's dialect-1 database, as the server's monitoring tables show them.
+int ServerAttachmentsOfDb1() {
+    const std::string output = TestServer::Isql(
+        TestServer::Db1(), "select 'N=' || count(*) from mon$attachments "
+                           "where mon$system_flag = 0 and mon$attachment_id <> current_connection;");
+    const size_t at = output.find("N=");
+    return at == std::string::npos ? -1 : std::stoi(output.substr(at + 2));
+}
+
+} // namespace
+
+TEST(DatabaseAttach, AttachesOnceKeepsTheClockDifferenceAndTellsItsLinks) {
+    TForm f;
+    TRecordingQueryLink link;
+    f.FDB.RegisterQueryLink(&link);
+    f.FDB.SetConnected(true);
+    ASSERT_TRUE(f.FDB.Connected());
+    EXPECT_NE(f.FDB.Handle(), 0u);
+    EXPECT_EQ(f.FDB.SQLDialect(), 1);
+    EXPECT_EQ(f.FDB.DatabaseDialect(), 1);
+
+    f.FDB.SetClockDifference(0.25);
+    f.FDB.SetConnected(true);
+    EXPECT_EQ(f.FDB.ClockDifference(), 0.25);
+
+    f.FDB.SetConnected(false);
+    EXPECT_FALSE(f.FDB.Connected());
+    EXPECT_EQ(f.FDB.Handle(), 0u);
+    f.FDB.SetConnected(false);
+    EXPECT_EQ(link.notices, (std::vector<std::string>{"attaching", "attached", "detaching", "detached"}));
+    f.FDB.UnregisterQueryLink(&link);
+}
+
+TEST(DatabaseAttach, DialectIsLoweredToTheDatabasesAndCannotBeRaisedAboveIt) {
+    TForm f;
+    f.FDB.SetSQLDialect(3);
+    f.FDB.SetConnected(true);
+    EXPECT_EQ(f.FDB.SQLDialect(), 1);
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetSQLDialect(3); }), std::make_pair(61, std::string("SQL Dialect invalid")));
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetSQLDialect(0); }).first, 61);
+    f.FDB.SetConnected(false);
+
+    f.FDB.SetDBName(TestServer::Db3());
+    f.FDB.SetSQLDialect(3);
+    f.FDB.SetConnected(true);
+    EXPECT_EQ(f.FDB.DatabaseDialect(), 3);
+    EXPECT_EQ(f.FDB.SQLDialect(), 3);
+    f.FDB.SetSQLDialect(1); // lowering is allowed while attached
+    EXPECT_EQ(f.FDB.SQLDialect(), 1);
+}
+
+TEST(DatabaseAttach, RefusedAttachRaisesTheServerErrorAndStaysDetached) {
+    TForm f(TestServer::Db1(), "wrong-password");
+    TRecordingQueryLink link;
+    f.FDB.RegisterQueryLink(&link);
+    try {
+        f.FDB.SetConnected(true);
+        FAIL() << "a wrong password was accepted";
+    } catch (const EFbServerError& error) {
+        EXPECT_EQ(error.EngineErrorCode(), 335544472); // login failed
+        EXPECT_EQ(error.Sender(), &f.FDB);
+        EXPECT_EQ(error.Message().rfind("Form1.FDB:\r\n", 0), 0u) << error.Message();
+    }
+    EXPECT_FALSE(f.FDB.Connected());
+    EXPECT_EQ(f.FDB.Handle(), 0u);
+    EXPECT_EQ(link.notices, (std::vector<std::string>{"attaching"}));
+
+    f.FDB.SetDBName(TestServer::DbDir() + "/no-such-database.fdb");
+    f.FDB.ConnectParams().SetPassword(TestServer::Password());
+    EXPECT_THROW(f.FDB.SetConnected(true), EFbServerError);
+    EXPECT_FALSE(f.FDB.Connected());
+
+    f.FDB.SetDBName(TestServer::Db1());
+    f.FDB.SetConnected(true);
+    EXPECT_TRUE(f.FDB.Connected());
+    f.FDB.UnregisterQueryLink(&link);
+}
+
+TEST(DatabaseAttach, ClientChecksRaiseTheirNumberedErrorsAndChangeNothing) {
+    TForm f("");
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetConnected(true); }),
+              std::make_pair(14, std::string("Database name is missing.")));
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.CheckConnected(); }),
+              std::make_pair(12, std::string("Form1.FDB: Cannot perform operation -- DB is not open.")));
+
+    f.FDB.SetDBName(TestServer::Db1());
+    f.FDB.SetUseLoginPrompt(true);
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetConnected(true); }),
+              std::make_pair(7, std::string("Operation cancelled at user's request.")));
+    f.FDB.LoginPrompt = [](TFbBaseDatabase&, std::vector<std::string>&) { return false; };
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetConnected(true); }).first, 7);
+    EXPECT_FALSE(f.FDB.Connected());
+    f.FDB.ConnectParams().SetPassword("");
+    f.FDB.LoginPrompt = [](TFbBaseDatabase&, std::vector<std::string>& params) {
+        params.push_back("password=" + TestServer::Password());
+        return true;
+    };
+    f.FDB.SetConnected(true);
+    ASSERT_TRUE(f.FDB.Connected());
+
+    const std::vector<std::string> params = f.FDB.DBParams();
+    const std::pair<int, std::string> dbOpen{13, "Cannot perform operation -- DB is currently open."};
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetDBName(TestServer::Db3()); }), dbOpen);
+    EXPECT_EQ(f.FDB.DBName(), TestServer::Db1());
+    f.FDB.SetDBName(TestServer::Db1());
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetDBParams({}); }), dbOpen);
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.ConnectParams().SetUserName("OTHER"); }), dbOpen);
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetLibraryName("libfbclient.so.2"); }), dbOpen);
+    EXPECT_EQ(f.FDB.DBParams(), params);
+    EXPECT_EQ(f.FDB.LibraryName(), "gds32.dll");
+}
+
+TEST(DatabaseAttach, BadParametersFailEveryAttachUntilTheyAreMended) {
+    TForm f;
+    f.FDB.SetConnected(true);
+    f.FDB.SetConnected(false);
+
+    f.FDB.SetDBParams({"lc_ctype = WIN1251", "user_name=" + TestServer::User(), "password=" + TestServer::Password()});
+    EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetConnected(true); }),
+              std::make_pair(9, std::string("DPB Constant (lc_ctype ) is unknown.")));
+    EXPECT_FALSE(f.FDB.Connected());
+    EXPECT_EQ(f.FDB.DBParams()[0], "lc_ctype = WIN1251");
+
+    f.FDB.SetDBParams({" num_buffers=many ", "user_name=" + TestServer::User(), "password=" + TestServer::Password()});
+    EXPECT_EQ(MessageOf([&] { f.FDB.SetConnected(true); }), "'many' is not a valid integer value");
+    // The buffer is built again, not taken from the last good attach.
+    EXPECT_EQ(MessageOf([&] { f.FDB.SetConnected(true); }), "'many' is not a valid integer value");
+    EXPECT_FALSE(f.FDB.Connected());
+    EXPECT_EQ(f.FDB.DBParams()[0], "num_buffers=many");
+
+    f.FDB.SetDBParams({"num_buffers=300", "user_name=" + TestServer::User(), "password=" + TestServer::Password()});
+    f.FDB.SetConnected(true);
+    EXPECT_TRUE(f.FDB.Connected());
+}
+
+TEST(DatabaseAttach, MissingClientLibraryFailsAndAnotherNameLoadsAtTheNextAttach) {
+    TForm f;
+    f.FDB.SetLibraryName("libqv-no-such-client.so");
+    EXPECT_EQ(MessageOf([&] { f.FDB.SetConnected(true); }), "Can't load library libqv-no-such-client.so ");
+    EXPECT_FALSE(f.FDB.Connected());
+    f.FDB.SetLibraryName("gds32.dll");
+    f.FDB.SetConnected(true);
+    EXPECT_TRUE(f.FDB.Connected());
+}
+
+TEST(DatabaseEvents, AttachAndDetachCallEventsAndListenersInOrder) {
+    TForm f;
+    std::vector<std::string> calls;
+    f.FDB.BeforeConnect = [&](TFbBaseDatabase&, std::vector<std::string>&, bool& doConnect) {
+        calls.push_back("BeforeConnect");
+        doConnect = calls.size() > 1; // the first attach is called off
+    };
+    f.FDB.AfterConnect = [&](TComponent&) { calls.push_back("AfterConnect"); };
+    f.FDB.AttachedListeners().Add([&](TComponent&) { calls.push_back("attached listener"); });
+    f.FDB.BeforeDisconnect = [&](TComponent&) { calls.push_back("BeforeDisconnect"); };
+    f.FDB.BeforeDetachListeners().Add([&](TComponent&) { calls.push_back("before-detach listener"); });
+    f.FDB.AfterDisconnect = [&](TComponent&) { calls.push_back("AfterDisconnect"); };
+
+    f.FDB.SetConnected(true);
+    EXPECT_FALSE(f.FDB.Connected());
+    f.FDB.SetConnected(true);
+    f.FDB.SetConnected(false);
+    EXPECT_EQ(calls, (std::vector<std::string>{"BeforeConnect", "BeforeConnect", "AfterConnect", "attached listener",
+                                               "BeforeDisconnect", "before-detach listener", "AfterDisconnect"}));
+}
+
+TEST(DatabaseEvents, FailingDisconnectHandlersAreReportedWithTheConnectionsName) {
+    TForm f;
+    f.FDB.SetConnected(true);
+    f.FDB.BeforeDisconnect = [](TComponent&) { throw Exception("boom"); };
+    EXPECT_EQ(MessageOf([&] { f.FDB.SetConnected(false); }), "Error of Form1.FDB.BeforeDisconnect. boom");
+    EXPECT_TRUE(f.FDB.Connected());
+
+    f.FDB.BeforeDisconnect = nullptr;
+    f.FDB.AfterDisconnect = [](TComponent&) { throw Exception("late"); };
+    EXPECT_EQ(MessageOf([&] { f.FDB.SetConnected(false); }), "Error of Form1.FDB.AfterDisconnect. late");
+    EXPECT_FALSE(f.FDB.Connected());
+}
+
+TEST(DatabaseDestruction, DetachesWithForceEndsTransactionsAndReleasesEveryone) {
+    TComponent form(nullptr, "Form1");
+    TFbTransaction TRO(&form, "TRO");
+    TRO.SetTRParams({"read", "nowait", "read_committed", "rec_version"});
+    TRecordingQueryLink link;
+    auto FDB = std::make_unique<TFbDatabase>(&form, "FDB");
+    int databases = 0;
+    ForEachDatabase([&](TFbBaseDatabase& database) { databases += &database == FDB.get(); });
+    EXPECT_EQ(databases, 1);
+
+    FDB->SetDBName(TestServer::Db1());
+    FDB->SetDBParams({"lc_ctype=WIN1251", "user_name=" + TestServer::User(), "password=" + TestServer::Password()});
+    FDB->SetDefaultTransaction(&TRO);
+    EXPECT_EQ(TRO.Databases(), (std::vector<TFbBaseDatabase*>{FDB.get()}));
+    FDB->RegisterQueryLink(&link);
+    FDB->SetConnected(true);
+    TRO.StartTransaction();
+    ASSERT_EQ(ServerAttachmentsOfDb1(), 1);
+    link.notices.clear();
+
+    FDB.reset();
+    EXPECT_FALSE(TRO.Active());
+    EXPECT_TRUE(TRO.Databases().empty());
+    EXPECT_EQ(link.notices, (std::vector<std::string>{"detaching", "detached", "database freeing"}));
+    EXPECT_EQ(ServerAttachmentsOfDb1(), 0);
+    databases = 0;
+    ForEachDatabase([&](TFbBaseDatabase&) { ++databases; });
+    EXPECT_EQ(databases, 0);
+}
+
+TEST(ConnectParams, EditOneLineEachAndAnEmptyValueRemovesIt) {
+    TComponent form(nullptr, "Form1");
+    TFbDatabase FDB(&form, "FDB");
+    FDB.SetDBParams({"lc_ctype=WIN1251"});
+    FDB.ConnectParams().SetUserName("SYSDBA");
+    FDB.ConnectParams().SetPassword("");
+    EXPECT_EQ(FDB.DBParams(), (std::vector<std::string>{"lc_ctype=WIN1251", "user_name=SYSDBA"}));
+    FDB.ConnectParams().SetPassword("secret");
+    FDB.ConnectParams().SetCharSet("win1251");
+    EXPECT_EQ(FDB.DBParams(), (std::vector<std::string>{"lc_ctype=WIN1251", "user_name=SYSDBA", "password=secret"}));
+    EXPECT_EQ(FDB.ConnectParams().Password(), "secret");
+    EXPECT_EQ(FDB.ConnectParams().RoleName(), "");
+
+    // A line written with the prefix or in capitals is the same parameter; a longer name is another one.
+    FDB.SetDBParams({"password_enc=x", "ISC_DPB_PASSWORD=old=value", "isc_dpb_sql_role_name=R"});
+    EXPECT_EQ(FDB.ConnectParams().Password(), "old=value");
+    FDB.ConnectParams().SetPassword("new");
+    FDB.ConnectParams().SetRoleName("");
+    FDB.ConnectParams().SetInstanceName("fb3");
+    EXPECT_EQ(FDB.DBParams(), (std::vector<std::string>{"password_enc=x", "password=new", "instance_name=fb3"}));
+}
+
+TEST(DatabaseList, HoldsEveryConnectionInOrderOfCreationUntilItIsDestroyed) {
+    auto first = std::make_unique<TFbDatabase>(nullptr, "first");
+    TFbBaseDatabase second(nullptr, "second");
+    std::vector<std::string> names;
+    ForEachDatabase([&](TFbBaseDatabase& database) { names.push_back(database.Name()); });
+    EXPECT_EQ(names, (std::vector<std::string>{"first", "second"}));
+    first.reset();
+    names.clear();
+    ForEachDatabase([&](TFbBaseDatabase& database) { names.push_back(database.Name()); });
+    EXPECT_EQ(names, (std::vector<std::string>{"second"}));
+}
