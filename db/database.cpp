@@ -5,6 +5,7 @@
 #include "db/errors.h"
 #include "db/param_buffers.h"
 #include "db/query_link.h"
+#include "db/server_time.h"
 #include "db/transaction.h"
 
 #include <algorithm>
@@ -69,9 +70,9 @@ TFbBaseDatabase::~TFbBaseDatabase() {
     } catch (const std::exception&) {
     }
     // A failing BeforeDisconnect handler stops a detach; a connection that goes away must not keep the
-    // attachment anyway.
+    // attachment, nor leave its transactions on it, anyway.
     if (Connected())
-        DetachFromServer();
+        ReleaseAttachment(true);
     try {
         m_destructionListeners.CallInOrder(*this);
     } catch (const std::exception&) {
@@ -181,9 +182,15 @@ void TFbBaseDatabase::RegisterQueryLink(TFbQueryLink* link) { AddOnce(m_queryLin
 
 void TFbBaseDatabase::UnregisterQueryLink(TFbQueryLink* link) { std::erase(m_queryLinks, link); }
 
-void TFbBaseDatabase::NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&)) {
-    for (TFbQueryLink* link : std::vector(m_queryLinks))
-        (link->*notice)(*this);
+void TFbBaseDatabase::NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&), bool dropErrors) {
+    for (TFbQueryLink* link : std::vector(m_queryLinks)) {
+        try {
+            (link->*notice)(*this);
+        } catch (const std::exception&) {
+            if (!dropErrors)
+                throw;
+        }
+    }
 }
 
 std::array<char, 512> TFbBaseDatabase::InfoAnswer(uint8_t item) {
@@ -272,7 +279,12 @@ void TFbBaseDatabase::AfterAttach() {
     m_attachedListeners.CallInOrder(*this);
 }
 
-void TFbBaseDatabase::MeasureClockDifference() {}
+TDateTime TFbBaseDatabase::QueryServerTime() { return ReadServerTime(*this); }
+
+void TFbBaseDatabase::MeasureClockDifference() {
+    const TDateTime serverTime = QueryServerTime();
+    m_clockDifference = Now() - serverTime;
+}
 
 // The Firebird version text ("LI-V3.0.11.33703 Firebird 3.0") counts; the older item gives the version of
 // the InterBase line the server is compatible with (6.3 for every Firebird), so it is only the fallback for
@@ -304,16 +316,16 @@ void TFbBaseDatabase::Detach(bool force, bool /*skipProbe*/) {
     if (!Connected())
         return;
     CallDisconnectEvent(BeforeDisconnect, &m_beforeDetachListeners, "BeforeDisconnect");
-    EndTransactionsForDetach(force);
-    try {
-        NotifyLinks(&TFbQueryLink::DatabaseDetaching);
-    } catch (const std::exception&) {
-        if (!force)
-            throw;
-    }
-    DetachFromServer();
-    NotifyLinks(&TFbQueryLink::DatabaseDetached);
+    ReleaseAttachment(force);
     CallDisconnectEvent(AfterDisconnect, nullptr, "AfterDisconnect");
+}
+
+// With force, the error of one transaction or query is dropped and the others are still ended and told.
+void TFbBaseDatabase::ReleaseAttachment(bool force) {
+    EndTransactionsForDetach(force);
+    NotifyLinks(&TFbQueryLink::DatabaseDetaching, force);
+    DetachFromServer();
+    NotifyLinks(&TFbQueryLink::DatabaseDetached, force);
 }
 
 void TFbBaseDatabase::CallDisconnectEvent(const TNotifyEvent& event, const TNotifyEventList<TComponent&>* listeners,
