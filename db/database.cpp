@@ -186,18 +186,25 @@ void TFbBaseDatabase::NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&)
         (link->*notice)(*this);
 }
 
-std::optional<int32_t> TFbBaseDatabase::IntegerInfo(uint8_t item) {
+std::array<char, 512> TFbBaseDatabase::InfoAnswer(uint8_t item) {
     CheckConnected();
-    IFbClientLibrary& library = ClientLibrary();
     const char items[1] = {static_cast<char>(item)};
-    char answer[512] = {};
-    CheckStatus(library.isc_database_info(ThreadStatusVector(), &m_handle, 1, items, sizeof answer, answer), true);
+    std::array<char, 512> answer{};
+    CheckStatus(ClientLibrary().isc_database_info(ThreadStatusVector(), &m_handle, 1, items,
+                                                  static_cast<short>(answer.size()), answer.data()),
+                true);
+    return answer;
+}
+
+std::optional<int32_t> TFbBaseDatabase::IntegerInfo(uint8_t item) {
+    const std::array<char, 512> answer = InfoAnswer(item);
     if (static_cast<uint8_t>(answer[0]) != item)
         return std::nullopt;
-    const ISC_LONG length = library.isc_vax_integer(answer + 1, 2);
+    IFbClientLibrary& library = ClientLibrary();
+    const ISC_LONG length = library.isc_vax_integer(answer.data() + 1, 2);
     if (length < 0 || length > 4)
         return std::nullopt;
-    return library.isc_vax_integer(answer + 3, static_cast<short>(length));
+    return library.isc_vax_integer(answer.data() + 3, static_cast<short>(length));
 }
 
 uint16_t TFbBaseDatabase::DatabaseDialect() {
@@ -214,6 +221,7 @@ void TFbBaseDatabase::Attach() {
     }
     if (!doConnect)
         return;
+    m_attachmentInfo = TFbAttachmentInfo(); // version unknown until read again
     if (Connected())
         RaiseClientError(13);
     if (m_dbName.empty())
@@ -258,12 +266,39 @@ void TFbBaseDatabase::AfterAttach() {
         m_sqlDialect = dialect;
     if (m_synchronizeTime)
         MeasureClockDifference();
+    ReadAttachmentInfo();
     if (AfterConnect)
         AfterConnect(*this);
     m_attachedListeners.CallInOrder(*this);
 }
 
 void TFbBaseDatabase::MeasureClockDifference() {}
+
+// The Firebird version text ("LI-V3.0.11.33703 Firebird 3.0") counts; the older item gives the version of
+// the InterBase line the server is compatible with (6.3 for every Firebird), so it is only the fallback for
+// servers that do not know the first.
+void TFbBaseDatabase::ReadServerVersion() {
+    for (const uint8_t item : {uint8_t(isc_info_firebird_version), uint8_t(isc_info_version)}) {
+        const std::array<char, 512> answer = InfoAnswer(item);
+        const std::string text = FirstInfoString(item, answer.data(), answer.size());
+        if (!text.empty()) {
+            m_attachmentInfo.ParseServerVersion(text);
+            return;
+        }
+    }
+}
+
+// Servers from major version 2 on report the attachment's character set; older ones are taken at their word.
+void TFbBaseDatabase::ReadAttachmentInfo() {
+    ReadServerVersion();
+    if (m_attachmentInfo.serverMajor >= 2) {
+        if (const std::optional<int32_t> charsetId = IntegerInfo(frb_info_att_charset)) {
+            m_attachmentInfo.SetCharsetFlags(*charsetId);
+            return;
+        }
+    }
+    m_attachmentInfo.SetCharsetFlags(m_connectParams.CharSet());
+}
 
 void TFbBaseDatabase::Detach(bool force, bool /*skipProbe*/) {
     if (!Connected())

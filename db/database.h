@@ -2,6 +2,7 @@
 
 #include "core/component.h"
 #include "core/date_time.h"
+#include "db/attachment_info.h"
 #include "db/client_library.h"
 #include "db/connect_params.h"
 #include "db/idle_timer.h"
@@ -10,6 +11,7 @@
 
 #include <ibase.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -103,6 +105,8 @@ public:
     uint16_t DatabaseDialect();
     // An integer item of isc_database_info, or nothing when the server did not answer that item.
     std::optional<int32_t> IntegerInfo(uint8_t item);
+    // Server version and character-set flags, read at every attach.
+    const TFbAttachmentInfo& AttachmentInfo() const { return m_attachmentInfo; }
 
     // For transactions and queries.
     isc_db_handle& Handle() { return m_handle; }
@@ -140,6 +144,10 @@ private:
     // Measures the clock difference at attach. The server-time query is built on the query component; until
     // it is wired in here, attaching leaves the difference at 0.
     void MeasureClockDifference();
+    void ReadServerVersion();
+    void ReadAttachmentInfo();
+    // isc_database_info for one item into a 512-byte answer; raises the server error on failure.
+    std::array<char, 512> InfoAnswer(uint8_t item);
     // Calls a detach event (and listeners); an error from them becomes "Error of <name>.<event>. <message>".
     void CallDisconnectEvent(const TNotifyEvent& event, const TNotifyEventList<TComponent&>* listeners,
                              const char* eventName);
@@ -160,6 +168,7 @@ private:
     bool m_useLoginPrompt = false;
     bool m_synchronizeTime = true;
     TDateTime m_clockDifference = 0;
+    TFbAttachmentInfo m_attachmentInfo;
     TFbBaseTransaction* m_defaultTransaction = nullptr;
     std::unique_ptr<TFbBaseTransaction> m_internalTransaction;
     std::vector<TFbBaseTransaction*> m_transactions;

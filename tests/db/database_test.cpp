@@ -286,3 +286,31 @@ TEST(DatabaseList, HoldsEveryConnectionInOrderOfCreationUntilItIsDestroyed) {
     ForEachDatabase([&](TFbBaseDatabase& database) { names.push_back(database.Name()); });
     EXPECT_EQ(names, (std::vector<std::string>{"second"}));
 }
+
+TEST(DatabaseAttach, ReadsTheServerVersionAndTheAttachmentsCharacterSet) {
+    TForm f;
+    f.FDB.SetConnected(true);
+    TFbAttachmentInfo info = f.FDB.AttachmentInfo();
+    EXPECT_EQ(info.serverMajor, 3);
+    EXPECT_GE(info.serverBuild, 0);
+    EXPECT_FALSE(info.unicode || info.untranslated || info.koi8);
+    EXPECT_TRUE(info.newServer);
+
+    f.FDB.SetConnected(false);
+    f.FDB.ConnectParams().SetCharSet("utf8");
+    f.FDB.SetConnected(true);
+    info = f.FDB.AttachmentInfo();
+    EXPECT_TRUE(info.unicode);
+    EXPECT_TRUE(info.untranslated);
+
+    info.ParseServerVersion("WI-V6.3.2.4731 Firebird 1.5");
+    EXPECT_EQ(std::vector<int32_t>({info.serverMajor, info.serverMinor, info.serverRelease, info.serverBuild}),
+              std::vector<int32_t>({6, 3, 2, 4731}));
+    info.ParseServerVersion("LI-T4.0");
+    EXPECT_EQ(info.serverMajor, -1);
+    info.ParseServerVersion("LI-V2.5");
+    EXPECT_EQ(std::vector<int32_t>({info.serverMajor, info.serverMinor, info.serverRelease}),
+              std::vector<int32_t>({2, 5, -1}));
+    info.SetCharsetFlags(std::string());
+    EXPECT_TRUE(info.untranslated && !info.unicode && !info.newServer);
+}
