@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/errors.h"
 #include "db/transaction.h"
+#include "tests/db/error_capture.h"
 #include "tests/db/recording_query_link.h"
 #include "tests/support/test_server.h"
 
@@ -24,25 +25,6 @@ struct TForm {
         FDB.ConnectParams().SetPassword(password);
     }
 };
-
-template <typename Call>
-std::pair<int, std::string> ClientErrorOf(Call call) {
-    try {
-        call();
-    } catch (const EFbClientError& error) {
-        return {error.SqlErrorCode(), error.Message()};
-    }
-    return {-1, "no error"};
-}
-
-std::string MessageOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return "no error";
-}
 
 // User attachments of this checkout's dialect-1 database, as the server's monitoring tables show them.
 int ServerAttachmentsOfDb1() {
