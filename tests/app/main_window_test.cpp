@@ -129,11 +129,11 @@ TEST(MainWindow, TabOrderRunsThroughTheEntriesWithTheMemoBeforeTheSpinEdits) {
             EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
         }
     };
-    tabThrough({form.edUser(), form.edPassword(), form.mSQL(), form.sePeriod(), form.seAmount(), form.btnStart(),
-                form.btnSave(), form.DataGrid1()});
+    tabThrough({form.edUser(), form.edPassword(), form.mSQL(), form.sePeriod(), form.seAmount(),
+                form.btnStart(), form.btnSave(), form.DataGrid1()});
     form.btnStop()->setEnabled(true);
-    tabThrough({form.edUser(), form.edPassword(), form.mSQL(), form.sePeriod(), form.seAmount(), form.btnStart(),
-                form.btnStop(), form.btnSave(), form.DataGrid1()});
+    tabThrough({form.edUser(), form.edPassword(), form.mSQL(), form.sePeriod(), form.seAmount(),
+                form.btnStart(), form.btnStop(), form.btnSave(), form.DataGrid1()});
 }
 
 TEST(MainWindow, PasswordIsMaskedButReadAsTyped) {

@@ -26,13 +26,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 constexpr double OneSecond = 1.0 / 86400;
 
 class TestCycle : public testing::Test {
 protected:
+    // Made by the outage test; declared first so that it outlives the window's connection.
+    std::optional<FaultProxy> proxy;
     TForm1 form;
     TTestCycle& cycle = *form.TestCycle();
     TMemTable& log = *form.MT();
@@ -79,6 +84,16 @@ protected:
         return at == std::string::npos ? -1 : std::stoi(out.substr(at + 2));
     }
 };
+
+// libfbclient 3.0 crashes inside its own exit handler (fb_shutdown) once a statement of a dead attachment
+// has been forgotten without a server call, which is what the lost-connection handling does. The outage is
+// checked in full before; registered after the library has loaded, this handler runs before the library's
+// and ends the process with the tests' result, so that the known crash at exit does not hide it.
+void EndBeforeClientShutdown() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(testing::UnitTest::GetInstance()->Passed() ? 0 : 1);
+}
 
 void AddOldRow(TMemTable& table) {
     table.BeginAppend();
@@ -307,14 +322,14 @@ TEST_F(TestCycle, TicksKeepRunningCyclesWhileAnErrorBoxIsOpen) {
 }
 
 TEST_F(TestCycle, AnOutageLogsOneLostConnectionRowThenNotOpenRowsThenRecovers) {
-    FaultProxy proxy;
-    EnterServer(proxy.DbName(TestServer::Db1()));
+    proxy.emplace();
+    EnterServer(proxy->DbName(TestServer::Db1()));
     Click(form.btnStart());
     ASSERT_TRUE(form.FDB()->Connected());
     Tick();
     ASSERT_EQ(ErrorOfRow(0), "");
 
-    proxy.Cut();
+    proxy->Cut();
     Tick();
     Tick();
     Tick();
@@ -326,11 +341,14 @@ TEST_F(TestCycle, AnOutageLogsOneLostConnectionRowThenNotOpenRowsThenRecovers) {
     EXPECT_FALSE(form.FDB()->Connected());
     EXPECT_TRUE(form.FDB()->RestoreTimer()->isActive());
 
-    proxy.Restore();
+    proxy->Restore();
     // The restore timer re-attaches within its 5 s period.
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.FDB()->Connected(); }, 8000));
     Tick();
     EXPECT_EQ(ErrorOfRow(log.RecordCount() - 1), "");
     EXPECT_TRUE(form.Timer1()->isActive());
     EXPECT_TRUE(watcher.Boxes().empty());
+    Click(form.btnStop());
+    EXPECT_FALSE(form.FDB()->Connected());
+    std::atexit(EndBeforeClientShutdown);
 }
