@@ -123,7 +123,7 @@ bool TResponseChart::SaveAsPng(const QString& fileName) { return grab().save(fil
 QRect TResponseChart::PlotArea() const {
     const int valueLabels = fontMetrics().horizontalAdvance("0000000") + 8;
     const int timeLabels = fontMetrics().height() + 8;
-    return rect().adjusted(valueLabels, 10, -10, -timeLabels);
+    return rect().adjusted(valueLabels, fontMetrics().height() + 4, -10, -timeLabels);
 }
 
 void TResponseChart::SetView(TTimeSpan span) {
@@ -197,7 +197,7 @@ void TResponseChart::DrawValueAxis(QPainter& painter, const QRect& plot, int32_t
                          Qt::AlignRight | Qt::AlignVCenter, label);
         painter.drawLine(plot.left() - 3, y, plot.left(), y);
     }
-    painter.drawText(QRect(0, 0, plot.left() - 4, plot.top()), Qt::AlignRight | Qt::AlignTop, "ms");
+    painter.drawText(QRect(0, 0, plot.left() - 4, fontMetrics().height()), Qt::AlignLeft | Qt::AlignTop, "ms");
 }
 
 void TResponseChart::DrawTimeAxis(QPainter& painter, const QRect& plot, TTimeSpan span) const {

@@ -48,6 +48,10 @@ TStatisticsWindow::TStatisticsWindow(TMemTable& table, QWidget* parent)
     m_outages = new QTableWidget(0, 5);
     m_outages->setHorizontalHeaderLabels({"Start", "End", "Duration", "Rows", "First error"});
     m_outages->horizontalHeader()->setStretchLastSection(true);
+    m_outages->setWordWrap(false);
+    const int timeWidth = fontMetrics().horizontalAdvance(TimeText(0) + " 00:00:00 PM") + 12;
+    for (int column = 0; column < 2; ++column)
+        m_outages->setColumnWidth(column, timeWidth);
     m_outages->verticalHeader()->setVisible(false);
     m_outages->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_outages->setSelectionBehavior(QAbstractItemView::SelectRows);
