@@ -5,6 +5,7 @@
 #include "db/errors.h"
 #include "db/param_buffers.h"
 #include "db/query_link.h"
+#include "db/server_time.h"
 #include "db/transaction.h"
 
 #include <algorithm>
@@ -272,7 +273,12 @@ void TFbBaseDatabase::AfterAttach() {
     m_attachedListeners.CallInOrder(*this);
 }
 
-void TFbBaseDatabase::MeasureClockDifference() {}
+TDateTime TFbBaseDatabase::QueryServerTime() { return ReadServerTime(*this); }
+
+void TFbBaseDatabase::MeasureClockDifference() {
+    const TDateTime serverTime = QueryServerTime();
+    m_clockDifference = Now() - serverTime;
+}
 
 // The Firebird version text ("LI-V3.0.11.33703 Firebird 3.0") counts; the older item gives the version of
 // the InterBase line the server is compatible with (6.3 for every Firebird), so it is only the fallback for

@@ -100,6 +100,8 @@ public:
     // Local clock minus server clock, in days: 0 at every attach until measured. A plain value.
     TDateTime ClockDifference() const { return m_clockDifference; }
     void SetClockDifference(TDateTime difference) { m_clockDifference = difference; }
+    // The server's current date and time; raises on failure.
+    TDateTime QueryServerTime();
 
     // The dialect of the attached database (1 when the server does not say).
     uint16_t DatabaseDialect();
@@ -141,8 +143,7 @@ private:
     void BuildParamBufferWhenChanged();
     void AttachToServer();
     void AfterAttach();
-    // Measures the clock difference at attach. The server-time query is built on the query component; until
-    // it is wired in here, attaching leaves the difference at 0.
+    // Local time after the server-time query minus the server's time.
     void MeasureClockDifference();
     void ReadServerVersion();
     void ReadAttachmentInfo();
