@@ -70,9 +70,9 @@ TFbBaseDatabase::~TFbBaseDatabase() {
     } catch (const std::exception&) {
     }
     // A failing BeforeDisconnect handler stops a detach; a connection that goes away must not keep the
-    // attachment anyway.
+    // attachment, nor leave its transactions on it, anyway.
     if (Connected())
-        DetachFromServer();
+        ReleaseAttachment(true);
     try {
         m_destructionListeners.CallInOrder(*this);
     } catch (const std::exception&) {
@@ -182,9 +182,15 @@ void TFbBaseDatabase::RegisterQueryLink(TFbQueryLink* link) { AddOnce(m_queryLin
 
 void TFbBaseDatabase::UnregisterQueryLink(TFbQueryLink* link) { std::erase(m_queryLinks, link); }
 
-void TFbBaseDatabase::NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&)) {
-    for (TFbQueryLink* link : std::vector(m_queryLinks))
-        (link->*notice)(*this);
+void TFbBaseDatabase::NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&), bool dropErrors) {
+    for (TFbQueryLink* link : std::vector(m_queryLinks)) {
+        try {
+            (link->*notice)(*this);
+        } catch (const std::exception&) {
+            if (!dropErrors)
+                throw;
+        }
+    }
 }
 
 std::array<char, 512> TFbBaseDatabase::InfoAnswer(uint8_t item) {
@@ -310,16 +316,16 @@ void TFbBaseDatabase::Detach(bool force, bool /*skipProbe*/) {
     if (!Connected())
         return;
     CallDisconnectEvent(BeforeDisconnect, &m_beforeDetachListeners, "BeforeDisconnect");
-    EndTransactionsForDetach(force);
-    try {
-        NotifyLinks(&TFbQueryLink::DatabaseDetaching);
-    } catch (const std::exception&) {
-        if (!force)
-            throw;
-    }
-    DetachFromServer();
-    NotifyLinks(&TFbQueryLink::DatabaseDetached);
+    ReleaseAttachment(force);
     CallDisconnectEvent(AfterDisconnect, nullptr, "AfterDisconnect");
+}
+
+// With force, the error of one transaction or query is dropped and the others are still ended and told.
+void TFbBaseDatabase::ReleaseAttachment(bool force) {
+    EndTransactionsForDetach(force);
+    NotifyLinks(&TFbQueryLink::DatabaseDetaching, force);
+    DetachFromServer();
+    NotifyLinks(&TFbQueryLink::DatabaseDetached, force);
 }
 
 void TFbBaseDatabase::CallDisconnectEvent(const TNotifyEvent& event, const TNotifyEventList<TComponent&>* listeners,

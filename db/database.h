@@ -153,7 +153,9 @@ private:
     void CallDisconnectEvent(const TNotifyEvent& event, const TNotifyEventList<TComponent&>* listeners,
                              const char* eventName);
     void EndTransactionsForDetach(bool force);
-    void NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&));
+    void NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&), bool dropErrors = false);
+    // The detach steps between its two events: transactions, queries, the server's handle.
+    void ReleaseAttachment(bool force);
     void DetachFromServer();
     void DetachOnIdle();
 

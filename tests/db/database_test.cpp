@@ -224,6 +224,8 @@ TEST(DatabaseDestruction, DetachesWithForceEndsTransactionsAndReleasesEveryone) 
     TRO.StartTransaction();
     ASSERT_EQ(ServerAttachmentsOfDb1(), 1);
     link.notices.clear();
+    // Even a handler that refuses the detach does not keep the attachment of a connection that goes away.
+    FDB->BeforeDisconnect = [](TComponent&) { throw Exception("refused"); };
 
     FDB.reset();
     EXPECT_FALSE(TRO.Active());
