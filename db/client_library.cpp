@@ -184,18 +184,32 @@ TClientLibraryRegistry& Registry() {
     return registry;
 }
 
+IFbClientLibraryPtr FindRegistered(const TClientLibraryRegistry& registry, const std::string& libraryName) {
+    for (const IFbClientLibraryPtr& library : registry.libraries) {
+        if (library->LibraryName() == libraryName)
+            return library;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 IFbClientLibraryPtr AcquireClientLibrary(const std::string& libraryName) {
     TClientLibraryRegistry& registry = Registry();
     std::lock_guard guard(registry.lock);
-    for (const IFbClientLibraryPtr& library : registry.libraries) {
-        if (library->LibraryName() == libraryName)
-            return library;
-    }
+    if (IFbClientLibraryPtr library = FindRegistered(registry, libraryName))
+        return library;
     auto library = std::make_shared<TFbClientLibrary>(libraryName);
     registry.libraries.push_back(library);
     return library;
+}
+
+void RegisterClientLibrary(IFbClientLibraryPtr library) {
+    TClientLibraryRegistry& registry = Registry();
+    std::lock_guard guard(registry.lock);
+    if (FindRegistered(registry, library->LibraryName()))
+        throw Exception(FormatText("Client library %s is already registered", library->LibraryName().c_str()));
+    registry.libraries.push_back(std::move(library));
 }
 
 ISC_STATUS* ThreadStatusVector() {

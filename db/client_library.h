@@ -220,6 +220,10 @@ using IFbClientLibraryPtr = std::shared_ptr<IFbClientLibrary>;
 // Raises the loading failures; nothing is registered then, so the next request tries again.
 IFbClientLibraryPtr AcquireClientLibrary(const std::string& libraryName);
 
+// Registers a binding under its LibraryName(), for a connection to acquire by that name (tests wrap the real
+// binding this way). Raises when the name is already registered.
+void RegisterClientLibrary(IFbClientLibraryPtr library);
+
 // The calling thread's status vector: 20 values, all zero when the thread starts.
 constexpr int kStatusVectorLength = 20;
 ISC_STATUS* ThreadStatusVector();

@@ -5,6 +5,7 @@
 #include "db/errors.h"
 #include "db/param_buffers.h"
 #include "db/query_link.h"
+#include "db/server_time.h"
 #include "db/transaction.h"
 
 #include <algorithm>
@@ -69,9 +70,9 @@ TFbBaseDatabase::~TFbBaseDatabase() {
     } catch (const std::exception&) {
     }
     // A failing BeforeDisconnect handler stops a detach; a connection that goes away must not keep the
-    // attachment anyway.
+    // attachment, nor leave its transactions on it, anyway.
     if (Connected())
-        DetachFromServer();
+        ReleaseAttachment(true);
     try {
         m_destructionListeners.CallInOrder(*this);
     } catch (const std::exception&) {
@@ -181,23 +182,36 @@ void TFbBaseDatabase::RegisterQueryLink(TFbQueryLink* link) { AddOnce(m_queryLin
 
 void TFbBaseDatabase::UnregisterQueryLink(TFbQueryLink* link) { std::erase(m_queryLinks, link); }
 
-void TFbBaseDatabase::NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&)) {
-    for (TFbQueryLink* link : std::vector(m_queryLinks))
-        (link->*notice)(*this);
+void TFbBaseDatabase::NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&), bool dropErrors) {
+    for (TFbQueryLink* link : std::vector(m_queryLinks)) {
+        try {
+            (link->*notice)(*this);
+        } catch (const std::exception&) {
+            if (!dropErrors)
+                throw;
+        }
+    }
+}
+
+std::array<char, 512> TFbBaseDatabase::InfoAnswer(uint8_t item) {
+    CheckConnected();
+    const char items[1] = {static_cast<char>(item)};
+    std::array<char, 512> answer{};
+    CheckStatus(ClientLibrary().isc_database_info(ThreadStatusVector(), &m_handle, 1, items,
+                                                  static_cast<short>(answer.size()), answer.data()),
+                true);
+    return answer;
 }
 
 std::optional<int32_t> TFbBaseDatabase::IntegerInfo(uint8_t item) {
-    CheckConnected();
-    IFbClientLibrary& library = ClientLibrary();
-    const char items[1] = {static_cast<char>(item)};
-    char answer[512] = {};
-    CheckStatus(library.isc_database_info(ThreadStatusVector(), &m_handle, 1, items, sizeof answer, answer), true);
+    const std::array<char, 512> answer = InfoAnswer(item);
     if (static_cast<uint8_t>(answer[0]) != item)
         return std::nullopt;
-    const ISC_LONG length = library.isc_vax_integer(answer + 1, 2);
+    IFbClientLibrary& library = ClientLibrary();
+    const ISC_LONG length = library.isc_vax_integer(answer.data() + 1, 2);
     if (length < 0 || length > 4)
         return std::nullopt;
-    return library.isc_vax_integer(answer + 3, static_cast<short>(length));
+    return library.isc_vax_integer(answer.data() + 3, static_cast<short>(length));
 }
 
 uint16_t TFbBaseDatabase::DatabaseDialect() {
@@ -214,6 +228,7 @@ void TFbBaseDatabase::Attach() {
     }
     if (!doConnect)
         return;
+    m_attachmentInfo = TFbAttachmentInfo(); // version unknown until read again
     if (Connected())
         RaiseClientError(13);
     if (m_dbName.empty())
@@ -242,9 +257,10 @@ void TFbBaseDatabase::BuildParamBufferWhenChanged() {
 }
 
 void TFbBaseDatabase::AttachToServer() {
-    const ISC_STATUS result = m_library->isc_attach_database(
-        ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(), &m_handle,
-        static_cast<short>(m_paramBuffer.size()), m_paramBuffer.data());
+    const std::string buffer = AttachParamBuffer(m_paramBuffer);
+    const ISC_STATUS result =
+        m_library->isc_attach_database(ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(),
+                                       &m_handle, static_cast<short>(buffer.size()), buffer.data());
     if (result > 0)
         m_handle = 0;
     CheckStatus(result, true);
@@ -257,27 +273,59 @@ void TFbBaseDatabase::AfterAttach() {
         m_sqlDialect = dialect;
     if (m_synchronizeTime)
         MeasureClockDifference();
+    ReadAttachmentInfo();
     if (AfterConnect)
         AfterConnect(*this);
     m_attachedListeners.CallInOrder(*this);
 }
 
-void TFbBaseDatabase::MeasureClockDifference() {}
+TDateTime TFbBaseDatabase::QueryServerTime() { return ReadServerTime(*this); }
+
+void TFbBaseDatabase::MeasureClockDifference() {
+    const TDateTime serverTime = QueryServerTime();
+    m_clockDifference = Now() - serverTime;
+}
+
+// The Firebird version text ("LI-V3.0.11.33703 Firebird 3.0") counts; the older item gives the version of
+// the InterBase line the server is compatible with (6.3 for every Firebird), so it is only the fallback for
+// servers that do not know the first.
+void TFbBaseDatabase::ReadServerVersion() {
+    for (const uint8_t item : {uint8_t(isc_info_firebird_version), uint8_t(isc_info_version)}) {
+        const std::array<char, 512> answer = InfoAnswer(item);
+        const std::string text = FirstInfoString(item, answer.data(), answer.size());
+        if (!text.empty()) {
+            m_attachmentInfo.ParseServerVersion(text);
+            return;
+        }
+    }
+}
+
+// Servers from major version 2 on report the attachment's character set; older ones are taken at their word.
+void TFbBaseDatabase::ReadAttachmentInfo() {
+    ReadServerVersion();
+    if (m_attachmentInfo.serverMajor >= 2) {
+        if (const std::optional<int32_t> charsetId = IntegerInfo(frb_info_att_charset)) {
+            m_attachmentInfo.SetCharsetFlags(*charsetId);
+            return;
+        }
+    }
+    m_attachmentInfo.SetCharsetFlags(m_connectParams.CharSet());
+}
 
 void TFbBaseDatabase::Detach(bool force, bool /*skipProbe*/) {
     if (!Connected())
         return;
     CallDisconnectEvent(BeforeDisconnect, &m_beforeDetachListeners, "BeforeDisconnect");
-    EndTransactionsForDetach(force);
-    try {
-        NotifyLinks(&TFbQueryLink::DatabaseDetaching);
-    } catch (const std::exception&) {
-        if (!force)
-            throw;
-    }
-    DetachFromServer();
-    NotifyLinks(&TFbQueryLink::DatabaseDetached);
+    ReleaseAttachment(force);
     CallDisconnectEvent(AfterDisconnect, nullptr, "AfterDisconnect");
+}
+
+// With force, the error of one transaction or query is dropped and the others are still ended and told.
+void TFbBaseDatabase::ReleaseAttachment(bool force) {
+    EndTransactionsForDetach(force);
+    NotifyLinks(&TFbQueryLink::DatabaseDetaching, force);
+    DetachFromServer();
+    NotifyLinks(&TFbQueryLink::DatabaseDetached, force);
 }
 
 void TFbBaseDatabase::CallDisconnectEvent(const TNotifyEvent& event, const TNotifyEventList<TComponent&>* listeners,
@@ -324,15 +372,3 @@ void TFbBaseDatabase::DetachOnIdle() {
     if (OnTimeout)
         OnTimeout(*this);
 }
-
-TFbDatabase::~TFbDatabase() {
-    // Detach here, while the object is still a TFbDatabase, so that its own Detach runs.
-    BeginDestruction();
-    try {
-        Detach(true, false);
-    } catch (const std::exception&) {
-    }
-}
-
-// The probe before a detach (unless skipProbe) belongs here with the lost-connection handling.
-void TFbDatabase::Detach(bool force, bool skipProbe) { TFbBaseDatabase::Detach(force, skipProbe); }

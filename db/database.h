@@ -2,6 +2,7 @@
 
 #include "core/component.h"
 #include "core/date_time.h"
+#include "db/attachment_info.h"
 #include "db/client_library.h"
 #include "db/connect_params.h"
 #include "db/idle_timer.h"
@@ -10,6 +11,7 @@
 
 #include <ibase.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,8 +19,20 @@
 #include <string>
 #include <vector>
 
+class EFbError;
+class QTimer;
 class TFbBaseTransaction;
 class TFbQueryLink;
+class TFbWatchedClientLibrary;
+
+// What a connection does once it is found lost (or a restore attempt failed); the order is the one stored
+// settings use.
+enum TOnLostConnectActions { laTerminateApp, laCloseConnect, laIgnore, laWaitRestore };
+// The connection has been found lost, or a restore attempt failed: the connection, the error, and what to do
+// (arrives with a proposal).
+using TFbLostConnectEvent =
+    std::function<void(TFbBaseDatabase& Database, EFbError& E, TOnLostConnectActions& Actions)>;
+using TFbRestoreConnectEvent = std::function<void(TFbBaseDatabase& Database)>;
 
 // Before an attach: the connection, its DBParams (may be edited), and whether to go on.
 using TFbLoginEvent =
@@ -86,16 +100,20 @@ public:
     // Local clock minus server clock, in days: 0 at every attach until measured. A plain value.
     TDateTime ClockDifference() const { return m_clockDifference; }
     void SetClockDifference(TDateTime difference) { m_clockDifference = difference; }
+    // The server's current date and time; raises on failure.
+    TDateTime QueryServerTime();
 
     // The dialect of the attached database (1 when the server does not say).
     uint16_t DatabaseDialect();
     // An integer item of isc_database_info, or nothing when the server did not answer that item.
     std::optional<int32_t> IntegerInfo(uint8_t item);
+    // Server version and character-set flags, read at every attach.
+    const TFbAttachmentInfo& AttachmentInfo() const { return m_attachmentInfo; }
 
     // For transactions and queries.
     isc_db_handle& Handle() { return m_handle; }
     // The binding of LibraryName, loaded on first use.
-    IFbClientLibrary& ClientLibrary();
+    virtual IFbClientLibrary& ClientLibrary();
     // Makes the connection call through this binding (a recording or watching wrapper) instead of acquiring
     // the one of LibraryName; refused while attached (client error 13). A new LibraryName drops it again.
     void UseClientLibrary(IFbClientLibraryPtr library);
@@ -114,6 +132,8 @@ public:
     void UnregisterQueryLink(TFbQueryLink* link);
 
 protected:
+    // The parameter buffer the attach sends, given the one built from DBParams.
+    virtual std::string AttachParamBuffer(const std::string& built) const { return built; }
     // The first steps of destruction, run by the most derived class before its own detach so that an
     // overridden Detach still runs; later calls do nothing.
     void BeginDestruction();
@@ -123,14 +143,19 @@ private:
     void BuildParamBufferWhenChanged();
     void AttachToServer();
     void AfterAttach();
-    // Measures the clock difference at attach. The server-time query is built on the query component; until
-    // it is wired in here, attaching leaves the difference at 0.
+    // Local time after the server-time query minus the server's time.
     void MeasureClockDifference();
+    void ReadServerVersion();
+    void ReadAttachmentInfo();
+    // isc_database_info for one item into a 512-byte answer; raises the server error on failure.
+    std::array<char, 512> InfoAnswer(uint8_t item);
     // Calls a detach event (and listeners); an error from them becomes "Error of <name>.<event>. <message>".
     void CallDisconnectEvent(const TNotifyEvent& event, const TNotifyEventList<TComponent&>* listeners,
                              const char* eventName);
     void EndTransactionsForDetach(bool force);
-    void NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&));
+    void NotifyLinks(void (TFbQueryLink::*notice)(TFbBaseDatabase&), bool dropErrors = false);
+    // The detach steps between its two events: transactions, queries, the server's handle.
+    void ReleaseAttachment(bool force);
     void DetachFromServer();
     void DetachOnIdle();
 
@@ -146,6 +171,7 @@ private:
     bool m_useLoginPrompt = false;
     bool m_synchronizeTime = true;
     TDateTime m_clockDifference = 0;
+    TFbAttachmentInfo m_attachmentInfo;
     TFbBaseTransaction* m_defaultTransaction = nullptr;
     std::unique_ptr<TFbBaseTransaction> m_internalTransaction;
     std::vector<TFbBaseTransaction*> m_transactions;
@@ -161,16 +187,57 @@ private:
 // The visitor must not create or destroy connections.
 void ForEachDatabase(const std::function<void(TFbBaseDatabase& database)>& visit);
 
-// The window's connection: the base connection plus the handling of lost connections.
+// The window's connection: the base connection plus the handling of lost connections (lost_connection.cpp):
+// it forgets a dead attachment without calling the server, tries to attach again on its restore timer, probes
+// the server before a detach, and can put a time limit on its blocking client calls.
 class TFbDatabase : public TFbBaseDatabase {
 public:
-    using TFbBaseDatabase::TFbBaseDatabase;
+    explicit TFbDatabase(TComponent* owner = nullptr, std::string name = {});
     ~TFbDatabase() override;
 
+    // Runs the probe first unless skipProbe: a dead link is handed to the lost-connection handling and the
+    // detach ends there without an error.
     void Detach(bool force, bool skipProbe) override;
+    // The binding, seen through the call watchdog while CallTimeout is set and the library can cancel calls.
+    IFbClientLibrary& ClientLibrary() override;
 
-    // ---- Lost connection and restore ----------------------------------------------------------------------
-    // Extension point, not yet built: HandleLostConnection, ForgetConnection, the restore timer and its events,
-    // and the probe that Detach runs before detaching unless skipProbe is set. Until they are here a detach
-    // calls the server directly, and a lost connection is only noticed as a failing call.
+    // The restore timer's period in milliseconds: non-zero creates RestoreTimer (disabled) when there is none,
+    // 0 destroys it; reads 0 without a timer.
+    uint32_t WaitForRestoreConnect() const;
+    void SetWaitForRestoreConnect(uint32_t milliseconds);
+    QTimer* RestoreTimer() const { return m_restoreTimer.get(); }
+    bool RestoreInProgress() const { return m_restoreInProgress; }
+    // The longest a client call on the attachment may block, in milliseconds; 0 means no limit (and no
+    // watchdog thread). A call that outlives it is aborted and fails as a lost connection.
+    uint32_t CallTimeout() const { return m_callTimeout; }
+    void SetCallTimeout(uint32_t milliseconds);
+
+    TFbLostConnectEvent OnLostConnect;
+    TFbLostConnectEvent OnErrorRestoreConnect;
+    TFbRestoreConnectEvent AfterRestoreConnect;
+    // Shows an error that escaped a restore attempt (and the failure answered with laTerminateApp); the window
+    // gives its error box. Without one the text goes to the standard error stream.
+    std::function<void(const std::string& message)> ShowErrorMessage;
+
+    void HandleLostConnection(EFbError& error, TOnLostConnectActions& actions);
+    // Purely local: the handle is dropped, queries forget their statements and active transactions end
+    // through their lost flag, none of it calling the server.
+    void ForgetConnection();
+    // The tick of RestoreTimer: one attempt to attach again.
+    void TryRestoreConnection();
+    // Whether the last client call was aborted for outliving CallTimeout; reading it clears it.
+    bool TakeCallAborted();
+
+protected:
+    std::string AttachParamBuffer(const std::string& built) const override;
+
+private:
+    void RestoreTick();
+    void ShowRestoreFailure(const std::string& message);
+    bool ProbeAttachment();
+
+    std::unique_ptr<QTimer> m_restoreTimer;
+    bool m_restoreInProgress = false;
+    uint32_t m_callTimeout = 0;
+    std::unique_ptr<TFbWatchedClientLibrary> m_watchedLibrary;
 };

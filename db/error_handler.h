@@ -49,9 +49,13 @@ public:
     void HandleError(TComponent* sender, EFbError& error, bool& doRaise);
 
 private:
-    void HandleLostConnection(TComponent* sender, EFbError& error, TFbBaseDatabase* connection);
+    static void NoteWatchdogAbort(EFbError& error, TFbBaseDatabase* connection);
+    void HandleLostConnection(EFbError& error, TFbBaseDatabase* connection);
 
     TOptionsErrorHandler m_options{oeException, oeLostConnect};
     TErrorLexems m_errorLexems;
     TKindFbError m_lastErrorKind = keNoError;
+    // Set while a loss is being handled: the forced close of a shut-down database meets further errors of the
+    // same loss, which must not start a second close or dispatch.
+    bool m_handlingLoss = false;
 };

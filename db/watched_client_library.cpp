@@ -20,14 +20,14 @@ constexpr bool WaitsForServer(std::string_view name) {
 
 } // namespace
 
-TFbWatchedClientLibrary::TFbWatchedClientLibrary(IFbClientLibraryPtr library, uint32_t timeoutMs,
+TFbWatchedClientLibrary::TFbWatchedClientLibrary(IFbClientLibrary& library, uint32_t timeoutMs,
                                                  std::function<isc_db_handle()> attachment)
-    : m_library(std::move(library)), m_attachment(std::move(attachment)),
-      m_watchdog(timeoutMs, [library = m_library.get()](isc_db_handle handle) {
+    : m_library(library), m_attachment(std::move(attachment)),
+      m_watchdog(timeoutMs, [&library](isc_db_handle handle) {
           // fb_cancel_abort closes the client's side of the link: the blocked call returns at once with a
           // network read error. (fb_cancel_raise would have to travel over the dead link.)
           try {
-              library->fb_cancel_operation(ThreadStatusVector(), &handle, fb_cancel_abort);
+              library.fb_cancel_operation(ThreadStatusVector(), &handle, fb_cancel_abort);
           } catch (...) {
               // Nothing may escape the helper thread; a call it could not break simply goes on.
           }
@@ -53,9 +53,9 @@ auto TFbWatchedClientLibrary::Watched(Call call) {
 #define QV_DEFINE_WATCHED_FUNCTION(result, name, parameters, arguments)                                        \
     result TFbWatchedClientLibrary::name parameters {                                                          \
         if constexpr (WaitsForServer(#name))                                                                   \
-            return Watched([&] { return m_library->name arguments; });                                         \
+            return Watched([&] { return m_library.name arguments; });                                         \
         else                                                                                                   \
-            return m_library->name arguments;                                                                  \
+            return m_library.name arguments;                                                                  \
     }
 QV_CLIENT_FUNCTIONS(QV_DEFINE_WATCHED_FUNCTION)
 QV_OPTIONAL_CLIENT_FUNCTIONS(QV_DEFINE_WATCHED_FUNCTION)

@@ -11,19 +11,19 @@
 class TFbWatchedClientLibrary : public IFbClientLibrary {
 public:
     // attachment: the connection's current handle, read on the calling thread when a call starts.
-    TFbWatchedClientLibrary(IFbClientLibraryPtr library, uint32_t timeoutMs,
-                            std::function<isc_db_handle()> attachment);
+    // The binding stays registered until the program ends, so a reference to it stays valid.
+    TFbWatchedClientLibrary(IFbClientLibrary& library, uint32_t timeoutMs, std::function<isc_db_handle()> attachment);
 
-    const IFbClientLibraryPtr& Library() const { return m_library; }
+    IFbClientLibrary& Library() const { return m_library; }
     uint32_t TimeoutMs() const { return m_watchdog.TimeoutMs(); }
     // Whether the last watched call was aborted for outliving the limit; reading it clears it.
     bool TakeLastCallAborted();
 
-    const std::string& LibraryName() const override { return m_library->LibraryName(); }
-    int32_t ClientMajorVersion() const override { return m_library->ClientMajorVersion(); }
-    int32_t ClientMinorVersion() const override { return m_library->ClientMinorVersion(); }
-    void Unload() override { m_library->Unload(); }
-    bool HasCancelOperation() const override { return m_library->HasCancelOperation(); }
+    const std::string& LibraryName() const override { return m_library.LibraryName(); }
+    int32_t ClientMajorVersion() const override { return m_library.ClientMajorVersion(); }
+    int32_t ClientMinorVersion() const override { return m_library.ClientMinorVersion(); }
+    void Unload() override { m_library.Unload(); }
+    bool HasCancelOperation() const override { return m_library.HasCancelOperation(); }
 
 #define QV_DECLARE_WATCHED_FUNCTION(result, name, parameters, arguments) result name parameters override;
     QV_CLIENT_FUNCTIONS(QV_DECLARE_WATCHED_FUNCTION)
@@ -34,7 +34,7 @@ private:
     template <typename Call>
     auto Watched(Call call);
 
-    IFbClientLibraryPtr m_library;
+    IFbClientLibrary& m_library;
     std::function<isc_db_handle()> m_attachment;
     bool m_lastCallAborted = false;
     TFbCallWatchdog m_watchdog;

@@ -18,9 +18,10 @@ qsizetype FindPatternLetter(const QString& pattern, QStringView letters) {
     return -1;
 }
 
-void AppendTwoDigits(std::string& out, int value) {
-    out += static_cast<char>('0' + value / 10);
-    out += static_cast<char>('0' + value % 10);
+char* WriteTwoDigits(char* out, int value) {
+    *out++ = static_cast<char>('0' + value / 10);
+    *out++ = static_cast<char>('0' + value % 10);
+    return out;
 }
 
 } // namespace
@@ -39,28 +40,35 @@ TLocaleFormat::TLocaleFormat(const QLocale& locale) : m_locale(locale) {
 }
 
 void TLocaleFormat::AppendTimeOfDay(std::string& out, int hour, int minute, int second) const {
+    const size_t start = out.size();
+    out.resize(start + MaxTimeOfDayLength());
+    out.resize(static_cast<size_t>(WriteTimeOfDay(out.data() + start, hour, minute, second) - out.data()));
+}
+
+char* TLocaleFormat::WriteTimeOfDay(char* out, int hour, int minute, int second) const {
     const std::string& designator = hour < 12 ? m_amDesignator : m_pmDesignator;
     if (m_twelveHour) {
         hour %= 12;
         if (hour == 0)
             hour = 12;
         if (m_designatorFirst) {
-            out += designator;
-            out += ' ';
+            out = std::copy(designator.begin(), designator.end(), out);
+            *out++ = ' ';
         }
     }
     if (hour >= 10 || m_leadingZero)
-        AppendTwoDigits(out, hour);
+        out = WriteTwoDigits(out, hour);
     else
-        out += static_cast<char>('0' + hour);
-    out += ':';
-    AppendTwoDigits(out, minute);
-    out += ':';
-    AppendTwoDigits(out, second);
+        *out++ = static_cast<char>('0' + hour);
+    *out++ = ':';
+    out = WriteTwoDigits(out, minute);
+    *out++ = ':';
+    out = WriteTwoDigits(out, second);
     if (m_twelveHour && !m_designatorFirst) {
-        out += ' ';
-        out += designator;
+        *out++ = ' ';
+        out = std::copy(designator.begin(), designator.end(), out);
     }
+    return out;
 }
 
 std::string TLocaleFormat::ShortDateText(const TDateParts& date) const {

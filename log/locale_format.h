@@ -3,6 +3,7 @@
 #include "core/date_time.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,11 @@ public:
     // The time of day in the long time pattern with ":" between its parts: "14:03:09", "02:03:09 PM",
     // "PM 2:03:09". On a 12-hour clock 0 is written as 12.
     void AppendTimeOfDay(std::string& out, int hour, int minute, int second) const;
+    // The same into a buffer with room for MaxTimeOfDayLength() characters; returns the end of the text.
+    char* WriteTimeOfDay(char* out, int hour, int minute, int second) const;
+    size_t MaxTimeOfDayLength() const { return 9 + std::max(m_amDesignator.size(), m_pmDesignator.size()); }
+    const std::string& AmDesignator() const { return m_amDesignator; }
+    const std::string& PmDesignator() const { return m_pmDesignator; }
     // The date in the user's short date pattern.
     std::string ShortDateText(const TDateParts& date) const;
     // The short date, a space and the time of day; the time is left out at midnight to the second.

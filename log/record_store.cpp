@@ -96,8 +96,10 @@ TRecordView TRecordStore::ViewOf(const Block& block, int index) const {
     view.value = block.value[index];
     view.present = block.present[index];
     view.id = block.id[index];
-    if (view.present & HasError)
-        view.error = m_errors.Text(block.errorRef[index]);
+    if (view.present & HasError) {
+        view.errorRef = block.errorRef[index];
+        view.error = m_errors.Text(view.errorRef);
+    }
     return view;
 }
 

@@ -24,6 +24,7 @@ struct TRecordView {
     int64_t timeMs = 0;
     int32_t value = 0;
     std::string_view error;
+    uint32_t errorRef = 0; // equal texts have equal refs while the store is unchanged
     uint8_t present = 0;
     uint32_t id = 0;
 };

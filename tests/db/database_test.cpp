@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/errors.h"
 #include "db/transaction.h"
+#include "tests/db/error_capture.h"
 #include "tests/db/recording_query_link.h"
 #include "tests/support/test_server.h"
 
@@ -24,25 +25,6 @@ struct TForm {
         FDB.ConnectParams().SetPassword(password);
     }
 };
-
-template <typename Call>
-std::pair<int, std::string> ClientErrorOf(Call call) {
-    try {
-        call();
-    } catch (const EFbClientError& error) {
-        return {error.SqlErrorCode(), error.Message()};
-    }
-    return {-1, "no error"};
-}
-
-std::string MessageOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return "no error";
-}
 
 // User attachments of this checkout's dialect-1 database, as the server's monitoring tables show them.
 int ServerAttachmentsOfDb1() {
@@ -242,6 +224,8 @@ TEST(DatabaseDestruction, DetachesWithForceEndsTransactionsAndReleasesEveryone) 
     TRO.StartTransaction();
     ASSERT_EQ(ServerAttachmentsOfDb1(), 1);
     link.notices.clear();
+    // Even a handler that refuses the detach does not keep the attachment of a connection that goes away.
+    FDB->BeforeDisconnect = [](TComponent&) { throw Exception("refused"); };
 
     FDB.reset();
     EXPECT_FALSE(TRO.Active());
@@ -285,4 +269,32 @@ TEST(DatabaseList, HoldsEveryConnectionInOrderOfCreationUntilItIsDestroyed) {
     names.clear();
     ForEachDatabase([&](TFbBaseDatabase& database) { names.push_back(database.Name()); });
     EXPECT_EQ(names, (std::vector<std::string>{"second"}));
+}
+
+TEST(DatabaseAttach, ReadsTheServerVersionAndTheAttachmentsCharacterSet) {
+    TForm f;
+    f.FDB.SetConnected(true);
+    TFbAttachmentInfo info = f.FDB.AttachmentInfo();
+    EXPECT_EQ(info.serverMajor, 3);
+    EXPECT_GE(info.serverBuild, 0);
+    EXPECT_FALSE(info.unicode || info.untranslated || info.koi8);
+    EXPECT_TRUE(info.newServer);
+
+    f.FDB.SetConnected(false);
+    f.FDB.ConnectParams().SetCharSet("utf8");
+    f.FDB.SetConnected(true);
+    info = f.FDB.AttachmentInfo();
+    EXPECT_TRUE(info.unicode);
+    EXPECT_TRUE(info.untranslated);
+
+    info.ParseServerVersion("WI-V6.3.2.4731 Firebird 1.5");
+    EXPECT_EQ(std::vector<int32_t>({info.serverMajor, info.serverMinor, info.serverRelease, info.serverBuild}),
+              std::vector<int32_t>({6, 3, 2, 4731}));
+    info.ParseServerVersion("LI-T4.0");
+    EXPECT_EQ(info.serverMajor, -1);
+    info.ParseServerVersion("LI-V2.5");
+    EXPECT_EQ(std::vector<int32_t>({info.serverMajor, info.serverMinor, info.serverRelease}),
+              std::vector<int32_t>({2, 5, -1}));
+    info.SetCharsetFlags(std::string());
+    EXPECT_TRUE(info.untranslated && !info.unicode && !info.newServer);
 }

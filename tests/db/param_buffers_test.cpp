@@ -2,6 +2,7 @@
 #include "core/exceptions.h"
 #include "db/errors.h"
 #include "db/param_buffers.h"
+#include "tests/db/error_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,6 @@ std::string Bytes(std::initializer_list<int> values) {
     for (int value : values)
         result += static_cast<char>(value);
     return result;
-}
-
-// The client error a call raises, as number and message.
-template <typename Call>
-std::pair<int, std::string> ClientErrorOf(Call call) {
-    try {
-        call();
-    } catch (const EFbClientError& error) {
-        return {error.SqlErrorCode(), error.Message()};
-    }
-    return {-1, "no error"};
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/errors.h"
 #include "db/transaction.h"
+#include "tests/db/error_capture.h"
 #include "tests/db/recording_query_link.h"
 #include "tests/support/fault_proxy.h"
 #include "tests/support/recording_client_library.h"
@@ -30,16 +31,6 @@ struct TForm {
         TRO.SetTPBMode(tpbDefault);
     }
 };
-
-template <typename Call>
-std::pair<int, std::string> ClientErrorOf(Call call) {
-    try {
-        call();
-    } catch (const EFbClientError& error) {
-        return {error.SqlErrorCode(), error.Message()};
-    }
-    return {-1, "no error"};
-}
 
 bool Called(const TRecordingClientLibrary& library, const std::string& name) {
     return std::find(library.Calls().begin(), library.Calls().end(), name) != library.Calls().end();
@@ -224,11 +215,12 @@ TEST(Transaction, LostTransactionEndsWithoutAServerCallOnlyWhenForcedOrAsItsTime
     EXPECT_TRUE(Called(*recording, "isc_start_multiple"));
 }
 
-TEST(Transaction, IdleTimeoutEndsTheTransactionWithItsTimeoutAction) {
+TEST(Transaction, IdleTimeoutsEndTheTransactionAndThenDetachTheConnection) {
     TForm f;
     f.FDB.SetConnected(true);
-    int timeouts = 0;
-    f.TRO.OnTimeout = [&](TComponent&) { ++timeouts; };
+    std::vector<std::string> timeouts;
+    f.TRO.OnTimeout = [&](TComponent& sender) { timeouts.push_back(sender.Name()); };
+    f.FDB.OnTimeout = [&](TComponent& sender) { timeouts.push_back(sender.Name()); };
     f.TRO.SetTimeoutAction(TACommit);
     f.TRO.SetTimeout(40);
     f.TRO.StartTransaction();
@@ -237,7 +229,13 @@ TEST(Transaction, IdleTimeoutEndsTheTransactionWithItsTimeoutAction) {
     for (int i = 0; i < 50 && f.TRO.Active(); ++i)
         QTest::qWait(10);
     EXPECT_FALSE(f.TRO.Active());
-    EXPECT_EQ(timeouts, 1);
+    EXPECT_TRUE(f.FDB.Connected());
+
+    f.FDB.SetTimeout(40);
+    for (int i = 0; i < 50 && f.FDB.Connected(); ++i)
+        QTest::qWait(10);
+    EXPECT_FALSE(f.FDB.Connected());
+    EXPECT_EQ(timeouts, (std::vector<std::string>{"TRO", "FDB"}));
 }
 
 TEST(Transaction, DestroyedWhileActiveItEndsAndReleasesItsLinksAndConnection) {

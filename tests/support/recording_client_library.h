@@ -9,13 +9,15 @@
 // Tests derive from it to change single answers (override a method, call the base for the rest).
 class TRecordingClientLibrary : public IFbClientLibrary {
 public:
-    explicit TRecordingClientLibrary(IFbClientLibraryPtr inner) : m_inner(std::move(inner)) {}
+    // Registered under `name` (RegisterClientLibrary), a connection whose LibraryName is `name` uses it.
+    explicit TRecordingClientLibrary(IFbClientLibraryPtr inner, std::string name = {})
+        : m_inner(std::move(inner)), m_name(name.empty() ? m_inner->LibraryName() : std::move(name)) {}
 
     const std::vector<std::string>& Calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
     IFbClientLibrary& Inner() const { return *m_inner; }
 
-    const std::string& LibraryName() const override { return m_inner->LibraryName(); }
+    const std::string& LibraryName() const override { return m_name; }
     int32_t ClientMajorVersion() const override { return m_inner->ClientMajorVersion(); }
     int32_t ClientMinorVersion() const override { return m_inner->ClientMinorVersion(); }
     bool HasCancelOperation() const override { return m_inner->HasCancelOperation(); }
@@ -32,5 +34,6 @@ public:
 
 private:
     IFbClientLibraryPtr m_inner;
+    std::string m_name;
     std::vector<std::string> m_calls;
 };

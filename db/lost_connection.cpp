@@ -1,0 +1,201 @@
+// The lost-connection side of TFbDatabase: forgetting a dead attachment, the restore timer and its attempts,
+// the probe before a detach, and the time limit of its client calls.
+#include "db/database.h"
+
+#include "core/error_box.h"
+#include "db/errors.h"
+#include "db/query_link.h"
+#include "db/transaction.h"
+#include "db/watched_client_library.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// The client counts its connect timeout in whole seconds.
+uint32_t RestoreConnectTimeoutSeconds(uint32_t callTimeoutMs) {
+    return std::max<uint32_t>(1, (callTimeoutMs + 999) / 1000);
+}
+
+void AskApplicationToTerminate() {
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+} // namespace
+
+TFbDatabase::TFbDatabase(TComponent* owner, std::string name) : TFbBaseDatabase(owner, std::move(name)) {}
+
+TFbDatabase::~TFbDatabase() {
+    // Detach here, while the object is still a TFbDatabase, so that its own Detach runs.
+    BeginDestruction();
+    try {
+        Detach(true, false);
+    } catch (const std::exception&) {
+    }
+}
+
+uint32_t TFbDatabase::WaitForRestoreConnect() const {
+    return m_restoreTimer ? static_cast<uint32_t>(m_restoreTimer->interval()) : 0;
+}
+
+void TFbDatabase::SetWaitForRestoreConnect(uint32_t milliseconds) {
+    if (milliseconds == 0) {
+        m_restoreTimer.reset();
+        return;
+    }
+    if (!m_restoreTimer) {
+        m_restoreTimer = std::make_unique<QTimer>();
+        m_restoreTimer->setInterval(30000);
+        QObject::connect(m_restoreTimer.get(), &QTimer::timeout, [this] { RestoreTick(); });
+    }
+    m_restoreTimer->setInterval(static_cast<int>(milliseconds));
+}
+
+void TFbDatabase::HandleLostConnection(EFbError& error, TOnLostConnectActions& actions) {
+    if (OnLostConnect)
+        OnLostConnect(*this, error, actions);
+    switch (actions) {
+    case laTerminateApp:
+        ForgetConnection();
+        AskApplicationToTerminate();
+        break;
+    case laCloseConnect:
+        ForgetConnection();
+        break;
+    case laWaitRestore:
+        ForgetConnection();
+        // An enabled timer keeps its schedule, as enabling it again changes nothing.
+        if (m_restoreTimer && !m_restoreTimer->isActive())
+            m_restoreTimer->start();
+        break;
+    case laIgnore:
+        break;
+    }
+}
+
+void TFbDatabase::ForgetConnection() {
+    Handle() = 0;
+    for (TFbQueryLink* link : std::vector(QueryLinks())) {
+        try {
+            link->DatabaseLost(*this);
+        } catch (const std::exception&) {
+        }
+    }
+    for (TFbBaseTransaction* transaction : std::vector(Transactions())) {
+        if (!transaction->Active())
+            continue;
+        try {
+            transaction->SetLost();
+            transaction->EndTransaction(TACommit, true);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void TFbDatabase::TryRestoreConnection() {
+    if (Connected())
+        return;
+    m_restoreInProgress = true;
+    // Also after a success: a finished attempt is no longer in progress, and a later silenced loss must
+    // end its operation again.
+    struct EndOfAttempt {
+        bool& inProgress;
+        ~EndOfAttempt() { inProgress = false; }
+    } endOfAttempt{m_restoreInProgress};
+
+    TOnLostConnectActions actions = laIgnore;
+    if (m_restoreTimer && m_restoreTimer->isActive()) {
+        m_restoreTimer->stop();
+        actions = laWaitRestore;
+    }
+    try {
+        SetConnected(true);
+        if (Connected()) {
+            if (AfterRestoreConnect)
+                AfterRestoreConnect(*this);
+        } else if (actions == laWaitRestore && m_restoreTimer) {
+            // The application silenced the attach's error: the attempt failed all the same, so try again.
+            m_restoreTimer->start();
+        }
+    } catch (EFbError& error) {
+        if (OnErrorRestoreConnect)
+            OnErrorRestoreConnect(*this, error, actions);
+        if (actions == laWaitRestore && m_restoreTimer)
+            m_restoreTimer->start();
+        if (actions == laTerminateApp) {
+            m_restoreInProgress = false;
+            ShowRestoreFailure(error.Message());
+            AskApplicationToTerminate();
+        }
+    }
+}
+
+// With a call limit, the attach of a restore attempt may wait no longer than that limit for a server that
+// took the link but stays silent (the client's own default is three minutes). Only restore attempts get the
+// extra item: the user's own attach sends the parameters exactly as built from DBParams.
+std::string TFbDatabase::AttachParamBuffer(const std::string& built) const {
+    if (!m_restoreInProgress || CallTimeout() == 0)
+        return built;
+    const uint32_t seconds = RestoreConnectTimeoutSeconds(CallTimeout());
+    std::string buffer = built;
+    buffer += static_cast<char>(isc_dpb_connect_timeout);
+    buffer += static_cast<char>(4);
+    for (int shift = 0; shift < 32; shift += 8)
+        buffer += static_cast<char>((seconds >> shift) & 0xFF);
+    return buffer;
+}
+
+void TFbDatabase::RestoreTick() {
+    try {
+        TryRestoreConnection();
+    } catch (const EAbort&) {
+    } catch (const Exception& error) {
+        ShowRestoreFailure(error.Message());
+    }
+}
+
+void TFbDatabase::ShowRestoreFailure(const std::string& message) {
+    if (ShowErrorMessage)
+        ShowErrorMessage(message);
+    else
+        std::fprintf(stderr, "%s\n", ErrorBoxText(message).c_str());
+}
+
+void TFbDatabase::Detach(bool force, bool skipProbe) {
+    if (Connected() && !skipProbe && !ProbeAttachment())
+        return;
+    TFbBaseDatabase::Detach(force, skipProbe);
+}
+
+bool TFbDatabase::ProbeAttachment() {
+    try {
+        IntegerInfo(isc_info_base_level);
+        return Connected();
+    } catch (EFbError& error) {
+        TOnLostConnectActions actions = laCloseConnect;
+        HandleLostConnection(error, actions);
+    } catch (const EAbort&) {
+        // The error handler already dealt with the loss and silenced it.
+    }
+    return false;
+}
+
+void TFbDatabase::SetCallTimeout(uint32_t milliseconds) {
+    m_callTimeout = milliseconds;
+    m_watchedLibrary.reset(); // made again, with the new limit, by the next call
+}
+
+IFbClientLibrary& TFbDatabase::ClientLibrary() {
+    IFbClientLibrary& library = TFbBaseDatabase::ClientLibrary();
+    if (m_callTimeout == 0 || !library.HasCancelOperation())
+        return library;
+    if (!m_watchedLibrary || &m_watchedLibrary->Library() != &library)
+        m_watchedLibrary = std::make_unique<TFbWatchedClientLibrary>(library, m_callTimeout, [this] { return Handle(); });
+    return *m_watchedLibrary;
+}
+
+bool TFbDatabase::TakeCallAborted() { return m_watchedLibrary && m_watchedLibrary->TakeLastCallAborted(); }

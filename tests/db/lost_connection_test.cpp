@@ -1,0 +1,283 @@
+#include "db/database.h"
+#include "db/error_handler.h"
+#include "db/errors.h"
+#include "db/transaction.h"
+#include "tests/support/fault_proxy.h"
+#include "tests/support/test_server.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs the event loop (restore ticks are timer events) until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!condition()) {
+        if (Clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+int ElapsedMs(Clock::time_point since) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+int ThreadCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+// The window's components as the tester sets them up, attached through the fault proxy; every event is
+// written down in order.
+class LostConnection : public testing::Test {
+protected:
+    static constexpr uint32_t kRestorePeriod = 500;
+
+    void SetUp() override {
+        m_handler.SetOptions({oeLostConnect});
+        m_handler.OnFbErrorEvent = [this](TComponent* sender, EFbError&, TKindFbError kind, bool& doRaise) {
+            if (kind == keLostConnect)
+                doRaise = true;
+            m_events.push_back("error " + (sender ? sender->FullName() : "-") + " " + std::to_string(kind));
+        };
+        m_fdb.SetDBName(m_proxy.DbName(TestServer::Db1()));
+        m_fdb.SetDBParams({"lc_ctype=WIN1251"});
+        m_fdb.ConnectParams().SetUserName(TestServer::User());
+        m_fdb.ConnectParams().SetPassword(TestServer::Password());
+        m_fdb.SetWaitForRestoreConnect(kRestorePeriod);
+        m_fdb.OnLostConnect = [this](TFbBaseDatabase&, EFbError&, TOnLostConnectActions& actions) {
+            m_events.push_back("lost " + std::to_string(actions));
+            actions = laWaitRestore;
+        };
+        m_fdb.OnErrorRestoreConnect = [this](TFbBaseDatabase&, EFbError&, TOnLostConnectActions& actions) {
+            m_events.push_back("restore failed " + std::to_string(actions));
+            actions = laWaitRestore;
+        };
+        m_fdb.AfterRestoreConnect = [this](TFbBaseDatabase&) { m_events.push_back("restored"); };
+        m_tro.SetDefaultDatabase(&m_fdb);
+        m_fdb.SetDefaultTransaction(&m_tro);
+        m_fdb.SetConnected(true);
+    }
+
+    // The error a step raised; fails the test when it raised none.
+    template <typename Step>
+    EFbError ErrorOf(Step step) {
+        try {
+            step();
+        } catch (const EFbError& error) {
+            return error;
+        }
+        ADD_FAILURE() << "no error";
+        return EFbError({});
+    }
+
+    int Count(const std::string& event) const { return static_cast<int>(std::count(m_events.begin(), m_events.end(), event)); }
+
+    // First, so that it outlives the components whose destruction still reports to it.
+    std::vector<std::string> m_events;
+    FaultProxy m_proxy;
+    TComponent m_form{nullptr, "Form1"};
+    TFbErrorHandler m_handler{&m_form, "ErrorHandler1"};
+    TFbDatabase m_fdb{&m_form, "FDB"};
+    TFbTransaction m_tro{&m_form, "TRO"};
+};
+
+TEST_F(LostConnection, ACutLinkIsForgottenLocallyAndRestoredWhenTheServerAnswersAgain) {
+    m_tro.StartTransaction();
+    m_proxy.Cut();
+
+    const EFbError lost = ErrorOf([&] { m_tro.Commit(); });
+    EXPECT_EQ(lost.Message().rfind("Form1.TRO:\r\n", 0), 0u) << lost.Message();
+    EXPECT_EQ(TFbErrorHandler::Classify(lost.SqlErrorCode(), lost.EngineErrorCode()), keLostConnect);
+    EXPECT_EQ(m_events, (std::vector<std::string>{"lost 1", "error Form1.TRO 3"}))
+        << "the connection hears of the loss before the application";
+    EXPECT_FALSE(m_fdb.Connected());
+    EXPECT_FALSE(m_tro.Active());
+    EXPECT_TRUE(m_fdb.RestoreTimer()->isActive());
+
+    // While lost, every use fails at once without a server call.
+    const int accepted = m_proxy.AcceptedConnections();
+    const EFbError notOpen = ErrorOf([&] { m_tro.StartTransaction(); });
+    EXPECT_EQ(notOpen.Message(), "Form1.FDB: Cannot perform operation -- DB is not open.");
+    EXPECT_EQ(notOpen.SqlErrorCode(), 12);
+
+    // Attempts against the refused port fail silently and keep the timer going.
+    EXPECT_TRUE(WaitUntil([&] { return Count("restore failed 3") >= 2; }, 4 * kRestorePeriod + 2000));
+    EXPECT_FALSE(m_fdb.Connected());
+    EXPECT_FALSE(m_fdb.RestoreInProgress());
+    EXPECT_TRUE(m_fdb.RestoreTimer()->isActive());
+    EXPECT_EQ(m_proxy.AcceptedConnections(), accepted);
+
+    m_proxy.Restore();
+    const auto restoredFrom = Clock::now();
+    EXPECT_TRUE(WaitUntil([&] { return m_fdb.Connected(); }, kRestorePeriod + 3000));
+    EXPECT_LE(ElapsedMs(restoredFrom), static_cast<int>(kRestorePeriod) + 2000);
+    EXPECT_EQ(Count("restored"), 1);
+    EXPECT_FALSE(m_fdb.RestoreTimer()->isActive()) << "a successful attempt leaves the timer off";
+    EXPECT_FALSE(m_fdb.RestoreInProgress());
+    m_tro.StartTransaction();
+    m_tro.Commit();
+}
+
+TEST_F(LostConnection, DisconnectOverADeadLinkRaisesNothingAndReportsTheLossTwice) {
+    m_proxy.Cut();
+    EXPECT_NO_THROW(m_fdb.SetConnected(false));
+    EXPECT_FALSE(m_fdb.Connected());
+    EXPECT_EQ(Count("lost 1"), 2) << "once from the error handler, once from the check before the detach";
+    EXPECT_EQ(Count("error Form1.FDB 3"), 1);
+    EXPECT_TRUE(m_fdb.RestoreTimer()->isActive());
+}
+
+TEST_F(LostConnection, ASilencedLossAbortsTheCallButNotTheRestoreAttempts) {
+    int attachFailures = 0;
+    m_handler.OnFbErrorEvent = [&](TComponent* sender, EFbError&, TKindFbError, bool& doRaise) {
+        doRaise = false;
+        attachFailures += sender == &m_fdb;
+    };
+    m_tro.StartTransaction();
+    m_proxy.Cut();
+    EXPECT_THROW(m_tro.Commit(), EAbort);
+    EXPECT_FALSE(m_fdb.Connected());
+
+    // Each failed attach was silenced, so no attempt raised; still each one schedules the next, and none
+    // claims success.
+    EXPECT_TRUE(WaitUntil([&] { return attachFailures >= 2; }, 4 * kRestorePeriod + 2000));
+    EXPECT_EQ(Count("restored"), 0);
+    EXPECT_EQ(Count("restore failed 3"), 0);
+    EXPECT_FALSE(m_fdb.RestoreInProgress());
+    m_proxy.Restore();
+    EXPECT_TRUE(WaitUntil([&] { return m_fdb.Connected(); }, kRestorePeriod + 3000));
+    EXPECT_EQ(Count("restored"), 1);
+}
+
+TEST_F(LostConnection, EveryAttachedConnectionIsHandledWhenTheSenderIsUnknown) {
+    TFbDatabase other(&m_form, "FDB2");
+    other.SetDBName(m_proxy.DbName(TestServer::Db3()));
+    other.SetDBParams(m_fdb.DBParams());
+    other.SetConnected(true);
+    TFbDatabase idle(&m_form, "FDB3");
+    int idleLost = 0;
+    idle.OnLostConnect = [&](TFbBaseDatabase&, EFbError&, TOnLostConnectActions&) { ++idleLost; };
+
+    EFbError::TFields fields;
+    fields.sqlErrorCode = -902;
+    fields.engineErrorCode = 335544721;
+    EFbServerError lost(fields);
+    bool doRaise = true;
+    m_handler.HandleError(nullptr, lost, doRaise);
+    EXPECT_FALSE(m_fdb.Connected());
+    EXPECT_FALSE(other.Connected());
+    EXPECT_EQ(idleLost, 0) << "a connection that is not attached is left alone";
+    EXPECT_TRUE(m_fdb.RestoreTimer()->isActive());
+}
+
+// A database of this checkout's own, shut down and brought online again by the test.
+class ShutdownDatabase {
+public:
+    ShutdownDatabase() : m_name("localhost:" + TestServer::DbDir() + "/shutdown.fdb") {
+        std::filesystem::remove(TestServer::LocalPath(m_name));
+        TestServer::Isql("", "create database '" + m_name + "' user '" + TestServer::User() + "' password '" +
+                                 TestServer::Password() + "' default character set WIN1251;");
+    }
+    ~ShutdownDatabase() { Gfix("-online"); }
+    const std::string& Name() const { return m_name; }
+    void ShutDown() { Gfix("-shut full -force 0"); }
+
+private:
+    void Gfix(const std::string& arguments) {
+        const std::string command = "gfix -user " + TestServer::User() + " -password " + TestServer::Password() +
+                                    " " + arguments + " " + m_name + " >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+    std::string m_name;
+};
+
+TEST_F(LostConnection, AShutDownDatabaseIsClosedWithForceAndNotRestored) {
+    ShutdownDatabase database;
+    m_fdb.SetConnected(false);
+    m_fdb.SetDBName(database.Name());
+    m_fdb.SetConnected(true);
+    m_events.clear();
+    m_tro.StartTransaction();
+    database.ShutDown();
+
+    const EFbError shutdown = ErrorOf([&] { m_tro.Commit(); });
+    EXPECT_EQ(shutdown.EngineErrorCode(), 335544856) << shutdown.Message(); // connection shutdown
+    EXPECT_EQ(Count("error Form1.TRO 3"), 1);
+    EXPECT_FALSE(m_fdb.Connected());
+    EXPECT_FALSE(m_tro.Active());
+    EXPECT_EQ(Count("lost 1"), 0) << "a forced close is not a loss to restore";
+    EXPECT_FALSE(m_fdb.RestoreTimer()->isActive());
+    EXPECT_FALSE(WaitUntil([&] { return m_fdb.Connected(); }, 2 * kRestorePeriod));
+    const EFbError notOpen = ErrorOf([&] { m_tro.StartTransaction(); });
+    EXPECT_EQ(notOpen.Message(), "Form1.FDB: Cannot perform operation -- DB is not open.");
+}
+
+TEST_F(LostConnection, AFrozenCallIsAbortedAtItsLimitAndSaysSo) {
+    m_fdb.SetCallTimeout(2000);
+    m_tro.StartTransaction();
+    m_proxy.Freeze();
+
+    const auto started = Clock::now();
+    const EFbError lost = ErrorOf([&] { m_tro.Commit(); });
+    EXPECT_GE(ElapsedMs(started), 2000);
+    EXPECT_LT(ElapsedMs(started), 3500);
+    EXPECT_EQ(TFbErrorHandler::Classify(lost.SqlErrorCode(), lost.EngineErrorCode()), keLostConnect);
+    EXPECT_EQ(lost.ExtraText(), "No answer from the server for 2 s; the call was aborted.\r\n");
+    const std::string& message = lost.Message();
+    EXPECT_EQ(message.rfind("Form1.TRO:\r\n", 0), 0u) << message;
+    EXPECT_EQ(message.substr(message.size() - lost.ExtraText().size()), lost.ExtraText()) << message;
+    EXPECT_FALSE(m_fdb.Connected());
+
+    // A restore attempt into the frozen link gives up within the limit too instead of the client's minutes.
+    const int failed = Count("restore failed 3");
+    const auto attemptFrom = Clock::now();
+    EXPECT_TRUE(WaitUntil([&] { return Count("restore failed 3") > failed; }, kRestorePeriod + 6000));
+    EXPECT_LT(ElapsedMs(attemptFrom), static_cast<int>(kRestorePeriod) + 4500);
+
+    m_proxy.Restore();
+    EXPECT_TRUE(WaitUntil([&] { return m_fdb.Connected(); }, kRestorePeriod + 5000));
+    m_tro.StartTransaction();
+    m_tro.Commit();
+}
+
+TEST_F(LostConnection, TheDetachCheckOverAFrozenLinkEndsWithinTheLimit) {
+    m_fdb.SetCallTimeout(1000);
+    m_proxy.Freeze();
+    const auto started = Clock::now();
+    EXPECT_NO_THROW(m_fdb.SetConnected(false));
+    EXPECT_LT(ElapsedMs(started), 2500);
+    EXPECT_FALSE(m_fdb.Connected());
+    EXPECT_EQ(Count("lost 1"), 2);
+}
+
+TEST_F(LostConnection, CallsWithoutALimitStartNoWatchdogThread) {
+    const int before = ThreadCount();
+    m_tro.StartTransaction();
+    m_tro.Commit();
+    EXPECT_EQ(ThreadCount(), before);
+
+    m_fdb.SetCallTimeout(1000);
+    m_tro.StartTransaction();
+    m_tro.Commit();
+    EXPECT_EQ(ThreadCount(), before + 1);
+    m_fdb.SetCallTimeout(0);
+    m_tro.StartTransaction();
+    m_tro.Commit();
+    EXPECT_EQ(ThreadCount(), before);
+}
+
+} // namespace
