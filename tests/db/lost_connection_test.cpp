@@ -3,6 +3,7 @@
 #include "db/errors.h"
 #include "db/transaction.h"
 #include "tests/support/fault_proxy.h"
+#include "tests/support/private_server.h"
 #include "tests/support/test_server.h"
 
 #include <QCoreApplication>
@@ -224,6 +225,29 @@ TEST_F(LostConnection, AShutDownDatabaseIsClosedWithForceAndNotRestored) {
     EXPECT_FALSE(WaitUntil([&] { return m_fdb.Connected(); }, 2 * kRestorePeriod));
     const EFbError notOpen = ErrorOf([&] { m_tro.StartTransaction(); });
     EXPECT_EQ(notOpen.Message(), "Form1.FDB: Cannot perform operation -- DB is not open.");
+}
+
+TEST_F(LostConnection, AKilledServerIsReattachedOnceItIsBack) {
+    PrivateServer server;
+    m_fdb.SetConnected(false);
+    m_fdb.SetDBName(server.DbName());
+    m_fdb.ConnectParams().SetCharSet(""); // the private server has no character-set module
+    m_fdb.SetConnected(true);
+    m_events.clear();
+    m_tro.StartTransaction();
+    server.Kill();
+
+    const EFbError lost = ErrorOf([&] { m_tro.Commit(); });
+    EXPECT_EQ(lost.Message().rfind("Form1.TRO:\r\n", 0), 0u) << lost.Message();
+    EXPECT_EQ(m_events, (std::vector<std::string>{"lost 1", "error Form1.TRO 3"}));
+    EXPECT_FALSE(m_fdb.Connected());
+    EXPECT_TRUE(WaitUntil([&] { return Count("restore failed 3") >= 1; }, kRestorePeriod + 3000));
+
+    server.Restart();
+    EXPECT_TRUE(WaitUntil([&] { return m_fdb.Connected(); }, kRestorePeriod + 5000));
+    EXPECT_EQ(Count("restored"), 1);
+    m_tro.StartTransaction();
+    m_tro.Commit();
 }
 
 TEST_F(LostConnection, AFrozenCallIsAbortedAtItsLimitAndSaysSo) {
