@@ -4,6 +4,7 @@
 #include "core/exceptions.h"
 #include "core/platform.h"
 #include "core/text_codec.h"
+#include "view/filter_condition_dialog.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -144,13 +145,28 @@ bool TFilterRow::AcceptEditor() {
 }
 
 void TFilterRow::ShowError(const std::string& message) {
-    m_showingError = true;
+    m_inModal = true;
     QMessageBox box(QMessageBox::Critical, FromCp1251(ApplicationTitle(ExecutablePath())),
                     FromCp1251(ErrorBoxText(message)), QMessageBox::Ok, this);
     box.exec();
-    m_showingError = false;
+    m_inModal = false;
     if (m_editedColumn >= 0)
         m_editor->setFocus(Qt::OtherFocusReason);
+}
+
+void TFilterRow::EditInDialog(int column) {
+    TFilterConditionDialog dialog(this);
+    dialog.SetCondition(m_conditions.at(column));
+    m_inModal = true; // the editor loses the focus to the dialog, not to the user
+    bool accepted = dialog.exec() == QDialog::Accepted;
+    m_inModal = false;
+    if (!accepted)
+        return;
+    try {
+        SetConditionText(column, dialog.ConditionText());
+    } catch (const Exception& e) {
+        ShowError(e.Message());
+    }
 }
 
 void TFilterRow::ChooseEntry(TEntry entry, int column) {
@@ -168,8 +184,7 @@ void TFilterRow::ChooseEntry(TEntry entry, int column) {
     case Condition:
         if (m_editedColumn == column && !AcceptEditor())
             return;
-        if (OnConditionDialog)
-            OnConditionDialog(column);
+        EditInDialog(column);
         break;
     case All: SetConditionText(column, ""); break;
     case NotEmpty: SetConditionText(column, "<>Null"); break;
@@ -187,7 +202,7 @@ bool TFilterRow::eventFilter(QObject* watched, QEvent* event) {
         EditorKey(static_cast<QKeyEvent*>(event), handled);
         if (handled)
             return true;
-    } else if (event->type() == QEvent::FocusOut && watched == m_editor->lineEdit() && !m_showingError) {
+    } else if (event->type() == QEvent::FocusOut && watched == m_editor->lineEdit() && !m_inModal) {
         auto* focus = static_cast<QFocusEvent*>(event);
         if (focus->reason() != Qt::PopupFocusReason && m_editedColumn >= 0 && !m_editor->view()->isVisible()) {
             // Leaving the cell keeps a text that parses; a bad one is dropped without a box.

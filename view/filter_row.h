@@ -44,9 +44,6 @@ public:
     std::function<void()> OnApply;
     // The editor was left by Esc or Down: the grid takes the focus back.
     std::function<void()> OnLeave;
-    // "(Условие...)": opens the condition dialog on the column's condition; the column keeps its condition
-    // unless the handler stores another.
-    std::function<void(int column)> OnConditionDialog;
 
     QRect CellRect(int column) const;
 
@@ -59,6 +56,8 @@ private:
     void PlaceEditor();
     void EditorKey(QKeyEvent* event, bool& handled);
     void ShowError(const std::string& message);
+    // "(Условие...)": the condition dialog on the column's condition; OK stores the dialog's condition.
+    void EditInDialog(int column);
 
     QHeaderView& m_titles;
     QComboBox* m_editor;
@@ -66,5 +65,5 @@ private:
     TFilterLocale m_locale;
     int m_editedColumn = -1;
     QString m_typedText;
-    bool m_showingError = false;
+    bool m_inModal = false;
 };

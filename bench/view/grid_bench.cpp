@@ -3,6 +3,7 @@
 #include "log/mem_table.h"
 #include "view/data_grid.h"
 #include "view/data_source.h"
+#include "view/filter_row.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -61,6 +62,22 @@ void BM_PaintOneScreen(benchmark::State& state) {
         log.grid.render(&target);
 }
 BENCHMARK(BM_PaintOneScreen)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// Applying a condition on the Error column and on Value over the whole log, then showing every row again.
+void BM_ApplyFilter(benchmark::State& state) {
+    TGridOverLog log(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        log.grid.FilterRow().SetConditionText(2, "%timeout%");
+        log.grid.FilterRow().SetConditionText(1, "> 500");
+        log.grid.ApplyFilter();
+        benchmark::DoNotOptimize(log.grid.ShownRowCount());
+        state.PauseTiming();
+        log.grid.FilterRow().ClearConditions();
+        log.grid.ApplyFilter();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ApplyFilter)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -2,12 +2,14 @@
 
 #include "core/text_codec.h"
 #include "log/csv_stream_format.h"
+#include "view/filter_condition_dialog.h"
 #include "view/grid_filter_model.h"
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QStandardItemModel>
 
 namespace {
@@ -182,4 +184,35 @@ TEST(GridFilterModel, KeepsItsMappingThroughInsertsRemovalsAndChanges) {
     EXPECT_EQ(shown.mapFromSource(source.index(0, 0)), QModelIndex());
     shown.SetRowFilter({});
     EXPECT_EQ(shown.rowCount(), source.rowCount());
+}
+
+TEST_F(FilterRow, TheConditionDialogShowsAndComposesTheColumnsCondition) {
+    QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(ErrorColumn).center());
+    QTest::keyClicks(Row().Editor().lineEdit(), "%timeout%");
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = dynamic_cast<TFilterConditionDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen = true;
+        EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("Пользовательский фильтр"));
+        ASSERT_EQ(dialog->Operator(0)->count(), 19);
+        EXPECT_EQ(dialog->Operator(0)->itemText(0), "");
+        EXPECT_EQ(dialog->Operator(0)->itemText(1), QString::fromUtf8("равно"));
+        EXPECT_EQ(dialog->Operator(0)->itemText(18), QString::fromUtf8("не пустые"));
+        EXPECT_EQ(dialog->Operator(0)->currentText(), QString::fromUtf8("содержит"));
+        EXPECT_EQ(dialog->Value(0)->text(), "timeout");
+        EXPECT_TRUE(dialog->AndButton()->isChecked());
+        EXPECT_EQ(dialog->AndButton()->text(), QString::fromUtf8("&И"));
+        EXPECT_EQ(dialog->OrButton()->text(), QString::fromUtf8("И&ли"));
+        dialog->Operator(1)->setCurrentText(QString::fromUtf8("равно"));
+        dialog->Value(1)->setText("it's");
+        dialog->OrButton()->setChecked(true);
+        dialog->accept();
+    });
+    emit Row().Editor().activated(TFilterRow::Condition);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(ConditionText(ErrorColumn), "~ '%timeout%' OR = 'it''s'");
+    EXPECT_EQ(ShownValues().size(), 10u) << "the dialog does not apply";
+    grid.ApplyFilter();
+    EXPECT_EQ(ShownValues(), (std::vector<int>{3, 6, 9}));
 }
