@@ -3,11 +3,13 @@
 #include "core/exceptions.h"
 #include "core/text_codec.h"
 #include "log/locale_format.h"
+#include "view/data_grid.h"
 #include "view/response_chart.h"
 
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -71,6 +73,28 @@ TStatisticsWindow::TStatisticsWindow(TMemTable& table, QWidget* parent)
 TStatisticsWindow::~TStatisticsWindow() {
     if (m_listening)
         m_table.RemoveListener(this);
+}
+
+void TStatisticsWindow::AttachTo(TDataGrid& grid) {
+    grid.OnContextRequest = [this](TDataGrid&, QPoint globalPos, bool byKey) {
+        if (byKey) {
+            Open();
+            return;
+        }
+        QMenu menu;
+        AddMenuEntry(menu);
+        menu.exec(globalPos);
+    };
+}
+
+void TStatisticsWindow::AddMenuEntry(QMenu& menu) {
+    menu.addAction("Statistics and chart...", this, [this] { Open(); });
+}
+
+void TStatisticsWindow::Open() {
+    show();
+    raise();
+    activateWindow();
 }
 
 QString TStatisticsWindow::FigureText(const QString& caption) const {

@@ -6,7 +6,9 @@
 #include <QWidget>
 
 class QLabel;
+class QMenu;
 class QTableWidget;
+class TDataGrid;
 class TResponseChart;
 
 // The "Statistics" window: a response-time chart above, figures and the list of outages below, over the whole
@@ -15,6 +17,12 @@ class TStatisticsWindow : public QWidget, private TDataSetListener {
 public:
     explicit TStatisticsWindow(TMemTable& table, QWidget* parent = nullptr);
     ~TStatisticsWindow() override;
+
+    // Ctrl+G in the grid opens the window; the grid's context menu offers "Statistics and chart...".
+    void AttachTo(TDataGrid& grid);
+    void AddMenuEntry(QMenu& menu);
+    // Shows the window, or brings it to the front when it is shown already.
+    void Open();
 
     TResponseChart* Chart() const { return m_chart; }
     QTableWidget* OutageList() const { return m_outages; }

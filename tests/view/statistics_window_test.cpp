@@ -1,9 +1,12 @@
+#include "view/data_grid.h"
+#include "view/data_source.h"
 #include "view/response_chart.h"
 #include "view/statistics_window.h"
 
 #include "log/mem_table.h"
 
 #include <QImage>
+#include <QMenu>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,4 +114,30 @@ TEST(StatisticsWindow, TheChartSavesAsPng) {
             lineDrawn = image.pixelColor(x, y) == QColor(30, 90, 200);
     EXPECT_TRUE(lineDrawn);
     EXPECT_FALSE(window.Chart()->SaveAsPng(dir.filePath("missing/chart.png")));
+}
+
+TEST(StatisticsWindow, OpensFromTheGridsShortcutAndContextMenu) {
+    TMemTable table;
+    Append(table, 5);
+    TDataSource source;
+    source.SetDataSet(&table);
+    TDataGrid grid;
+    grid.SetDataSource(&source);
+    TStatisticsWindow window(table, &grid);
+    window.AttachTo(grid);
+    grid.show();
+    ASSERT_TRUE(grid.OnContextRequest);
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isWindow());
+    EXPECT_EQ(window.FigureText("Rows"), "1");
+
+    window.hide();
+    QMenu menu;
+    window.AddMenuEntry(menu);
+    ASSERT_EQ(menu.actions().size(), 1);
+    EXPECT_EQ(menu.actions()[0]->text(), "Statistics and chart...");
+    menu.actions()[0]->trigger();
+    EXPECT_TRUE(window.isVisible());
 }
