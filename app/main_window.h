@@ -13,19 +13,22 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 class TAction;
+class TActionList;
+class TAppIniFileStorage;
 class TCsvStreamFormat;
 class TFbDatabase;
 class TFbErrorHandler;
 class TFbQuery;
 class TFbTransaction;
-class TPlainLogModel;
-class TMemTable;
-class TTestCycle;
-class TActionList;
+class TFormStorage;
+class TFormStorageWindow;
 class TLabeledEdit;
 class TLinkLabel;
+class TMemTable;
+class TPlainLogModel;
 class TSaveDialog;
 class TSpinEdit;
+class TTestCycle;
 
 // The tool's one window. It owns every component of the tool, composes the controls at their designed places
 // and forwards its events to the test cycle.
@@ -63,6 +66,9 @@ public:
     TAction* actStop() const { return m_actStop.get(); }
     TSaveDialog* SaveDialog1() const { return m_SaveDialog1.get(); }
     TTestCycle* TestCycle() const { return m_testCycle.get(); }
+    TAppIniFileStorage* AppIniFileStorage1() const { return m_AppIniFileStorage1.get(); }
+    TFormStorage* FormStorage1() const { return m_FormStorage1.get(); }
+    TFormStorageWindow* FormStorageWindow() const { return m_FormStorageWindow.get(); }
 
     // The handler of both link labels: opens the address in the clicked label's hint.
     void lblCopyrightClick(TLinkLabel* sender);
@@ -112,4 +118,8 @@ private:
     std::unique_ptr<TAction> m_actStop;
     std::unique_ptr<TSaveDialog> m_SaveDialog1;
     std::unique_ptr<TTestCycle> m_testCycle;
+    std::unique_ptr<TAppIniFileStorage> m_AppIniFileStorage1;
+    std::unique_ptr<TFormStorage> m_FormStorage1;
+    // Declared last so that it goes first, saving while the controls still exist.
+    std::unique_ptr<TFormStorageWindow> m_FormStorageWindow;
 };

@@ -7,6 +7,7 @@
 #include "core/error_box.h"
 #include "core/platform.h"
 #include "modal_watcher.h"
+#include "quiet_form.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -95,7 +96,7 @@ TEST(OpenWithShell, OpenerRefusalsRaiseTheClosestMessage) {
 }
 
 TEST(LinkLabel, ClickOpensTheHintOfTheClickedLabelAndShowsARefusalInTheBox) {
-    TForm1 form;
+    QuietForm form;
     form.show();
     ModalWatcher watcher;
     {

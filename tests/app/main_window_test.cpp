@@ -4,6 +4,7 @@
 #include "app/link_label.h"
 #include "app/main_window.h"
 #include "app/spin_edit.h"
+#include "quiet_form.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -25,7 +26,7 @@ QRect BoundsIn(QWidget* widget, QWidget* ancestor) {
 } // namespace
 
 TEST(MainWindow, ControlsLieAtTheirDesignedPlacesWithTheirInitialContent) {
-    TForm1 form;
+    QuietForm form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QWidget* panel = form.pnl1();
@@ -102,7 +103,7 @@ TEST(MainWindow, ControlsLieAtTheirDesignedPlacesWithTheirInitialContent) {
 }
 
 TEST(MainWindow, ExtraWidthGoesToTheGridAndTheClientAreaStopsAtItsMinimum) {
-    TForm1 form;
+    QuietForm form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_EQ(form.minimumSizeHint().expandedTo(form.minimumSize()), QSize(649, 383));
@@ -118,7 +119,7 @@ TEST(MainWindow, ExtraWidthGoesToTheGridAndTheClientAreaStopsAtItsMinimum) {
 }
 
 TEST(MainWindow, TabOrderRunsThroughTheEntriesWithTheMemoBeforeTheSpinEdits) {
-    TForm1 form;
+    QuietForm form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_FALSE(form.btnStop()->isEnabled()); // stopped at start-up, so Tab passes over Stop
@@ -137,7 +138,7 @@ TEST(MainWindow, TabOrderRunsThroughTheEntriesWithTheMemoBeforeTheSpinEdits) {
 }
 
 TEST(MainWindow, PasswordIsMaskedButReadAsTyped) {
-    TForm1 form;
+    QuietForm form;
     form.show();
     QTest::keyClicks(form.edPassword(), "secret");
     EXPECT_EQ(form.edPassword()->text(), "secret");
@@ -145,7 +146,7 @@ TEST(MainWindow, PasswordIsMaskedButReadAsTyped) {
 }
 
 TEST(MainWindow, LinkLabelsLookLikeLinksAndHoldTheirAddressWithoutTooltip) {
-    TForm1 form;
+    QuietForm form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     for (TLinkLabel* label : {form.lblCopyright(), form.lblTessmark()}) {
@@ -159,7 +160,7 @@ TEST(MainWindow, LinkLabelsLookLikeLinksAndHoldTheirAddressWithoutTooltip) {
 }
 
 TEST(MainWindow, MemoTakesEnterAsANewLine) {
-    TForm1 form;
+    QuietForm form;
     form.show();
     form.mSQL()->setFocus();
     form.mSQL()->moveCursor(QTextCursor::End);

@@ -14,6 +14,7 @@
 #include "db/transaction.h"
 #include "log/mem_table.h"
 #include "modal_watcher.h"
+#include "quiet_form.h"
 #include "tests/support/fault_proxy.h"
 #include "tests/support/test_server.h"
 
@@ -38,7 +39,7 @@ class TestCycle : public testing::Test {
 protected:
     // Made by the outage test; declared first so that it outlives the window's connection.
     std::optional<FaultProxy> proxy;
-    TForm1 form;
+    QuietForm form;
     TTestCycle& cycle = *form.TestCycle();
     TMemTable& log = *form.MT();
     ModalWatcher watcher;
