@@ -1,10 +1,18 @@
 #pragma once
 
 #include "app/main_window.h"
-#include "settings/form_storage.h"
+#include "settings/app_ini_file_storage.h"
 
-// The window without its settings file, so that one test's entries never reach the next one.
+#include <QTemporaryDir>
+
+// The window with a settings file of its own, so that one test's entries never reach the next one.
 class QuietForm : public TForm1 {
 public:
-    QuietForm() { FormStorage1()->SetActive(false); }
+    QuietForm() {
+        AppIniFileStorage1()->SetLocation(flCustom);
+        AppIniFileStorage1()->SetCustomDirectory(m_settingsDir.path().toStdString());
+    }
+
+private:
+    QTemporaryDir m_settingsDir;
 };
