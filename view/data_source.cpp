@@ -1,0 +1,47 @@
+#include "view/data_source.h"
+
+#include "log/mem_table.h"
+
+#include <algorithm>
+
+TDataSource::TDataSource(TComponent* owner, std::string name) : TComponent(owner, std::move(name)) {}
+
+TDataSource::~TDataSource() {
+    if (m_dataSet)
+        m_dataSet->RemoveListener(this);
+}
+
+void TDataSource::SetDataSet(TMemTable* dataSet) {
+    if (dataSet == m_dataSet)
+        return;
+    if (m_dataSet)
+        m_dataSet->RemoveListener(this);
+    m_dataSet = dataSet;
+    if (m_dataSet)
+        m_dataSet->AddListener(this);
+    DataSetChanged();
+}
+
+void TDataSource::AddLink(TDataSetListener* link) {
+    if (std::find(m_links.begin(), m_links.end(), link) == m_links.end())
+        m_links.push_back(link);
+}
+
+void TDataSource::RemoveLink(TDataSetListener* link) {
+    m_links.erase(std::remove(m_links.begin(), m_links.end(), link), m_links.end());
+}
+
+void TDataSource::DataSetChanged() {
+    for (TDataSetListener* link : std::vector(m_links))
+        link->DataSetChanged();
+}
+
+void TDataSource::FieldChanged(const TField& field) {
+    for (TDataSetListener* link : std::vector(m_links))
+        link->FieldChanged(field);
+}
+
+void TDataSource::StateChanged() {
+    for (TDataSetListener* link : std::vector(m_links))
+        link->StateChanged();
+}
