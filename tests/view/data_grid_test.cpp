@@ -284,3 +284,36 @@ TEST_F(DataGrid, CtrlQuoteCopiesTheValueAboveAndStaysPendingUntilEscOrTheNextApp
     Key(Qt::Key_Apostrophe, Qt::ControlModifier);
     EXPECT_EQ(table.State(), dsBrowse);
 }
+
+TEST_F(DataGrid, IndicatorMarksTheCurrentRowByTheTableStateAndPointersShowTheSelectionZones) {
+    AppendValues(0, 4);
+    auto* indicator = static_cast<TGridIndicator*>(grid.verticalHeader());
+    EXPECT_EQ(indicator->MarkOf(3), TIndicatorMark::Browse);
+    EXPECT_EQ(indicator->MarkOf(2), TIndicatorMark::None);
+    ClickIndicator(3);
+    EXPECT_EQ(indicator->MarkOf(3), TIndicatorMark::BrowseSelected);
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(indicator->MarkOf(3), TIndicatorMark::Browse);
+    Key(Qt::Key_Apostrophe, Qt::ControlModifier);
+    EXPECT_EQ(indicator->MarkOf(3), TIndicatorMark::Edit);
+    Key(Qt::Key_Escape);
+    table.BeginAppend();
+    EXPECT_EQ(grid.model()->rowCount(), 5);
+    EXPECT_EQ(indicator->MarkOf(4), TIndicatorMark::Insert);
+    // Leaving the grid drops an append to which nothing was assigned.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    other.setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(table.State(), dsBrowse);
+    EXPECT_EQ(grid.model()->rowCount(), 4);
+
+    EXPECT_EQ(indicator->viewport()->cursor().shape(), Qt::BitmapCursor);
+    auto* titles = static_cast<TGridTitleHeader*>(grid.horizontalHeader());
+    int x = titles->sectionViewportPosition(TimeColumn) + 20;
+    QTest::mouseMove(titles->viewport(), {x, titles->viewport()->height() - 3});
+    EXPECT_EQ(titles->viewport()->cursor().shape(), Qt::BitmapCursor);
+    QTest::mouseMove(titles->viewport(), {x, 2});
+    EXPECT_NE(titles->viewport()->cursor().shape(), Qt::BitmapCursor);
+}
