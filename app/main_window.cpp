@@ -3,6 +3,7 @@
 #include "app/action.h"
 #include "app/action_list.h"
 #include "app/escaped_errors.h"
+#include "app/form_storage_window.h"
 #include "app/labeled_edit.h"
 #include "app/link_label.h"
 #include "app/open_with_shell.h"
@@ -10,6 +11,8 @@
 #include "app/save_glyph.h"
 #include "app/spin_edit.h"
 #include "core/text_codec.h"
+#include "settings/app_ini_file_storage.h"
+#include "settings/form_storage.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFontDatabase>
@@ -71,6 +74,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") 
 
     resize(DesignedClientWidth, DesignedClientHeight);
     move(DesignedLeft, DesignedTop);
+
+    m_AppIniFileStorage1 = std::make_unique<TAppIniFileStorage>(this, "AppIniFileStorage1");
+    m_FormStorage1 = std::make_unique<TFormStorage>(this, "FormStorage1");
+    m_FormStorageWindow = std::make_unique<TFormStorageWindow>(*this, *m_AppIniFileStorage1, *m_FormStorage1);
 }
 
 TForm1::~TForm1() = default;

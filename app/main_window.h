@@ -14,6 +14,9 @@ class QPushButton;
 class QTimer;
 class TAction;
 class TActionList;
+class TAppIniFileStorage;
+class TFormStorage;
+class TFormStorageWindow;
 class TLabeledEdit;
 class TLinkLabel;
 class TSaveDialog;
@@ -48,6 +51,9 @@ public:
     TAction* actProcess() const { return m_actProcess.get(); }
     TAction* actStop() const { return m_actStop.get(); }
     TSaveDialog* SaveDialog1() const { return m_SaveDialog1.get(); }
+    TAppIniFileStorage* AppIniFileStorage1() const { return m_AppIniFileStorage1.get(); }
+    TFormStorage* FormStorage1() const { return m_FormStorage1.get(); }
+    TFormStorageWindow* FormStorageWindow() const { return m_FormStorageWindow.get(); }
 
     // The handler of both link labels: opens the address in the clicked label's hint.
     void lblCopyrightClick(TLinkLabel* sender);
@@ -84,4 +90,8 @@ private:
     std::unique_ptr<TAction> m_actProcess;
     std::unique_ptr<TAction> m_actStop;
     std::unique_ptr<TSaveDialog> m_SaveDialog1;
+    std::unique_ptr<TAppIniFileStorage> m_AppIniFileStorage1;
+    std::unique_ptr<TFormStorage> m_FormStorage1;
+    // Declared last so that it goes first, saving while the controls still exist.
+    std::unique_ptr<TFormStorageWindow> m_FormStorageWindow;
 };

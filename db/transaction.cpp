@@ -12,10 +12,10 @@
 
 namespace {
 
-// One entry of isc_start_multiple, laid out as the client library reads it.
+// One entry of isc_start_multiple, laid out as the client library reads it (an int length between pointers).
 struct TDatabaseEntry {
     isc_db_handle* database;
-    long paramLength;
+    int paramLength;
     const char* params;
 };
 
@@ -132,7 +132,7 @@ void TFbBaseTransaction::StartTransaction() {
     std::vector<TDatabaseEntry> entries;
     for (TFbBaseDatabase* database : m_databases) {
         database->CheckConnected();
-        entries.push_back({&database->Handle(), static_cast<long>(m_paramBuffer.size()), m_paramBuffer.data()});
+        entries.push_back({&database->Handle(), static_cast<int>(m_paramBuffer.size()), m_paramBuffer.data()});
     }
     for (TFbQueryLink* link : std::vector(m_queryLinks))
         link->TransactionStarting(*this);

@@ -13,7 +13,9 @@
 #include <algorithm>
 
 namespace {
-QString NativeName(const std::string& fileName) { return QFile::decodeName(QByteArray::fromStdString(fileName)); }
+QString NativeName(const std::string& fileName) {
+    return QFile::decodeName(QByteArray::fromStdString(fileName));
+}
 
 std::vector<std::string> PathSegments(const std::string& path) {
     auto segments = SplitText(path, '\\');
@@ -38,23 +40,27 @@ std::vector<std::string> ListEntries(const std::string& commaSeparated) {
 bool InList(const std::string& text, const std::string& commaSeparated) {
     const auto entries = ListEntries(commaSeparated);
     return std::any_of(entries.begin(), entries.end(),
-                       [&](const std::string& entry) { return TIniDocument::SameName(entry, text); });
+                       [&](const std::string& entry) { return SameTextIgnoringCase(entry, text); });
 }
 
-std::string ItemKey(int index) { return "Item" + IntToStr(index); }
+std::string ItemKey(int index) {
+    return "Item" + IntToStr(index);
+}
 
 // The index of a line named "Item<decimal>" exactly as the storage writes it, or -1.
 int ItemIndex(const std::string& line) {
     const std::string name = TIniDocument::LineName(line);
     int32_t index = -1;
-    if (name.size() < 5 || !TIniDocument::SameName(name.substr(0, 4), "Item") ||
+    if (name.size() < 5 || !SameTextIgnoringCase(name.substr(0, 4), "Item") ||
         !TryStrToInt(name.substr(4), index) || index < 0 || ItemKey(index) != "Item" + name.substr(4))
         return -1;
     return index;
 }
 } // namespace
 
-TAppIniFileStorage::TAppIniFileStorage(TComponent* owner, std::string name) : TComponent(owner, std::move(name)) {}
+TAppIniFileStorage::TAppIniFileStorage(TComponent* owner, std::string name)
+    : TComponent(owner, std::move(name)) {
+}
 
 TAppIniFileStorage::~TAppIniFileStorage() {
     if (!m_flushOnDestroy)
@@ -176,7 +182,9 @@ int32_t TAppIniFileStorage::GetInteger(const std::string& path, int32_t defaultV
     return stored->empty() ? 0 : StrToInt(*stored);
 }
 
-void TAppIniFileStorage::SetInteger(const std::string& path, int32_t value) { SetString(path, IntToStr(value)); }
+void TAppIniFileStorage::SetInteger(const std::string& path, int32_t value) {
+    SetString(path, IntToStr(value));
+}
 
 bool TAppIniFileStorage::GetBoolean(const std::string& path, bool defaultValue) {
     ReloadIfAuto();
@@ -201,11 +209,15 @@ int TAppIniFileStorage::GetStringList(const std::string& path, std::vector<std::
     const std::string section = SectionOfPath(path);
     if (const auto count = m_document.Value(section, "Count")) {
         const int32_t items = count->empty() ? 0 : StrToInt(*count);
-        // A count beyond what the section can hold reads as empty items; do not let a damaged file make
-        // millions of them.
-        const int32_t held = static_cast<int32_t>(m_document.FindSection(section)->Lines.size());
-        for (int32_t i = 0; i < std::min(items, held); ++i)
-            list.push_back(m_document.Value(section, ItemKey(i)).value_or(std::string()));
+        // One pass over the section, the last line of an item counting. A count beyond what the section
+        // can hold reads as empty items; a damaged file must not make millions of them.
+        const std::vector<std::string>& lines = m_document.FindSection(section)->Lines;
+        list.resize(static_cast<size_t>(std::clamp<int64_t>(items, 0, static_cast<int64_t>(lines.size()))));
+        for (const std::string& line : lines) {
+            const int index = ItemIndex(line);
+            if (index >= 0 && static_cast<size_t>(index) < list.size())
+                list[static_cast<size_t>(index)] = TIniDocument::LineValue(line);
+        }
     } else {
         const TValuePath plain = SplitValuePath(path);
         if (const auto text = m_document.Value(plain.Section, plain.Key))
@@ -218,13 +230,24 @@ void TAppIniFileStorage::SetStringList(const std::string& path, const std::vecto
     if (!BeginWrite())
         return;
     const std::string section = SectionOfPath(path);
-    const int count = static_cast<int>(list.size());
-    m_document.SetValue(section, "Count", IntToStr(count));
-    for (int i = 0; i < count; ++i)
-        m_document.SetValue(section, ItemKey(i), list[static_cast<size_t>(i)]);
+    m_document.SetValue(section, "Count", IntToStr(static_cast<int64_t>(list.size())));
+    // Items are found in one pass, so that a long list is not searched for once per item.
+    std::vector<std::string>& lines = m_document.FindOrAddSection(section).Lines;
+    std::vector<size_t> lineOfItem(list.size(), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (const int index = ItemIndex(lines[i]); index >= 0 && static_cast<size_t>(index) < list.size())
+            lineOfItem[static_cast<size_t>(index)] = i;
+    const size_t existing = lines.size();
+    for (size_t i = 0; i < list.size(); ++i) {
+        std::string line = ItemKey(static_cast<int>(i)) + "=" + list[i];
+        if (lineOfItem[i] < existing)
+            lines[lineOfItem[i]] = std::move(line);
+        else
+            lines.push_back(std::move(line));
+    }
     // Every item beyond the new count is stale, whatever the old count said (it may not even be a number).
-    std::erase_if(m_document.FindSection(section)->Lines,
-                  [count](const std::string& line) { return ItemIndex(line) >= count; });
+    std::erase_if(lines,
+                  [&](const std::string& line) { return ItemIndex(line) >= static_cast<int>(list.size()); });
     FlushIfAuto();
 }
 

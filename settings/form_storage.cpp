@@ -11,7 +11,9 @@
 namespace {
 const std::string FormNameMacro = "%FORM_NAME%";
 
-std::string PositionText(int a, int b, int c, int d) { return FormatText("%d,%d,%d,%d", a, b, c, d); }
+std::string PositionText(int a, int b, int c, int d) {
+    return FormatText("%d,%d,%d,%d", a, b, c, d);
+}
 
 // The four numbers of a stored position; those that are missing or do not convert are empty.
 std::vector<std::optional<int32_t>> PositionNumbers(const std::string& text) {
@@ -42,12 +44,11 @@ std::optional<TPlacementRect> RestoredNormalRect(const std::string& text, const 
     return TPlacementRect{current.Left, current.Top, static_cast<int>(right), static_cast<int>(bottom)};
 }
 
-template <class... Handlers> struct TOverloaded : Handlers... {
-    using Handlers::operator()...;
-};
+template <class... Handlers> struct TOverloaded : Handlers... { using Handlers::operator()...; };
 } // namespace
 
-TFormStorage::TFormStorage(TComponent* owner, std::string name) : TComponent(owner, std::move(name)) {}
+TFormStorage::TFormStorage(TComponent* owner, std::string name) : TComponent(owner, std::move(name)) {
+}
 
 void TFormStorage::SetAppStoragePath(std::string path) {
     if (path.empty() || path.back() != '\\')
@@ -109,12 +110,13 @@ void TFormStorage::SaveSize(const std::string& basePath) {
 }
 
 void TFormStorage::SaveEntry(const TStoredEntry& entry) {
-    std::visit(TOverloaded{
-                   [&](const std::string& text) { m_appStorage->SetString(entry.Key, text); },
-                   [&](int32_t number) { m_appStorage->SetInteger(entry.Key, number); },
-                   [&](const std::vector<std::string>& lines) { m_appStorage->SetStringList(entry.Key, lines); },
-               },
-               m_form->PropertyValue(entry.Component, entry.Property));
+    std::visit(
+        TOverloaded{
+            [&](const std::string& text) { m_appStorage->SetString(entry.Key, text); },
+            [&](int32_t number) { m_appStorage->SetInteger(entry.Key, number); },
+            [&](const std::vector<std::string>& lines) { m_appStorage->SetStringList(entry.Key, lines); },
+        },
+        m_form->PropertyValue(entry.Component, entry.Property));
 }
 
 void TFormStorage::RestorePlacement() {
@@ -148,7 +150,8 @@ void TFormStorage::RestoreSize(const std::string& basePath) {
     }
     const std::string norm = StoredPosition(basePath, "NormPos");
     if (!norm.empty())
-        placement.NormalPosition = RestoredNormalRect(norm, placement.NormalPosition).value_or(placement.NormalPosition);
+        placement.NormalPosition =
+            RestoredNormalRect(norm, placement.NormalPosition).value_or(placement.NormalPosition);
     if (minMax.empty() && norm.empty())
         return;
     // A size saved at another dpi would not fit this screen's scaling; it is ignored.

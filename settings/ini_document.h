@@ -32,6 +32,8 @@ public:
     bool RemoveSection(const std::string& section);
     void Clear() { m_sections.clear(); }
 
+    // The last section of that name, appended when there is none.
+    TIniSection& FindOrAddSection(const std::string& section);
     // The last section of that name, or null.
     TIniSection* FindSection(const std::string& section);
     const TIniSection* FindSection(const std::string& section) const;
@@ -42,7 +44,8 @@ public:
     static std::vector<std::string> SplitLines(const std::string& text);
     // The text before a line's first "="; a line without one is all name.
     static std::string LineName(const std::string& line);
-    static bool SameName(const std::string& a, const std::string& b);
+    // The text after a line's first "="; empty for a line without one.
+    static std::string LineValue(const std::string& line);
 
 private:
     std::vector<TIniSection> m_sections;

@@ -1,5 +1,7 @@
 #include "settings/text_parts.h"
 
+#include <algorithm>
+
 std::vector<std::string> SplitText(const std::string& text, char separator) {
     std::vector<std::string> parts;
     size_t start = 0;
@@ -12,9 +14,20 @@ std::vector<std::string> SplitText(const std::string& text, char separator) {
     }
 }
 
+namespace {
+char UpperAsciiChar(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+} // namespace
+
 std::string UpperAscii(std::string text) {
     for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        c = UpperAsciiChar(c);
     return text;
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return UpperAsciiChar(x) == UpperAsciiChar(y);
+           });
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 TCellSearch::TCellSearch(QString text, TMatchType matchType, bool caseSensitive)
-    : m_text(std::move(text)), m_matchType(matchType), m_case(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) {}
+    : m_text(std::move(text)), m_matchType(matchType),
+      m_case(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) {
+}
 
 bool TCellSearch::Matches(const QString& cellText) const {
     switch (m_matchType) {

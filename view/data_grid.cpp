@@ -80,14 +80,17 @@ TDataGrid::~TDataGrid() {
     m_shownRows->setSourceModel(nullptr);
 }
 
+TDataSource* TDataGrid::DataSource() const {
+    return m_tableModel ? m_tableModel->DataSource() : nullptr;
+}
+
 void TDataGrid::SetDataSource(TDataSource* dataSource) {
-    if (dataSource == m_dataSource)
+    if (dataSource == DataSource())
         return;
-    m_dataSource = dataSource;
     m_shownRows->setSourceModel(nullptr);
     m_tableModel.reset();
-    if (m_dataSource) {
-        m_tableModel = std::make_unique<TLogTableModel>(*m_dataSource);
+    if (dataSource) {
+        m_tableModel = std::make_unique<TLogTableModel>(*dataSource);
         m_tableModel->OnCursorChanged = [this] { SyncCurrentFromTable(); };
         m_tableModel->OnStateChanged = [this] { UpdateIndicator(); };
         m_shownRows->setSourceModel(m_tableModel.get());

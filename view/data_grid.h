@@ -25,7 +25,7 @@ public:
     explicit TDataGrid(QWidget* parent = nullptr, TComponent* owner = nullptr, std::string name = "DataGrid1");
     ~TDataGrid() override;
 
-    TDataSource* DataSource() const { return m_dataSource; }
+    TDataSource* DataSource() const;
     void SetDataSource(TDataSource* dataSource);
     TMemTable* Table() const;
 
@@ -103,7 +103,6 @@ private:
     void PaintLinesBelowRows();
     void UpdateIndicator();
 
-    TDataSource* m_dataSource = nullptr;
     std::unique_ptr<TLogTableModel> m_tableModel;
     TGridFilterModel* m_shownRows;
     TGridTitleHeader* m_titles;

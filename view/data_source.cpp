@@ -9,6 +9,8 @@ TDataSource::TDataSource(TComponent* owner, std::string name) : TComponent(owner
 TDataSource::~TDataSource() {
     if (m_dataSet)
         m_dataSet->RemoveListener(this);
+    for (TDataLink* link : std::vector(m_links))
+        link->DataSourceDestroyed();
 }
 
 void TDataSource::SetDataSet(TMemTable* dataSet) {
@@ -22,26 +24,26 @@ void TDataSource::SetDataSet(TMemTable* dataSet) {
     DataSetChanged();
 }
 
-void TDataSource::AddLink(TDataSetListener* link) {
+void TDataSource::AddLink(TDataLink* link) {
     if (std::find(m_links.begin(), m_links.end(), link) == m_links.end())
         m_links.push_back(link);
 }
 
-void TDataSource::RemoveLink(TDataSetListener* link) {
+void TDataSource::RemoveLink(TDataLink* link) {
     m_links.erase(std::remove(m_links.begin(), m_links.end(), link), m_links.end());
 }
 
 void TDataSource::DataSetChanged() {
-    for (TDataSetListener* link : std::vector(m_links))
+    for (TDataLink* link : std::vector(m_links))
         link->DataSetChanged();
 }
 
 void TDataSource::FieldChanged(const TField& field) {
-    for (TDataSetListener* link : std::vector(m_links))
+    for (TDataLink* link : std::vector(m_links))
         link->FieldChanged(field);
 }
 
 void TDataSource::StateChanged() {
-    for (TDataSetListener* link : std::vector(m_links))
+    for (TDataLink* link : std::vector(m_links))
         link->StateChanged();
 }

@@ -111,6 +111,8 @@ void TFilterRow::mousePressEvent(QMouseEvent* event) {
 void TFilterRow::StartEdit(int column) {
     if (column < 0 || column >= ColumnCount())
         return;
+    if (m_editedColumn != column)
+        KeepParsableText();
     m_editedColumn = column;
     m_typedText = FromCp1251(m_conditions[column].text);
     m_editor->setEditText(m_typedText);
@@ -141,6 +143,16 @@ bool TFilterRow::AcceptEditor() {
     } catch (const Exception& e) {
         ShowError(e.Message());
         return false;
+    }
+}
+
+void TFilterRow::KeepParsableText() {
+    if (m_editedColumn < 0)
+        return;
+    // Leaving a cell keeps a text that parses; a bad one is dropped without a box.
+    try {
+        SetConditionText(m_editedColumn, ToCp1251(m_editor->currentText()));
+    } catch (const Exception&) {
     }
 }
 
@@ -205,11 +217,7 @@ bool TFilterRow::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::FocusOut && watched == m_editor->lineEdit() && !m_inModal) {
         auto* focus = static_cast<QFocusEvent*>(event);
         if (focus->reason() != Qt::PopupFocusReason && m_editedColumn >= 0 && !m_editor->view()->isVisible()) {
-            // Leaving the cell keeps a text that parses; a bad one is dropped without a box.
-            try {
-                SetConditionText(m_editedColumn, ToCp1251(m_editor->currentText()));
-            } catch (const Exception&) {
-            }
+            KeepParsableText();
             CloseEditor();
         }
     }

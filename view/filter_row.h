@@ -56,6 +56,7 @@ private:
     void PlaceEditor();
     void EditorKey(QKeyEvent* event, bool& handled);
     void ShowError(const std::string& message);
+    void KeepParsableText();
     // "(Условие...)": the condition dialog on the column's condition; OK stores the dialog's condition.
     void EditInDialog(int column);
 

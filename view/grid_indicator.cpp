@@ -15,10 +15,9 @@ TGridIndicator::TGridIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, pare
     viewport()->setCursor(RightArrowCursor());
 }
 
+// The base class measures the contents of its sections for this, which the view asks after every insert.
 QSize TGridIndicator::sizeHint() const {
-    QSize hint = QHeaderView::sizeHint();
-    hint.setWidth(MarkWidth + 1);
-    return hint;
+    return QSize(MarkWidth + 1, length());
 }
 
 void TGridIndicator::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {

@@ -30,9 +30,7 @@ void TGridTitleHeader::SetBottomWidget(QWidget* widget, int height) {
 }
 
 QSize TGridTitleHeader::sizeHint() const {
-    QSize hint = QHeaderView::sizeHint();
-    hint.setHeight(fontMetrics().height() + 6 + m_bottomHeight);
-    return hint;
+    return QSize(length(), fontMetrics().height() + 6 + m_bottomHeight);
 }
 
 void TGridTitleHeader::resizeEvent(QResizeEvent* event) {

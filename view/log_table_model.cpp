@@ -5,13 +5,19 @@
 #include "view/data_source.h"
 
 TLogTableModel::TLogTableModel(TDataSource& dataSource, QObject* parent)
-    : QAbstractTableModel(parent), m_dataSource(dataSource) {
-    m_dataSource.AddLink(this);
+    : QAbstractTableModel(parent), m_dataSource(&dataSource) {
+    m_dataSource->AddLink(this);
     SyncRows();
 }
 
 TLogTableModel::~TLogTableModel() {
-    m_dataSource.RemoveLink(this);
+    if (m_dataSource)
+        m_dataSource->RemoveLink(this);
+}
+
+void TLogTableModel::DataSourceDestroyed() {
+    m_dataSource = nullptr;
+    SyncRows();
 }
 
 TMemTable* TLogTableModel::Table() const {
@@ -53,7 +59,7 @@ Qt::ItemFlags TLogTableModel::flags(const QModelIndex& index) const {
 }
 
 void TLogTableModel::SyncRows() {
-    TMemTable* table = m_dataSource.DataSet();
+    TMemTable* table = m_dataSource ? m_dataSource->DataSet() : nullptr;
     int rows = table ? table->RowCount() : 0;
     uint64_t rewrites = table ? table->RewriteCount() : 0;
     if (table != m_table || rewrites != m_rewrites) {

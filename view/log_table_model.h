@@ -1,23 +1,24 @@
 #pragma once
 
-#include "log/data_set_listener.h"
+#include "view/data_source.h"
 
 #include <QAbstractTableModel>
 #include <cstdint>
 #include <functional>
 
-class TDataSource;
 class TMemTable;
 
 // The log table as Qt's views see it: one row per record (and the record being inserted), one column per
 // field. Texts are formed only when a view asks for a cell, so only visible cells cost anything; records
 // appended at the end arrive as inserted rows, so following a long log stays cheap.
-class TLogTableModel : public QAbstractTableModel, private TDataSetListener {
+class TLogTableModel : public QAbstractTableModel, private TDataLink {
 public:
     explicit TLogTableModel(TDataSource& dataSource, QObject* parent = nullptr);
     ~TLogTableModel() override;
 
     TMemTable* Table() const;
+    // Null once the data source is gone.
+    TDataSource* DataSource() const { return m_dataSource; }
 
     // After every notification, once the rows match the table again.
     std::function<void()> OnCursorChanged;
@@ -33,11 +34,12 @@ private:
     void DataSetChanged() override;
     void FieldChanged(const TField& field) override;
     void StateChanged() override;
+    void DataSourceDestroyed() override;
     // Brings the row count in line with the table: rows added or dropped at the end when nothing stored was
     // rewritten, a reset otherwise.
     void SyncRows();
 
-    TDataSource& m_dataSource;
+    TDataSource* m_dataSource;
     TMemTable* m_table = nullptr;
     int m_rows = 0;
     uint64_t m_rewrites = 0;

@@ -136,6 +136,7 @@ TEST(ClientLibrary, LibraryLackingARequiredEntryPointDoesNotLoadAndIsNotRegister
             EXPECT_EQ(error.Message().substr(0, prefix.size()), prefix);
             EXPECT_NE(error.Message().find("isc_que_events"), std::string::npos) << error.Message();
         }
+        EXPECT_EQ(dlopen(QV_FAKE_CLIENT_NO_EVENTS, RTLD_NOW | RTLD_NOLOAD), nullptr) << "the library was released";
     }
 }
 

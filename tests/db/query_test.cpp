@@ -22,8 +22,17 @@ public:
 
     ISC_STATUS isc_dsql_free_statement(ISC_STATUS* status, isc_stmt_handle* stmt, unsigned short option) override {
         freeOptions.push_back(option);
-        return TRecordingClientLibrary::isc_dsql_free_statement(status, stmt, option);
+        const ISC_STATUS result = TRecordingClientLibrary::isc_dsql_free_statement(status, stmt, option);
+        return option == DSQL_close ? Inject(status, failNextClose) : result;
     }
+    ISC_STATUS isc_dsql_fetch(ISC_STATUS* status, isc_stmt_handle* stmt, unsigned short version,
+                              const XSQLDA* outDa) override {
+        const ISC_STATUS result = TRecordingClientLibrary::isc_dsql_fetch(status, stmt, version, outDa);
+        return failNextFetch != 0 ? Inject(status, failNextFetch) : result;
+    }
+    // The next close or fetch reports this error code (after the real call succeeded).
+    ISC_STATUS failNextClose = 0;
+    ISC_STATUS failNextFetch = 0;
     ISC_STATUS isc_dsql_prepare(ISC_STATUS* status, isc_tr_handle* tr, isc_stmt_handle* stmt, unsigned short length,
                                 const ISC_SCHAR* sql, unsigned short dialect, XSQLDA* outDa) override {
         preparedTexts.push_back(sql);
@@ -32,6 +41,17 @@ public:
 
     std::vector<unsigned short> freeOptions;
     std::vector<std::string> preparedTexts;
+
+private:
+    static ISC_STATUS Inject(ISC_STATUS* status, ISC_STATUS& code) {
+        if (code == 0)
+            return status[1];
+        status[0] = isc_arg_gds;
+        status[1] = code;
+        status[2] = isc_arg_end;
+        code = 0;
+        return status[1];
+    }
 };
 
 TStatementRecorder& Recorder() {
@@ -116,6 +136,46 @@ TEST_F(QueryTest, RepeatedSelectCostsCloseExecuteFetchAfterTheFirstCall) {
     EXPECT_TRUE(tro.Active());
     EXPECT_EQ(Caught<EFbClientError>([&] { qry1.ColumnAsDateTime(0); }).Message(), "Invalid data conversion.");
     EXPECT_EQ(Caught<EFbClientError>([&] { qry1.ColumnAsDateTime(1); }).Message(), "Field \"Field No: 1\" not found.");
+}
+
+TEST_F(QueryTest, CloseAndFetchFailuresLeaveTheCursorClosedAndIgnoreTheHarmlessCodes) {
+    Attach();
+    qry1.SetSQL({"select 1 from rdb$database"});
+    qry1.ExecQuery();
+    for (ISC_STATUS harmless : {335544485, 335544577}) {
+        Recorder().failNextClose = harmless;
+        qry1.Close();
+        EXPECT_FALSE(qry1.IsOpen());
+        qry1.ExecQuery();
+    }
+    Recorder().failNextClose = 335544569;
+    const EFbServerError error = Caught<EFbServerError>([&] { qry1.Close(); });
+    EXPECT_EQ(error.EngineErrorCode(), 335544569);
+    EXPECT_FALSE(qry1.IsOpen()) << "closed even when the close failed";
+    EXPECT_TRUE(qry1.IsPrepared());
+
+    qry1.SetGoToFirstRecordOnExecute(false);
+    qry1.ExecQuery();
+    Recorder().failNextFetch = 335544572;
+    qry1.FetchNext();
+    EXPECT_TRUE(qry1.EndOfCursor()) << "an invalid cursor reference counts as the end";
+    EXPECT_TRUE(qry1.IsOpen());
+
+    qry1.ExecQuery();
+    Recorder().failNextFetch = 335544569;
+    EXPECT_EQ(Caught<EFbServerError>([&] { qry1.FetchNext(); }).EngineErrorCode(), 335544569);
+    EXPECT_FALSE(qry1.IsOpen()) << "a failed fetch closes the cursor";
+}
+
+TEST_F(QueryTest, SelectForUpdateGetsATenDigitCursorName) {
+    Attach();
+    qry1.SetSQL({"select 1 from rdb$database for update"});
+    const Calls calls = Executed();
+    EXPECT_EQ(qry1.StatementType(), SQLSelectForUpdate);
+    ASSERT_EQ(qry1.CursorName().size(), 10u);
+    EXPECT_EQ(qry1.CursorName().find_first_not_of("0123456789"), std::string::npos);
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "isc_dsql_set_cursor_name"), calls.end());
+    EXPECT_EQ(qry1.FetchedRows(), 1);
 }
 
 TEST_F(QueryTest, SelectWithoutRowsLeavesAnOpenCursorAtItsEnd) {

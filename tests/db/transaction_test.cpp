@@ -70,6 +70,23 @@ TEST(Transaction, StartsAndEndsAndTheRetainingEndsKeepTheHandle) {
     EXPECT_FALSE(internal.Active());
 }
 
+TEST(Transaction, SpansTwoConnectionsAndNeedsBothAttached) {
+    TForm f;
+    TFbDatabase second(&f.form, "FDB3");
+    second.SetDBName(TestServer::Db3());
+    second.SetDBParams(f.FDB.DBParams());
+    f.TRO.AddDatabase(&second);
+    f.FDB.SetConnected(true);
+    EXPECT_EQ(ClientErrorOf([&] { f.TRO.StartTransaction(); }),
+              std::make_pair(12, std::string("Form1.FDB3: Cannot perform operation -- DB is not open.")));
+    second.SetConnected(true);
+    f.TRO.StartTransaction();
+    EXPECT_TRUE(f.TRO.Active());
+    second.SetConnected(false); // ends the transaction on both
+    EXPECT_FALSE(f.TRO.Active());
+    EXPECT_TRUE(f.FDB.Connected());
+}
+
 TEST(Transaction, ChecksRaiseTheirClientErrorsWithTheFullName) {
     TForm f;
     EXPECT_EQ(ClientErrorOf([&] { f.TRO.Commit(); }),

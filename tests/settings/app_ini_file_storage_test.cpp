@@ -94,8 +94,8 @@ TEST_F(IniStorageTest, NamesMatchWithoutCaseAndTheLastOccurrenceCounts) {
     EXPECT_EQ(ReadFile(), "[FORM1]\r\nEDUSER_TEXT=first\r\nOther=o\r\nEDUSER_TEXT=third\r\n\r\n");
     m_storage.SetString("Form1\\New", "n");
     m_storage.SetString("Later\\K", "v");
-    EXPECT_EQ(ReadFile(),
-              "[FORM1]\r\nEDUSER_TEXT=first\r\nOther=o\r\nEDUSER_TEXT=third\r\nNew=n\r\n\r\n[Later]\r\nK=v\r\n\r\n");
+    EXPECT_EQ(ReadFile(), "[FORM1]\r\nEDUSER_TEXT=first\r\nOther=o\r\nEDUSER_TEXT=third\r\nNew=n\r\n\r\n["
+                          "Later]\r\nK=v\r\n\r\n");
 }
 
 TEST_F(IniStorageTest, PathsIgnoreEmptySegmentsAndFallBackToTheDefaultSection) {
@@ -147,7 +147,8 @@ TEST_F(IniStorageTest, IntegersAndBooleansConvertAsStoredTexts) {
 TEST_F(IniStorageTest, AListOfTwoOverFiveRemovesTheStaleItems) {
     m_storage.SetStringList("Form1\\mSQL_Lines", {"a", "b", "c", "d", "e"});
     m_storage.SetStringList("Form1\\mSQL_Lines", {"select 1", "from rdb$database"});
-    EXPECT_EQ(ReadFile(), "[Form1\\mSQL_Lines]\r\nCount=2\r\nItem0=select 1\r\nItem1=from rdb$database\r\n\r\n");
+    EXPECT_EQ(ReadFile(),
+              "[Form1\\mSQL_Lines]\r\nCount=2\r\nItem0=select 1\r\nItem1=from rdb$database\r\n\r\n");
     std::vector<std::string> list;
     EXPECT_EQ(m_storage.GetStringList("Form1\\mSQL_Lines", list), 2);
     EXPECT_EQ(list, (std::vector<std::string>{"select 1", "from rdb$database"}));

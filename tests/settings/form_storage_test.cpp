@@ -61,7 +61,8 @@ protected:
         m_ini.SetFlushOnDestroy(false);
         m_storage.SetAppStorage(&m_ini);
         m_storage.SetAppStoragePath("%FORM_NAME%\\");
-        m_storage.SetStoredProps({"edDBName.Text", "edUser.Text", "sePeriod.Value", "seAmount.Value", "mSQL.Lines"});
+        m_storage.SetStoredProps(
+            {"edDBName.Text", "edUser.Text", "sePeriod.Value", "seAmount.Value", "mSQL.Lines"});
         m_storage.SetForm(&m_form);
     }
 

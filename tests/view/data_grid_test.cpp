@@ -317,3 +317,30 @@ TEST_F(DataGrid, IndicatorMarksTheCurrentRowByTheTableStateAndPointersShowTheSel
     QTest::mouseMove(titles->viewport(), {x, 2});
     EXPECT_NE(titles->viewport()->cursor().shape(), Qt::BitmapCursor);
 }
+
+TEST(DataGridBinding, FollowsItsDataSourceThroughRebindingAndItsEnd) {
+    TMemTable first, second;
+    TDataGrid grid;
+    QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    first.BeginAppend();
+    first.MTValue.SetValue(int32_t(1));
+    first.PostRecord();
+    {
+        TDataSource source;
+        grid.SetDataSource(&source);
+        EXPECT_EQ(grid.model()->rowCount(), 0);
+        source.SetDataSet(&first);
+        EXPECT_EQ(grid.model()->rowCount(), 1);
+        EXPECT_EQ(grid.model()->columnCount(), 3);
+        EXPECT_EQ(grid.Table(), &first);
+        source.SetDataSet(&second);
+        EXPECT_EQ(grid.model()->rowCount(), 0);
+        EXPECT_EQ(grid.Table(), &second);
+        source.SetDataSet(&first);
+    }
+    EXPECT_EQ(grid.DataSource(), nullptr);
+    EXPECT_EQ(grid.Table(), nullptr);
+    EXPECT_EQ(grid.model()->rowCount(), 0);
+    first.BeginAppend(); // nobody listens any more
+    first.PostRecord();
+}

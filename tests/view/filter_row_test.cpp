@@ -216,3 +216,20 @@ TEST_F(FilterRow, TheConditionDialogShowsAndComposesTheColumnsCondition) {
     grid.ApplyFilter();
     EXPECT_EQ(ShownValues(), (std::vector<int>{3, 6, 9}));
 }
+
+TEST_F(FilterRow, MovingToAnotherCellKeepsTheTextAndEscDropsIt) {
+    QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(ValueColumn).center());
+    QTest::keyClicks(Row().Editor().lineEdit(), "<3");
+    QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(ErrorColumn).center());
+    EXPECT_EQ(ConditionText(ValueColumn), "<3");
+    EXPECT_EQ(Row().EditedColumn(), ErrorColumn);
+    QTest::keyClicks(Row().Editor().lineEdit(), "'open");
+    QTest::keyClick(Row().Editor().lineEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(Row().IsEditing());
+    EXPECT_EQ(QApplication::focusWidget(), &grid);
+    EXPECT_FALSE(Row().ConditionOf(ErrorColumn).IsSet());
+    EXPECT_EQ(ShownValues().size(), 10u) << "nothing applied";
+    // Ctrl+Up from any row opens the focused column's cell.
+    QTest::keyClick(&grid, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(Row().EditedColumn(), grid.FocusedColumn());
+}

@@ -1,0 +1,197 @@
+#include "app/form_storage_window.h"
+
+#include "app/escaped_errors.h"
+#include "app/spin_edit.h"
+#include "core/text_codec.h"
+#include "settings/app_ini_file_storage.h"
+#include "settings/form_storage.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+// The stored rectangle is the outer one of the system the window was designed on (4-pixel borders, a
+// 23-pixel caption: 657 x 410 outside for 649 x 383 inside). Fixed margins keep the stored size the same
+// from run to run whatever frame the window manager draws, or none.
+constexpr int DesignedFrameWidth = 8;
+constexpr int DesignedFrameHeight = 27;
+
+enum class TControlKind { None, Text, Value, Lines };
+
+TControlKind KindOf(const QWidget* control) {
+    if (qobject_cast<const TSpinEdit*>(control))
+        return TControlKind::Value;
+    if (qobject_cast<const QLineEdit*>(control))
+        return TControlKind::Text;
+    if (qobject_cast<const QPlainTextEdit*>(control))
+        return TControlKind::Lines;
+    return TControlKind::None;
+}
+
+const char* DeclaredName(TControlKind kind) {
+    switch (kind) {
+    case TControlKind::Text:
+        return "Text";
+    case TControlKind::Value:
+        return "Value";
+    case TControlKind::Lines:
+        return "Lines";
+    case TControlKind::None:
+        break;
+    }
+    return "";
+}
+
+// A memo's lines as the platform counts them: an empty last line does not count, so an empty memo has none.
+std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
+    QStringList lines = memo.toPlainText().split('\n');
+    if (lines.back().isEmpty())
+        lines.removeLast();
+    std::vector<std::string> result;
+    for (const QString& line : lines)
+        result.push_back(ToCp1251(line));
+    return result;
+}
+
+void SetMemoLines(QPlainTextEdit& memo, const std::vector<std::string>& lines) {
+    QStringList text;
+    for (const std::string& line : lines)
+        text << FromCp1251(line);
+    memo.setPlainText(text.join('\n'));
+}
+} // namespace
+
+TFormStorageWindow::TFormStorageWindow(QWidget& window, TAppIniFileStorage& iniStorage,
+                                       TFormStorage& formStorage)
+    : m_window(window), m_formStorage(formStorage) {
+    iniStorage.SetFileName("Quorvane.ini");
+    iniStorage.SetDefaultSection("System");
+    iniStorage.SetAutoReload(true);
+    iniStorage.SetAutoFlush(true);
+    iniStorage.LoadFromDisk();
+    formStorage.SetAppStorage(&iniStorage);
+    formStorage.SetAppStoragePath("%FORM_NAME%\\");
+    formStorage.SetStoredProps(
+        {"edDBName.Text", "edUser.Text", "sePeriod.Value", "seAmount.Value", "mSQL.Lines"});
+    formStorage.SetForm(this);
+    window.installEventFilter(this);
+}
+
+TFormStorageWindow::~TFormStorageWindow() {
+    m_window.removeEventFilter(this);
+    try {
+        m_formStorage.FormDestroy();
+    } catch (...) {
+        // The window is going away; there is nobody left to tell.
+    }
+}
+
+bool TFormStorageWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != &m_window)
+        return false;
+    if (event->type() == QEvent::Show) {
+        try {
+            m_formStorage.FormShow();
+        } catch (...) {
+            // Shown once the window is up, so that the box does not run inside the window's own showing.
+            QTimer::singleShot(0, &m_window, [this, error = std::current_exception()] {
+                RunShowingErrors(&m_window, [error] { std::rethrow_exception(error); });
+            });
+        }
+    } else if (event->type() == QEvent::Close) {
+        RunShowingErrors(&m_window, [this] { m_formStorage.FormCloseQuery(true); });
+    }
+    return false;
+}
+
+void TFormStorageWindow::SetScreen(int pixelsPerInch, TScreenSize size) {
+    m_pixelsPerInch = pixelsPerInch;
+    m_screenSize = size;
+}
+
+std::string TFormStorageWindow::FormName() const {
+    return m_window.objectName().toStdString();
+}
+
+TWindowPlacement TFormStorageWindow::Placement() const {
+    const QRect normal =
+        m_window.normalGeometry().isValid() ? m_window.normalGeometry() : m_window.geometry();
+    // The real frame's left and top, to find the outer corner; none before the window is first shown.
+    const QPoint frame = m_window.geometry().topLeft() - m_window.frameGeometry().topLeft();
+    const int left = normal.x() - frame.x();
+    const int top = normal.y() - frame.y();
+    // Flags and the minimized and maximized positions do not exist here; they are written as "none".
+    return {
+        0,
+        {-1, -1},
+        {-1, -1},
+        {left, top, left + normal.width() + DesignedFrameWidth, top + normal.height() + DesignedFrameHeight}};
+}
+
+void TFormStorageWindow::SetPlacement(const TWindowPlacement& placement) {
+    const TPlacementRect& outer = placement.NormalPosition;
+    const TScreenSize screen = ScreenSize();
+    // A damaged file must not ask for a window larger than the desktop.
+    const QSize limit = m_window.screen()->virtualSize().expandedTo(QSize(screen.Width, screen.Height));
+    const QSize inner(outer.Right - outer.Left - DesignedFrameWidth,
+                      outer.Bottom - outer.Top - DesignedFrameHeight);
+    m_window.resize(inner.boundedTo(limit).expandedTo(m_window.minimumSize()));
+}
+
+int TFormStorageWindow::ScreenPixelsPerInch() const {
+    return m_pixelsPerInch.value_or(qRound(m_window.screen()->logicalDotsPerInch()));
+}
+
+TScreenSize TFormStorageWindow::ScreenSize() const {
+    if (m_screenSize)
+        return *m_screenSize;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QSize pixels = primary->size() * primary->devicePixelRatio();
+    return {pixels.width(), pixels.height()};
+}
+
+QWidget* TFormStorageWindow::Control(const std::string& component) const {
+    return m_window.findChild<QWidget*>(QString::fromStdString(component));
+}
+
+std::optional<std::string> TFormStorageWindow::PropertyName(const std::string& component,
+                                                            const std::string& property) const {
+    const std::string declared = DeclaredName(KindOf(Control(component)));
+    if (declared.empty() ||
+        QString::fromStdString(property).compare(declared.c_str(), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return declared;
+}
+
+TStoredValue TFormStorageWindow::PropertyValue(const std::string& component, const std::string&) const {
+    QWidget* control = Control(component);
+    switch (KindOf(control)) {
+    case TControlKind::Value:
+        return static_cast<TSpinEdit*>(control)->Value();
+    case TControlKind::Text:
+        return ToCp1251(static_cast<QLineEdit*>(control)->text());
+    case TControlKind::Lines:
+        return MemoLines(*static_cast<QPlainTextEdit*>(control));
+    case TControlKind::None:
+        break;
+    }
+    return std::string();
+}
+
+void TFormStorageWindow::SetPropertyValue(const std::string& component, const std::string&,
+                                          const TStoredValue& value) {
+    QWidget* control = Control(component);
+    if (const auto* number = std::get_if<int32_t>(&value); number && KindOf(control) == TControlKind::Value)
+        static_cast<TSpinEdit*>(control)->SetValue(*number);
+    else if (const auto* text = std::get_if<std::string>(&value);
+             text && KindOf(control) == TControlKind::Text)
+        static_cast<QLineEdit*>(control)->setText(FromCp1251(*text));
+    else if (const auto* lines = std::get_if<std::vector<std::string>>(&value);
+             lines && KindOf(control) == TControlKind::Lines)
+        SetMemoLines(*static_cast<QPlainTextEdit*>(control), *lines);
+}

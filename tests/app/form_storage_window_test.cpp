@@ -1,0 +1,215 @@
+// The main window's size and entries across runs, through its settings file.
+#include "app/form_storage_window.h"
+#include "app/labeled_edit.h"
+#include "app/main_window.h"
+#include "app/spin_edit.h"
+#include "settings/app_ini_file_storage.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace std::string_literals;
+
+namespace {
+// Closes every message box that opens and remembers its text.
+class TBoxWatcher {
+public:
+    TBoxWatcher() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                m_texts << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        m_timer.start(5);
+    }
+    const QStringList& Texts() const { return m_texts; }
+
+private:
+    QTimer m_timer;
+    QStringList m_texts;
+};
+
+class StoredWindowTest : public testing::Test {
+protected:
+    // A window reading its settings from the test's directory, on a 1920 x 1080 screen at 96 dpi.
+    std::unique_ptr<TForm1> NewWindow(int dpi = 96, TScreenSize screen = {1920, 1080}) const {
+        auto form = std::make_unique<TForm1>();
+        form->AppIniFileStorage1()->SetLocation(flCustom);
+        form->AppIniFileStorage1()->SetCustomDirectory(m_dir.path().toStdString());
+        form->FormStorageWindow()->SetScreen(dpi, screen);
+        return form;
+    }
+
+    static void Show(TForm1& form) {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(20); // a deferred error box comes and goes
+    }
+
+    std::string FilePath() const { return m_dir.path().toStdString() + "/Quorvane.ini"; }
+
+    void WriteFile(const std::string& bytes) const {
+        QFile file(QString::fromStdString(FilePath()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    }
+
+    std::string ReadFile() const {
+        QFile file(QString::fromStdString(FilePath()));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "<no file>"s;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(StoredWindowTest, AFirstRunAtTheDesignedSizeWritesTheDocumentedFileOnClose) {
+    auto form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(form->size(), QSize(649, 383));
+    EXPECT_EQ(ReadFile(), "<no file>");
+    form->edDBName()->setText("C:\\Data\\TEST.FDB");
+    form->edPassword()->setText("secret");
+    form->close();
+    const std::string expected = "[Form1]\r\n"
+                                 "FormVersion=0\r\n"
+                                 "Flags=0\r\n"
+                                 "PixelsPerInch=96\r\n"
+                                 "MinMaxPos(1920x1080)=-1,-1,-1,-1\r\n"
+                                 "MinMaxPos=-1,-1,-1,-1\r\n"
+                                 "NormPos(1920x1080)=307,107,964,517\r\n"
+                                 "NormPos=307,107,964,517\r\n"
+                                 "edDBName_Text=C:\\Data\\TEST.FDB\r\n"
+                                 "edUser_Text=SYSDBA\r\n"
+                                 "sePeriod_Value=10\r\n"
+                                 "seAmount_Value=10\r\n"
+                                 "\r\n"
+                                 "[Form1\\mSQL_Lines]\r\n"
+                                 "Count=1\r\n"
+                                 "Item0=select 1 from rdb$database\r\n"
+                                 "\r\n";
+    EXPECT_EQ(ReadFile(), expected);
+    form.reset();
+    EXPECT_EQ(ReadFile(), expected);
+}
+
+TEST_F(StoredWindowTest, TheNextRunRestoresTheSizeAndTheEntriesButNeitherPositionNorPassword) {
+    {
+        auto form = NewWindow();
+        Show(*form);
+        form->resize(760, 500);
+        form->edUser()->setText(QString::fromUtf8("Пользователь"));
+        form->edPassword()->setText("secret");
+        form->sePeriod()->SetValue(20);
+        form->seAmount()->setText("abc");
+        form->mSQL()->setPlainText("select 2\nfrom rdb$database\n");
+        form->close();
+    }
+    EXPECT_EQ(ReadFile().find("secret"), std::string::npos);
+    EXPECT_NE(ReadFile().find("edUser_Text=\xcf\xee\xeb\xfc\xe7\xee\xe2\xe0\xf2\xe5\xeb\xfc\r\n"),
+              std::string::npos);
+
+    auto form = NewWindow();
+    form->move(100, 90);
+    Show(*form);
+    EXPECT_EQ(form->size(), QSize(760, 500));
+    EXPECT_EQ(form->pos(), QPoint(100, 90));
+    EXPECT_EQ(form->edUser()->text(), QString::fromUtf8("Пользователь"));
+    EXPECT_EQ(form->edPassword()->text(), "");
+    EXPECT_EQ(form->sePeriod()->text(), "20");
+    EXPECT_EQ(form->seAmount()->text(), "1"); // "abc" was saved as its value, the minimum
+    EXPECT_EQ(form->mSQL()->toPlainText(), "select 2\nfrom rdb$database");
+}
+
+TEST_F(StoredWindowTest, RestoredValuesAreClampedByTheSpinEdits) {
+    WriteFile("[Form1]\r\nsePeriod_Value=5000\r\nseAmount_Value=0\r\n[Form1\\mSQL_Lines]\r\nCount=0\r\n");
+    auto form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(form->sePeriod()->text(), "3600");
+    EXPECT_EQ(form->seAmount()->text(), "1");
+    EXPECT_EQ(form->mSQL()->toPlainText(), "");
+
+    form.reset(); // it saves as it goes
+    WriteFile("[Form1]\r\nsePeriod_Value=\r\nseAmount_Value=x\r\n");
+    form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(form->sePeriod()->text(), "1");
+    EXPECT_EQ(form->seAmount()->text(), "10");
+}
+
+TEST_F(StoredWindowTest, ASizeIsRestoredOnlyAtTheSameDpiAndPrefersTheKeyOfTheScreenSize) {
+    const std::string sizes = "NormPos(1920x1080)=0,0,800,500\r\nNormPos=10,10,710,460\r\nedUser_Text=ME\r\n";
+    WriteFile("[Form1]\r\nPixelsPerInch=120\r\n" + sizes);
+    auto form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(form->size(), QSize(649, 383));
+    EXPECT_EQ(form->edUser()->text(), "ME");
+
+    form.reset();
+    WriteFile("[Form1]\r\nPixelsPerInch=96\r\n" + sizes);
+    form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(form->size(), QSize(800 - 8, 500 - 27));
+
+    form.reset();
+    WriteFile("[Form1]\r\nPixelsPerInch=96\r\n" + sizes);
+    form = NewWindow(96, {1280, 1024});
+    Show(*form);
+    EXPECT_EQ(form->size(), QSize(700 - 8, 450 - 27));
+}
+
+TEST_F(StoredWindowTest, ANonIntegerFlagsShowsTheConversionErrorAndRestoresNoEntry) {
+    WriteFile("[Form1]\r\nFlags=x\r\nNormPos=0,0,800,500\r\nedUser_Text=ME\r\n");
+    TBoxWatcher boxes;
+    auto form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(boxes.Texts(), QStringList{"'x' is not a valid integer value."});
+    EXPECT_EQ(form->size(), QSize(649, 383));
+    EXPECT_EQ(form->edUser()->text(), "SYSDBA");
+
+    form.reset();
+    WriteFile("[Form1]\r\nFormVersion=-1\r\nNormPos=0,0,800,500\r\nedUser_Text=ME\r\n");
+    form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(form->size(), QSize(649, 383));
+    EXPECT_EQ(form->edUser()->text(), "SYSDBA");
+    EXPECT_EQ(boxes.Texts().size(), 1) << boxes.Texts().join("|").toStdString();
+}
+
+TEST_F(StoredWindowTest, BadSettingsFilesNeverStopTheWindowAndShowAtMostOneError) {
+    std::string random(4096, '\0');
+    QRandomGenerator generator(20261209);
+    for (char& byte : random)
+        byte = static_cast<char>(generator.bounded(256));
+    std::string huge = "[Form1]\r\nedUser_Text=BIG\r\n[Form1\\mSQL_Lines]\r\nCount=2000000000\r\n";
+    while (huge.size() < 10 * 1024 * 1024)
+        huge += "Item" + std::to_string(huge.size()) + "=select 1 from rdb$database\r\n";
+    const std::vector<std::pair<const char*, std::string>> files = {
+        {"random bytes", random},
+        {"10 MB", huge},
+        {"a NUL byte", "[Form1]\r\nedUser_Text=A\0B\r\nNormPos=0,0,\0,9\r\nsePeriod_Value=2\0\r\n"s},
+        {"only [", "["},
+        {"absurd sizes", "[Form1]\r\nNormPos=0,0,2147483647,2147483647\r\nMinMaxPos=x\r\n"},
+    };
+    for (const auto& [name, bytes] : files) {
+        WriteFile(bytes);
+        TBoxWatcher boxes;
+        auto form = NewWindow();
+        Show(*form);
+        EXPECT_LE(boxes.Texts().size(), 1) << name;
+        EXPECT_LE(form->width(), 16384) << name;
+        form->close();
+        form.reset();
+        EXPECT_LE(boxes.Texts().size(), 1) << name;
+        EXPECT_NE(ReadFile().find("edUser_Text="), std::string::npos) << name;
+    }
+}
+} // namespace
