@@ -220,8 +220,8 @@ public:
     std::function<void(const std::string& message)> ShowErrorMessage;
 
     void HandleLostConnection(EFbError& error, TOnLostConnectActions& actions);
-    // Purely local: the handle is dropped, queries forget their statements and active transactions end
-    // through their lost flag, none of it calling the server.
+    // Local: the handle is dropped, queries forget their statements and active transactions end through
+    // their lost flag, none of it reaching the server.
     void ForgetConnection();
     // The tick of RestoreTimer: one attempt to attach again.
     void TryRestoreConnection();
@@ -232,6 +232,7 @@ protected:
     std::string AttachParamBuffer(const std::string& built) const override;
 
 private:
+    void ReleaseDeadAttachment();
     void RestoreTick();
     void ShowRestoreFailure(const std::string& message);
     bool ProbeAttachment();

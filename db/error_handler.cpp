@@ -2,6 +2,7 @@
 
 #include "db/database.h"
 #include "db/errors.h"
+#include "db/query.h"
 #include "db/transaction.h"
 
 #include <ibase.h>
@@ -58,6 +59,8 @@ TKindFbError TFbErrorHandler::Classify(int sqlErrorCode, int engineErrorCode) {
 TFbBaseDatabase* TFbErrorHandler::ConnectionOf(TComponent* sender) {
     if (auto* database = dynamic_cast<TFbBaseDatabase*>(sender))
         return database;
+    if (auto* query = dynamic_cast<TFbBaseQuery*>(sender))
+        return query->Database();
     if (auto* transaction = dynamic_cast<TFbBaseTransaction*>(sender)) {
         if (transaction->DefaultDatabase() != nullptr)
             return transaction->DefaultDatabase();

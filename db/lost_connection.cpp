@@ -3,6 +3,7 @@
 #include "db/database.h"
 
 #include "core/error_box.h"
+#include "core/platform.h"
 #include "db/errors.h"
 #include "db/query_link.h"
 #include "db/transaction.h"
@@ -78,6 +79,7 @@ void TFbDatabase::HandleLostConnection(EFbError& error, TOnLostConnectActions& a
 }
 
 void TFbDatabase::ForgetConnection() {
+    ReleaseDeadAttachment();
     Handle() = 0;
     for (TFbQueryLink* link : std::vector(QueryLinks())) {
         try {
@@ -94,6 +96,19 @@ void TFbDatabase::ForgetConnection() {
         } catch (const std::exception&) {
         }
     }
+}
+
+// The client library still keeps its record of the dead attachment, with the statements and transactions
+// on it; left alone, the library trips over them when it shuts down at program exit. Its link is already
+// broken (that is how the loss was found), so the detach only releases that record and sends nothing; its
+// answer does not matter. A separate status vector leaves the error being raised untouched.
+void TFbDatabase::ReleaseDeadAttachment() {
+    ISC_STATUS status[kStatusVectorLength] = {};
+    try {
+        ClientLibrary().isc_detach_database(status, &Handle());
+    } catch (const std::exception&) {
+    }
+    ResetFloatingPointControl();
 }
 
 void TFbDatabase::TryRestoreConnection() {
