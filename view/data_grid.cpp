@@ -3,6 +3,7 @@
 #include "core/date_time.h"
 #include "core/text_codec.h"
 #include "log/mem_table.h"
+#include "view/data_grid_find_dlg.h"
 #include "view/data_source.h"
 #include "view/filter_row.h"
 #include "view/grid_cell_delegate.h"
@@ -74,6 +75,7 @@ TDataGrid::TDataGrid(QWidget* parent, TComponent* owner, std::string name)
     };
     m_filterRow->OnApply = [this] { ApplyFilter(); };
     m_filterRow->OnLeave = [this] { setFocus(Qt::OtherFocusReason); };
+    AttachFindDialog(*this);
 }
 
 TDataGrid::~TDataGrid() {
