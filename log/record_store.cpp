@@ -90,19 +90,6 @@ TRecordStore::Location TRecordStore::Locate(int row) const {
     return {b, row - m_starts[b]};
 }
 
-TRecordView TRecordStore::ViewOf(const Block& block, int index) const {
-    TRecordView view;
-    view.timeMs = block.timeMs[index];
-    view.value = block.value[index];
-    view.present = block.present[index];
-    view.id = block.id[index];
-    if (view.present & HasError) {
-        view.errorRef = block.errorRef[index];
-        view.error = m_errors.Text(view.errorRef);
-    }
-    return view;
-}
-
 void TRecordStore::StoreInto(Block& block, int index, const TRecordData& record) {
     block.timeMs[index] = record.timeMs;
     block.value[index] = record.value;

@@ -83,6 +83,20 @@ private:
     TErrorPool m_errors;
 };
 
+// In the header: the export and the statistics call it once per row.
+inline TRecordView TRecordStore::ViewOf(const Block& block, int index) const {
+    TRecordView view;
+    view.timeMs = block.timeMs[index];
+    view.value = block.value[index];
+    view.present = block.present[index];
+    view.id = block.id[index];
+    if (view.present & HasError) {
+        view.errorRef = block.errorRef[index];
+        view.error = m_errors.Text(view.errorRef);
+    }
+    return view;
+}
+
 template <class Visitor> void TRecordStore::ForEach(int first, Visitor&& visit) const {
     if (first >= m_count)
         return;
