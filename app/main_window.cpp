@@ -7,7 +7,6 @@
 #include "app/labeled_edit.h"
 #include "app/link_label.h"
 #include "app/open_with_shell.h"
-#include "app/plain_log_model.h"
 #include "app/save_dialog.h"
 #include "app/save_glyph.h"
 #include "app/spin_edit.h"
@@ -21,6 +20,8 @@
 #include "log/mem_table.h"
 #include "settings/app_ini_file_storage.h"
 #include "settings/form_storage.h"
+#include "view/data_grid.h"
+#include "view/data_source.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFontDatabase>
@@ -29,7 +30,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTableView>
 #include <QTimer>
 #include <algorithm>
 
@@ -106,11 +106,8 @@ void TForm1::CreatePanel() {
     m_pnl1->setFixedWidth(PanelWidth);
     m_pnl1->setMinimumHeight(DesignedClientHeight);
 
-    auto* view = new QTableView(this);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setMinimumWidth(GridMinimumWidth);
-    m_DataGrid1 = view;
-    m_DataGrid1->setObjectName("DataGrid1");
+    m_DataGrid1 = new TDataGrid(this, this, "DataGrid1");
+    m_DataGrid1->setMinimumWidth(GridMinimumWidth);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -242,9 +239,9 @@ void TForm1::CreateLog() {
     m_CsvStreamFormat1->SetCSVQuote('"');
     m_MT = std::make_unique<TMemTable>(this, "MT");
     m_MT->SetDefaultFormat(m_CsvStreamFormat1.get());
-    // Until the log grid takes its place, a plain table view shows the log.
-    m_logModel = std::make_unique<TPlainLogModel>(*m_MT);
-    static_cast<QTableView*>(m_DataGrid1)->setModel(m_logModel.get());
+    m_ds1 = std::make_unique<TDataSource>(this, "ds1");
+    m_ds1->SetDataSet(m_MT.get());
+    m_DataGrid1->SetDataSource(m_ds1.get());
 }
 
 void TForm1::ConnectEvents() {

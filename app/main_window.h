@@ -16,6 +16,8 @@ class TAction;
 class TActionList;
 class TAppIniFileStorage;
 class TCsvStreamFormat;
+class TDataGrid;
+class TDataSource;
 class TFbDatabase;
 class TFbErrorHandler;
 class TFbQuery;
@@ -25,7 +27,6 @@ class TFormStorageWindow;
 class TLabeledEdit;
 class TLinkLabel;
 class TMemTable;
-class TPlainLogModel;
 class TSaveDialog;
 class TSpinEdit;
 class TTestCycle;
@@ -38,7 +39,7 @@ public:
     ~TForm1() override;
 
     QFrame* pnl1() const { return m_pnl1; }
-    QWidget* DataGrid1() const { return m_DataGrid1; }
+    TDataGrid* DataGrid1() const { return m_DataGrid1; }
     TLabeledEdit* edDBName() const { return m_edDBName; }
     TLabeledEdit* edUser() const { return m_edUser; }
     TLabeledEdit* edPassword() const { return m_edPassword; }
@@ -60,6 +61,7 @@ public:
     TFbQuery* qry1() const { return m_qry1.get(); }
     TCsvStreamFormat* CsvStreamFormat1() const { return m_CsvStreamFormat1.get(); }
     TMemTable* MT() const { return m_MT.get(); }
+    TDataSource* ds1() const { return m_ds1.get(); }
     QTimer* Timer1() const { return m_Timer1; }
     TActionList* ActionList1() const { return m_ActionList1.get(); }
     TAction* actProcess() const { return m_actProcess.get(); }
@@ -88,7 +90,7 @@ private:
     void RunCommand(const std::function<void()>& command);
 
     QFrame* m_pnl1 = nullptr;
-    QWidget* m_DataGrid1 = nullptr;
+    TDataGrid* m_DataGrid1 = nullptr;
     TLabeledEdit* m_edDBName = nullptr;
     TLabeledEdit* m_edUser = nullptr;
     TLabeledEdit* m_edPassword = nullptr;
@@ -111,7 +113,7 @@ private:
     std::unique_ptr<TFbQuery> m_qry1;
     std::unique_ptr<TCsvStreamFormat> m_CsvStreamFormat1;
     std::unique_ptr<TMemTable> m_MT;
-    std::unique_ptr<TPlainLogModel> m_logModel;
+    std::unique_ptr<TDataSource> m_ds1;
     QTimer* m_Timer1 = nullptr;
     std::unique_ptr<TActionList> m_ActionList1;
     std::unique_ptr<TAction> m_actProcess;

@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/spin_edit.h"
 #include "quiet_form.h"
+#include "view/data_grid.h"
 
 #include <QFrame>
 #include <QLabel>
