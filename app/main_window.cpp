@@ -218,6 +218,8 @@ void TForm1::CreateDatabaseComponents() {
     m_FDB->SetSQLDialect(1);
     m_FDB->SetTimeout(0);
     m_FDB->SetWaitForRestoreConnect(5000);
+    // A hung server or a black-holed link must not freeze the window: no client call blocks longer than 30 s.
+    m_FDB->SetCallTimeout(30000);
 
     m_TRO = std::make_unique<TFbTransaction>(this, "TRO");
     m_TRO->SetDefaultDatabase(m_FDB.get());
