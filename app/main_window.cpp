@@ -22,6 +22,7 @@
 #include "settings/form_storage.h"
 #include "view/data_grid.h"
 #include "view/data_source.h"
+#include "view/statistics_window.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFontDatabase>
@@ -244,6 +245,8 @@ void TForm1::CreateLog() {
     m_ds1 = std::make_unique<TDataSource>(this, "ds1");
     m_ds1->SetDataSet(m_MT.get());
     m_DataGrid1->SetDataSource(m_ds1.get());
+    m_statistics = std::make_unique<TStatisticsWindow>(*m_MT, this);
+    m_statistics->AttachTo(*m_DataGrid1);
 }
 
 void TForm1::ConnectEvents() {

@@ -29,6 +29,7 @@ class TLinkLabel;
 class TMemTable;
 class TSaveDialog;
 class TSpinEdit;
+class TStatisticsWindow;
 class TTestCycle;
 
 // The tool's one window. It owns every component of the tool, composes the controls at their designed places
@@ -114,6 +115,8 @@ private:
     std::unique_ptr<TCsvStreamFormat> m_CsvStreamFormat1;
     std::unique_ptr<TMemTable> m_MT;
     std::unique_ptr<TDataSource> m_ds1;
+    // Listens to MT, so it must go before it.
+    std::unique_ptr<TStatisticsWindow> m_statistics;
     QTimer* m_Timer1 = nullptr;
     std::unique_ptr<TActionList> m_ActionList1;
     std::unique_ptr<TAction> m_actProcess;
