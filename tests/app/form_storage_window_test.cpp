@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/spin_edit.h"
 #include "settings/app_ini_file_storage.h"
+#include "tests/settings/worked_example.h"
 
 #include <QApplication>
 #include <QFile>
@@ -79,26 +80,9 @@ TEST_F(StoredWindowTest, AFirstRunAtTheDesignedSizeWritesTheDocumentedFileOnClos
     form->edDBName()->setText("C:\\Data\\TEST.FDB");
     form->edPassword()->setText("secret");
     form->close();
-    const std::string expected = "[Form1]\r\n"
-                                 "FormVersion=0\r\n"
-                                 "Flags=0\r\n"
-                                 "PixelsPerInch=96\r\n"
-                                 "MinMaxPos(1920x1080)=-1,-1,-1,-1\r\n"
-                                 "MinMaxPos=-1,-1,-1,-1\r\n"
-                                 "NormPos(1920x1080)=307,107,964,517\r\n"
-                                 "NormPos=307,107,964,517\r\n"
-                                 "edDBName_Text=C:\\Data\\TEST.FDB\r\n"
-                                 "edUser_Text=SYSDBA\r\n"
-                                 "sePeriod_Value=10\r\n"
-                                 "seAmount_Value=10\r\n"
-                                 "\r\n"
-                                 "[Form1\\mSQL_Lines]\r\n"
-                                 "Count=1\r\n"
-                                 "Item0=select 1 from rdb$database\r\n"
-                                 "\r\n";
-    EXPECT_EQ(ReadFile(), expected);
+    EXPECT_EQ(ReadFile(), WorkedExampleIni);
     form.reset();
-    EXPECT_EQ(ReadFile(), expected);
+    EXPECT_EQ(ReadFile(), WorkedExampleIni);
 }
 
 TEST_F(StoredWindowTest, TheNextRunRestoresTheSizeAndTheEntriesButNeitherPositionNorPassword) {

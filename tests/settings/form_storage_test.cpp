@@ -1,4 +1,5 @@
 #include "settings/form_storage.h"
+#include "tests/settings/worked_example.h"
 
 #include "core/exceptions.h"
 #include "settings/app_ini_file_storage.h"
@@ -92,36 +93,18 @@ protected:
     TFakeForm m_form;
 };
 
-const std::string WorkedExample = "[Form1]\r\n"
-                                  "FormVersion=0\r\n"
-                                  "Flags=0\r\n"
-                                  "PixelsPerInch=96\r\n"
-                                  "MinMaxPos(1920x1080)=-1,-1,-1,-1\r\n"
-                                  "MinMaxPos=-1,-1,-1,-1\r\n"
-                                  "NormPos(1920x1080)=307,107,964,517\r\n"
-                                  "NormPos=307,107,964,517\r\n"
-                                  "edDBName_Text=C:\\Data\\TEST.FDB\r\n"
-                                  "edUser_Text=SYSDBA\r\n"
-                                  "sePeriod_Value=10\r\n"
-                                  "seAmount_Value=10\r\n"
-                                  "\r\n"
-                                  "[Form1\\mSQL_Lines]\r\n"
-                                  "Count=1\r\n"
-                                  "Item0=select 1 from rdb$database\r\n"
-                                  "\r\n";
-
 TEST_F(FormStorageTest, AFirstRunRestoresNothingAndClosingWritesTheDocumentedFile) {
     m_storage.FormShow();
     EXPECT_EQ(m_form.m_placementsApplied, 0);
     EXPECT_EQ(ReadFile(), "<no file>");
     m_form.m_values["edDBName.Text"] = std::string("C:\\Data\\TEST.FDB");
     m_storage.FormCloseQuery(true);
-    EXPECT_EQ(ReadFile(), WorkedExample);
+    EXPECT_EQ(ReadFile(), WorkedExampleIni);
 
     // Later runs keep every key in its place.
     m_form.m_values["sePeriod.Value"] = int32_t{20};
     m_storage.SavePlacement();
-    std::string expected = WorkedExample;
+    std::string expected = WorkedExampleIni;
     expected.replace(expected.find("sePeriod_Value=10"), 17, "sePeriod_Value=20");
     EXPECT_EQ(ReadFile(), expected);
 }

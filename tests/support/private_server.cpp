@@ -1,5 +1,7 @@
 #include "tests/support/private_server.h"
 
+#include "tests/support/loopback.h"
+
 #include "tests/support/test_server.h"
 
 #include <arpa/inet.h>
@@ -22,14 +24,6 @@ namespace {
 
 constexpr const char* kServerBinary = "/usr/sbin/firebird";
 constexpr const char* kSecurityDatabase = "/var/lib/firebird/3.0/system/security3.fdb";
-
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
 
 // A port nobody listens on right now (the kernel's choice for a socket bound to port 0).
 uint16_t FreePort() {
