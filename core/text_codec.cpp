@@ -46,13 +46,20 @@ const Cp1251Table& Table() {
 
 } // namespace
 
-QString FromCp1251(const std::string& bytes) {
+QString FromCp1251(std::string_view bytes) {
+    QString text;
+    AppendFromCp1251(text, bytes);
+    return text;
+}
+
+void AppendFromCp1251(QString& out, std::string_view bytes) {
     const Cp1251Table& table = Table();
-    std::u32string text;
-    text.reserve(bytes.size());
+    const qsizetype start = out.size();
+    out.resize(start + static_cast<qsizetype>(bytes.size()));
+    QChar* to = out.data() + start;
+    // Every CP1251 character lies in the basic plane: one byte, one UTF-16 unit.
     for (const char c : bytes)
-        text.push_back(table.toUnicode[static_cast<unsigned char>(c)]);
-    return QString::fromStdU32String(text);
+        *to++ = QChar(static_cast<char16_t>(table.toUnicode[static_cast<unsigned char>(c)]));
 }
 
 std::string ToCp1251(const QString& text) {

@@ -77,10 +77,15 @@ std::string TLocaleFormat::ShortDateText(const TDateParts& date) const {
 
 std::string TLocaleFormat::DateTimeText(TDateTime value) const {
     std::string text = ShortDateText(DecodeDate(value));
-    const TTimeParts time = DecodeTime(value);
-    if (time.hour != 0 || time.minute != 0 || time.second != 0) {
-        text += ' ';
-        AppendTimeOfDay(text, time.hour, time.minute, time.second);
-    }
+    const size_t dateLength = text.size();
+    text.resize(dateLength + 1 + MaxTimeOfDayLength());
+    text.resize(static_cast<size_t>(WriteTimeAfterDate(text.data() + dateLength, DecodeTime(value)) - text.data()));
     return text;
+}
+
+char* TLocaleFormat::WriteTimeAfterDate(char* out, const TTimeParts& time) const {
+    if (time.hour == 0 && time.minute == 0 && time.second == 0)
+        return out;
+    *out++ = ' ';
+    return WriteTimeOfDay(out, time.hour, time.minute, time.second);
 }

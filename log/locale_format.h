@@ -30,6 +30,9 @@ public:
     std::string ShortDateText(const TDateParts& date) const;
     // The short date, a space and the time of day; the time is left out at midnight to the second.
     std::string DateTimeText(TDateTime value) const;
+    // What DateTimeText writes after the date: nothing at midnight to the second, otherwise a space and the
+    // time of day. Needs room for MaxTimeOfDayLength() + 1 characters; returns the end of the text.
+    char* WriteTimeAfterDate(char* out, const TTimeParts& time) const;
 
 private:
     QLocale m_locale;

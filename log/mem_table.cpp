@@ -371,6 +371,11 @@ TRecordData TMemTable::RowData(int row) const {
 
 bool TMemTable::IsPendingRow(int row) const { return m_state != dsBrowse && row == m_current; }
 
+int TMemTable::PendingRow() const {
+    std::lock_guard guard(m_lock);
+    return m_state == dsBrowse ? -1 : m_current;
+}
+
 void TMemTable::MoveTo(int row) {
     if (row == m_current)
         return;

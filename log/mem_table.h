@@ -115,6 +115,10 @@ public:
     // Fast readers (the export, the statistics) walk the store directly while holding the lock.
     std::unique_lock<std::recursive_mutex> LockRecords() const { return std::unique_lock(m_lock); }
     const TRecordStore& Records() const { return m_store; }
+    // How RowDisplayText writes times.
+    const TLocaleFormat& DisplayFormat() const { return m_displayFormat; }
+    // The row being inserted or edited, which reads with its pending values; -1 in the browse state.
+    int PendingRow() const;
 
 private:
     void CheckBrowseMode();

@@ -4,7 +4,7 @@
 
 TCellSearch::TCellSearch(QString text, TMatchType matchType, bool caseSensitive)
     : m_text(std::move(text)), m_matchType(matchType),
-      m_case(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) {
+      m_case(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive), m_anyPart(m_text, m_case) {
 }
 
 bool TCellSearch::Matches(const QString& cellText) const {
@@ -16,7 +16,7 @@ bool TCellSearch::Matches(const QString& cellText) const {
     case mtAnyPart:
         break;
     }
-    return cellText.contains(m_text, m_case);
+    return m_anyPart.indexIn(cellText) >= 0;
 }
 
 std::optional<TSearchCell> TCellSearch::Find(TSearchDirection direction, TSearchCell current, int rowCount,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringMatcher>
 #include <functional>
 #include <optional>
 
@@ -34,4 +35,5 @@ private:
     QString m_text;
     TMatchType m_matchType;
     Qt::CaseSensitivity m_case;
+    QStringMatcher m_anyPart; // prepared once: a search looks into a million cells
 };

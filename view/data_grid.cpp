@@ -238,6 +238,10 @@ QString TDataGrid::CellText(int shownRow, int column) const {
     return m_shownRows->index(shownRow, column).data().toString();
 }
 
+int TDataGrid::TableRow(int shownRow) const {
+    return m_shownRows->SourceRow(shownRow);
+}
+
 void TDataGrid::SetCurrentCell(int shownRow, int column) {
     MoveTo(shownRow, column, TMove::KeepSelection, false);
 }

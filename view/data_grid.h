@@ -57,6 +57,8 @@ public:
     // The text the grid shows in a cell; the log's fields have no display formats, so it is also their plain
     // text.
     QString CellText(int shownRow, int column) const;
+    // The table's row behind a shown row; -1 outside the shown rows.
+    int TableRow(int shownRow) const;
     void SetCurrentCell(int shownRow, int column);
     int TopShownRow() const;
     void SetTopShownRow(int shownRow);

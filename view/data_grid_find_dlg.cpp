@@ -1,5 +1,6 @@
 #include "view/data_grid_find_dlg.h"
 
+#include "view/cell_text_reader.h"
 #include "view/data_grid.h"
 
 #include <QCheckBox>
@@ -148,19 +149,22 @@ std::vector<int> TDataGridFindDlg::SearchedColumns() const {
 bool TDataGridFindDlg::FindNext(bool reversed) {
     const QString text = m_cbText->currentText();
     RememberText(text);
-    if (!m_grid)
+    TMemTable* table = m_grid ? m_grid->Table() : nullptr;
+    if (!table)
         return false;
     const std::vector<int> columns = SearchedColumns();
     const auto focused = std::find(columns.begin(), columns.end(), m_grid->FocusedColumn());
     const TSearchCell current{m_grid->CurrentShownRow(),
                               focused == columns.end() ? 0 : static_cast<int>(focused - columns.begin())};
     // The log's fields have no display formats, so a cell's displayed text is also its field's plain text;
-    // both ways of comparing (cbUseFormat) read the same text.
+    // both ways of comparing (cbUseFormat) read the same text. The grid's columns are the table's fields.
     const TCellSearch search(text, static_cast<TMatchType>(m_cbMatchinType->currentIndex()),
                              m_cbCharCase->isChecked());
-    const auto found = search.Find(
-        Direction(reversed), current, m_grid->ShownRowCount(), static_cast<int>(columns.size()),
-        [&](int row, int column) { return m_grid->CellText(row, columns[static_cast<size_t>(column)]); });
+    TCellTextReader cells(*table);
+    const auto found = search.Find(Direction(reversed), current, m_grid->ShownRowCount(),
+                                   static_cast<int>(columns.size()), [&](int row, int column) {
+                                       return cells.Text(m_grid->TableRow(row), columns[static_cast<size_t>(column)]);
+                                   });
     // Without a match the grid has not moved: it stays on its record and its place in the window.
     if (!found)
         return false;

@@ -1,0 +1,63 @@
+#include "view/cell_text_reader.h"
+
+#include "core/text_codec.h"
+#include "log/mem_table.h"
+
+#include <charconv>
+
+TCellTextReader::TCellTextReader(const TMemTable& table)
+    : m_table(table), m_lock(table.LockRecords()), m_pendingRow(table.PendingRow()),
+      m_timeBuffer(table.DisplayFormat().MaxTimeOfDayLength() + 1, '\0') {
+}
+
+const QString& TCellTextReader::Text(int row, int fieldIndex) {
+    const TRecordStore& records = m_table.Records();
+    // The pending row, and the errors for a wrong row or field, come from the table itself.
+    if (row == m_pendingRow || row < 0 || row >= records.Count() || fieldIndex < 0 ||
+        fieldIndex >= TMemTable::FieldCount) {
+        m_text = FromCp1251(m_table.RowDisplayText(row, fieldIndex));
+        return m_text;
+    }
+    if (row != m_row) {
+        m_record = records.At(row);
+        m_row = row;
+    }
+    if (!(m_record.present & (1u << fieldIndex))) // the presence bits follow the field order
+        return m_empty;
+    switch (fieldIndex) {
+    case 0:
+        return TimeText(m_record.timeMs);
+    case 1: {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, m_record.value).ptr;
+        m_text.resize(0);
+        m_text.append(QLatin1StringView(digits, end - digits));
+        return m_text;
+    }
+    default:
+        return ErrorText(m_record.errorRef, m_record.error);
+    }
+}
+
+const QString& TCellTextReader::TimeText(int64_t timeMs) {
+    const TDateTime time = static_cast<TDateTime>(timeMs) / MSecsPerDay;
+    const TLocaleFormat& format = m_table.DisplayFormat();
+    const int64_t day = DateTimeToTimeStamp(time).days;
+    if (day != m_day) {
+        m_dateText = FromCp1251(format.ShortDateText(DecodeDate(time)));
+        m_day = day;
+    }
+    char* const start = m_timeBuffer.data();
+    const char* const end = format.WriteTimeAfterDate(start, DecodeTime(time));
+    m_text.resize(0);
+    m_text.append(m_dateText);
+    AppendFromCp1251(m_text, std::string_view(start, static_cast<size_t>(end - start)));
+    return m_text;
+}
+
+const QString& TCellTextReader::ErrorText(uint32_t ref, std::string_view error) {
+    auto found = m_errors.find(ref);
+    if (found == m_errors.end())
+        found = m_errors.emplace(ref, FromCp1251(error)).first;
+    return found->second;
+}
