@@ -4,6 +4,7 @@
 #include "core/exceptions.h"
 #include "core/platform.h"
 #include "core/text_codec.h"
+#include "view/filter_cell_editor.h"
 #include "view/filter_condition_dialog.h"
 
 #include <QAbstractItemView>
@@ -24,17 +25,8 @@ const char* const TFilterRow::EntryTexts[6] = {
     "(\xCF\xF3\xF1\xF2\xFB\xE5)",                                          // (Пустые)
 };
 
-namespace {
-constexpr int DropDownWidth = 100;
-constexpr int DropDownRows = 17;
-} // namespace
-
 TFilterRow::TFilterRow(QHeaderView& titles)
-    : QWidget(&titles), m_titles(titles), m_editor(new QComboBox(this)), m_locale(UserFilterLocale()) {
-    m_editor->setEditable(true);
-    m_editor->setInsertPolicy(QComboBox::NoInsert);
-    m_editor->setMaxVisibleItems(DropDownRows);
-    m_editor->view()->setMinimumWidth(DropDownWidth);
+    : QWidget(&titles), m_titles(titles), m_editor(new TFilterCellEditor(this)), m_locale(UserFilterLocale()) {
     for (const char* text : EntryTexts)
         m_editor->addItem(FromCp1251(text));
     m_editor->hide();
@@ -114,6 +106,7 @@ void TFilterRow::StartEdit(int column) {
     if (m_editedColumn != column)
         KeepParsableText();
     m_editedColumn = column;
+    m_editor->SetColumn(column);
     m_typedText = FromCp1251(m_conditions[column].text);
     m_editor->setEditText(m_typedText);
     PlaceEditor();

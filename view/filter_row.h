@@ -1,12 +1,12 @@
 #pragma once
 
+#include "view/filter_cell_editor.h"
 #include "view/filter_parser.h"
 
 #include <QWidget>
 #include <functional>
 #include <vector>
 
-class QComboBox;
 class QHeaderView;
 
 // The row under the grid's titles: one cell per column showing that column's condition text. A click, or the
@@ -61,7 +61,7 @@ private:
     void EditInDialog(int column);
 
     QHeaderView& m_titles;
-    QComboBox* m_editor;
+    TFilterCellEditor* m_editor;
     std::vector<TFilterExpression> m_conditions;
     TFilterLocale m_locale;
     int m_editedColumn = -1;

@@ -7,9 +7,11 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSizeGrip>
 #include <QStandardItemModel>
 
 namespace {
@@ -232,4 +234,32 @@ TEST_F(FilterRow, MovingToAnotherCellKeepsTheTextAndEscDropsIt) {
     // Ctrl+Up from any row opens the focused column's cell.
     QTest::keyClick(&grid, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(Row().EditedColumn(), grid.FocusedColumn());
+}
+
+TEST_F(FilterRow, AResizedDropDownListOpensAtItsSizeAgainForItsColumnOnly) {
+    QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(ErrorColumn).center());
+    QComboBox& editor = Row().Editor();
+    editor.showPopup();
+    QWidget* list = editor.view()->window();
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_GE(list->width(), 100);
+    EXPECT_TRUE(list->findChild<QSizeGrip*>()->isVisible());
+    const QSize opened = list->size();
+    const QSize resized = opened + QSize(60, 40);
+    list->resize(resized);
+    editor.hidePopup();
+
+    editor.showPopup();
+    EXPECT_EQ(list->size(), resized) << "the same column's list keeps the user's size";
+    editor.hidePopup();
+
+    QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(ValueColumn).center());
+    editor.showPopup();
+    EXPECT_NE(list->size(), resized) << "another column's list opens at its own size";
+    editor.hidePopup();
+
+    QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(ErrorColumn).center());
+    editor.showPopup();
+    EXPECT_EQ(list->size(), resized);
+    editor.hidePopup();
 }
