@@ -244,6 +244,8 @@ int TDataGrid::TableRow(int shownRow) const {
 
 void TDataGrid::SetCurrentCell(int shownRow, int column) {
     MoveTo(shownRow, column, TMove::KeepSelection, false);
+    // The grid may already stand on this row while the table's record is one the filter hides.
+    MoveTableTo(CurrentShownRow());
 }
 
 int TDataGrid::TopShownRow() const {

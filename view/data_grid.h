@@ -59,6 +59,7 @@ public:
     QString CellText(int shownRow, int column) const;
     // The table's row behind a shown row; -1 outside the shown rows.
     int TableRow(int shownRow) const;
+    // Moves the current cell there, and the table's current record with it.
     void SetCurrentCell(int shownRow, int column);
     int TopShownRow() const;
     void SetTopShownRow(int shownRow);

@@ -158,4 +158,15 @@ TEST_F(FindDialogTest, CtrlFOpensOneDialogAndReusesIt) {
     EXPECT_EQ(Row(), 1);
     EXPECT_EQ(grid.findChild<TDataGridFindDlg*>()->cbText()->count(), 1);
 }
+
+TEST_F(FindDialogTest, OnlyTheRowsTheFilterShowsAreSearched) {
+    grid.FilterRow().SetConditionText(ValueColumn, ">5000");
+    ASSERT_TRUE(grid.ApplyFilter());
+    ASSERT_EQ(grid.ShownRowCount(), 2);
+    Open("timeout");
+    std::vector<std::pair<int, int>> found; // shown row, table row
+    while (dialog.FindNext())
+        found.emplace_back(Row(), table.CurrentRow());
+    EXPECT_EQ(found, (std::vector<std::pair<int, int>>{{0, 1}, {1, 3}}));
+}
 } // namespace
