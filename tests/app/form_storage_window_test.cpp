@@ -5,9 +5,9 @@
 #include "app/spin_edit.h"
 #include "settings/app_ini_file_storage.h"
 #include "tests/settings/worked_example.h"
+#include "tests/support/file_bytes.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
@@ -58,16 +58,8 @@ protected:
 
     std::string FilePath() const { return m_dir.path().toStdString() + "/Quorvane.ini"; }
 
-    void WriteFile(const std::string& bytes) const {
-        QFile file(QString::fromStdString(FilePath()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    }
-
-    std::string ReadFile() const {
-        QFile file(QString::fromStdString(FilePath()));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "<no file>"s;
-    }
+    void WriteFile(const std::string& bytes) const { WriteFileBytes(FilePath(), bytes); }
+    std::string ReadFile() const { return ReadFileBytes(FilePath()); }
 
     QTemporaryDir m_dir;
 };

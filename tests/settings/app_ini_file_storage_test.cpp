@@ -2,6 +2,7 @@
 
 #include "core/exceptions.h"
 #include "core/platform.h"
+#include "tests/support/file_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,16 +28,8 @@ protected:
 
     std::string FilePath() const { return m_storage.FullFileName(); }
 
-    void WriteFile(const std::string& bytes) const {
-        QFile file(QString::fromStdString(FilePath()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    }
-
-    std::string ReadFile() const {
-        QFile file(QString::fromStdString(FilePath()));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<no file>");
-    }
+    void WriteFile(const std::string& bytes) const { WriteFileBytes(FilePath(), bytes); }
+    std::string ReadFile() const { return ReadFileBytes(FilePath()); }
 
     QTemporaryDir m_dir;
     TAppIniFileStorage m_storage;

@@ -1,10 +1,10 @@
 #include "settings/form_storage.h"
 #include "tests/settings/worked_example.h"
+#include "tests/support/file_bytes.h"
 
 #include "core/exceptions.h"
 #include "settings/app_ini_file_storage.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
@@ -67,16 +67,8 @@ protected:
         m_storage.SetForm(&m_form);
     }
 
-    void WriteFile(const std::string& bytes) const {
-        QFile file(QString::fromStdString(m_ini.FullFileName()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    }
-
-    std::string ReadFile() const {
-        QFile file(QString::fromStdString(m_ini.FullFileName()));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<no file>");
-    }
+    void WriteFile(const std::string& bytes) const { WriteFileBytes(m_ini.FullFileName(), bytes); }
+    std::string ReadFile() const { return ReadFileBytes(m_ini.FullFileName()); }
 
     // Restores into a fresh window showing the designed values.
     TFakeForm Restored() {
