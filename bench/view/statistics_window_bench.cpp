@@ -5,9 +5,7 @@
 
 #include "log/mem_table.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
-#include <cstdlib>
 
 namespace {
 
@@ -68,12 +66,3 @@ void BM_AppendRowWhileShown(benchmark::State& state) {
 BENCHMARK(BM_AppendRowWhileShown)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
