@@ -117,7 +117,11 @@ void TFbBaseDatabase::SetDBName(const std::string& name) {
     m_dbName = name;
 }
 
+// Assigning the lines it already has is no change, so it is accepted while attached: Start assigns the
+// user and password again to a connection that re-attached by itself.
 void TFbBaseDatabase::SetDBParams(std::vector<std::string> lines) {
+    if (lines == m_dbParams)
+        return;
     if (Connected())
         RaiseClientError(13);
     m_dbParams = std::move(lines);
@@ -256,8 +260,17 @@ void TFbBaseDatabase::BuildParamBufferWhenChanged() {
     m_paramsChanged = false;
 }
 
+// The client counts the name and the buffer in signed 16-bit fields: a longer one would crash it or be sent cut.
+void TFbBaseDatabase::CheckClientLength(const std::string& bytes, const char* what) const {
+    constexpr size_t kClientLengthLimit = 32767;
+    if (bytes.size() > kClientLengthLimit)
+        throw Exception(FormatText("%s: the %s is longer than 32767 bytes", FullName().c_str(), what));
+}
+
 void TFbBaseDatabase::AttachToServer() {
     const std::string buffer = AttachParamBuffer(m_paramBuffer);
+    CheckClientLength(m_dbName, "database name");
+    CheckClientLength(buffer, "database parameter buffer");
     const ISC_STATUS result =
         m_library->isc_attach_database(ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(),
                                        &m_handle, static_cast<short>(buffer.size()), buffer.data());

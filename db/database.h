@@ -142,6 +142,7 @@ protected:
 private:
     void BuildParamBufferWhenChanged();
     void AttachToServer();
+    void CheckClientLength(const std::string& bytes, const char* what) const;
     void AfterAttach();
     // Local time after the server-time query minus the server's time.
     void MeasureClockDifference();

@@ -146,6 +146,34 @@ TEST_F(TestCycle, StartEmptiesTheLogArmsOnePeriodAndSwapsTheButtons) {
     EXPECT_TRUE(form.btnSave()->isEnabled());
 }
 
+// Stop during an outage leaves the waiting in force; once it has re-attached, Start with the same entries
+// carries on with that attachment.
+TEST_F(TestCycle, StartOnAConnectionThatReattachedByItselfKeepsItAndItsClockDifference) {
+    Click(form.btnStart());
+    Click(form.btnStop());
+    ASSERT_FALSE(form.FDB()->Connected());
+    form.FDB()->SetConnected(true);
+    const auto handle = form.FDB()->Handle();
+    form.FDB()->SetClockDifference(0.25);
+    AddOldRow(log);
+
+    Click(form.btnStart());
+    EXPECT_TRUE(watcher.Boxes().empty()) << watcher.Boxes().front().text.toStdString();
+    EXPECT_TRUE(form.Timer1()->isActive());
+    EXPECT_EQ(form.FDB()->Handle(), handle);
+    EXPECT_EQ(form.FDB()->ClockDifference(), 0.25);
+    EXPECT_EQ(log.RecordCount(), 0);
+    Click(form.btnStop());
+
+    // A changed Database text is still refused while attached.
+    form.FDB()->SetConnected(true);
+    form.edDBName()->setText(QString::fromStdString(TestServer::Db3()));
+    Click(form.btnStart());
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_EQ(watcher.Boxes().front().text.toStdString(), "Cannot perform operation -- DB is currently open.");
+    EXPECT_FALSE(form.Timer1()->isActive());
+}
+
 TEST_F(TestCycle, GoodCyclesLogEmptyErrorsAndRefreshTheClockDifference) {
     Click(form.btnStart());
     ASSERT_TRUE(form.FDB()->Connected());

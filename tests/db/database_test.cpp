@@ -133,6 +133,10 @@ TEST(DatabaseAttach, ClientChecksRaiseTheirNumberedErrorsAndChangeNothing) {
     f.FDB.SetDBName(TestServer::Db1());
     EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetDBParams({}); }), dbOpen);
     EXPECT_EQ(ClientErrorOf([&] { f.FDB.ConnectParams().SetUserName("OTHER"); }), dbOpen);
+    // The texts it already has are no change, so Start may assign them to a connection that re-attached.
+    EXPECT_NO_THROW(f.FDB.SetDBParams(params));
+    EXPECT_NO_THROW(f.FDB.ConnectParams().SetUserName(TestServer::User()));
+    EXPECT_NO_THROW(f.FDB.ConnectParams().SetPassword(TestServer::Password()));
     EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetLibraryName("libfbclient.so.2"); }), dbOpen);
     EXPECT_EQ(f.FDB.DBParams(), params);
     EXPECT_EQ(f.FDB.LibraryName(), "gds32.dll");
@@ -297,4 +301,24 @@ TEST(DatabaseAttach, ReadsTheServerVersionAndTheAttachmentsCharacterSet) {
               std::vector<int32_t>({2, 5, -1}));
     info.SetCharsetFlags(std::string());
     EXPECT_TRUE(info.untranslated && !info.unicode && !info.newServer);
+}
+
+// The client counts the name and the buffer in signed 16 bits: from 32 768 bytes it crashed, from 65 536 it
+// sent a cut value (a real path followed by 65 536 letters attached to the real database).
+TEST(DatabaseAttach, NamesAndBuffersTheClientCannotCountAreRefusedBeforeTheCall) {
+    for (const size_t lines : {170u, 340u}) { // about 34 000 and 68 000 bytes
+        TForm f;
+        std::vector<std::string> params = f.FDB.DBParams();
+        params.insert(params.end(), lines, "lc_messages=" + std::string(196, 'm'));
+        f.FDB.SetDBParams(params);
+        EXPECT_EQ(MessageOf([&] { f.FDB.SetConnected(true); }),
+                  "Form1.FDB: the database parameter buffer is longer than 32767 bytes");
+        EXPECT_FALSE(f.FDB.Connected());
+    }
+    for (const size_t letters : {32768u, 65536u}) {
+        TForm f(TestServer::Db1() + std::string(letters, 'x'));
+        EXPECT_EQ(MessageOf([&] { f.FDB.SetConnected(true); }),
+                  "Form1.FDB: the database name is longer than 32767 bytes");
+        EXPECT_FALSE(f.FDB.Connected());
+    }
 }
