@@ -193,6 +193,16 @@ TEST_F(QueryTest, SelectWithoutRowsLeavesAnOpenCursorAtItsEnd) {
               "Can't fetch next record because Form1.qry1 dataset closed.");
 }
 
+// The tester never reads the values, so a column of a type it does not know must not fail the statement.
+TEST_F(QueryTest, ColumnsOfTypesTheLayerDoesNotKnowAreFetchedAndNeverInterpreted) {
+    Attach();
+    qry1.SetSQL({"select true, cast(null as boolean), 1, false from rdb$database"});
+    qry1.ExecQuery();
+    qry1.ExecQuery();
+    EXPECT_EQ(qry1.FetchedRows(), 1);
+    EXPECT_EQ(Caught<EFbClientError>([&] { qry1.ColumnAsDateTime(0); }).SqlErrorCode(), 33);
+}
+
 TEST_F(QueryTest, EmptyTextFailsAfterTheTransactionStarted) {
     Attach();
     for (const std::vector<std::string>& lines : {std::vector<std::string>{}, {"  ", ""}}) {

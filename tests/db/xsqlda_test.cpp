@@ -64,16 +64,26 @@ TEST(XSQLDA, ColumnBuffersFollowTheTypeAndSurviveGrowth) {
     EXPECT_EQ(*descriptor[0].Var().sqlind, -1);
 }
 
-TEST(XSQLDA, UnknownColumnTypeIsClientErrorThirty) {
+TEST(XSQLDA, UnknownColumnTypesAreHeldAsTheirBytesUnlessTheyDeclareNoLength) {
     TFbXSQLDA descriptor;
-    descriptor.SetCount(1);
+    descriptor.SetCount(2);
     Describe(descriptor, 0, SQL_BOOLEAN + 1, 1, "B");
+    Describe(descriptor, 1, 32752, 16, "I"); // INT128 of a newer server
+    descriptor.AllocateColumnBuffers();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NE(descriptor[i].Var().sqldata, nullptr);
+        EXPECT_EQ(descriptor[i].IsNullable(), i == 0);
+    }
+    EXPECT_NE(descriptor[0].Var().sqlind, nullptr);
+    std::memset(descriptor[1].Var().sqldata, 0xAB, 16); // the whole declared length is writable
+
+    Describe(descriptor, 1, 32752, 0, "I");
     try {
         descriptor.AllocateColumnBuffers();
-        FAIL() << "accepted an unknown type";
+        FAIL() << "accepted a column without a length";
     } catch (const EFbClientError& error) {
         EXPECT_EQ(error.SqlErrorCode(), 30);
-        EXPECT_EQ(error.Message(), "Unknown SQL Data type (32764).");
+        EXPECT_EQ(error.Message(), "Unknown SQL Data type (32752).");
     }
 }
 
