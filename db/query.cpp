@@ -13,12 +13,14 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
 #include <random>
 
 namespace {
 
 constexpr ISC_STATUS kInvalidStatementHandle = 335544485;
 constexpr ISC_STATUS kCursorAlreadyClosed = 335544577;
+constexpr ISC_STATUS kCursorAlreadyOpen = 335544576;
 constexpr ISC_STATUS kInvalidCursorReference = 335544572;
 constexpr int kDaysFrom1858To1899 = 15018;
 constexpr double kMillisecondsPerDay = 86400000.0;
@@ -337,10 +339,15 @@ void TFbBaseQuery::ExecuteByType() {
 }
 
 void TFbBaseQuery::OpenCursor() {
+    m_reopened = m_isOpen;
     if (m_isOpen)
         Close();
-    CheckStatus(Library().isc_dsql_execute(ThreadStatusVector(), &m_transaction->Handle(), &m_statementHandle,
-                                           Dialect(), m_input.AsXSQLDA()));
+    ISC_STATUS* status = ThreadStatusVector();
+    const ISC_STATUS result = Library().isc_dsql_execute(status, &m_transaction->Handle(), &m_statementHandle,
+                                                         Dialect(), m_input.AsXSQLDA());
+    if (result > 0)
+        TakeTheReasonACloseFailed(status);
+    CheckStatus(result);
     m_isOpen = true;
     m_beforeFirstRow = true;
     m_endOfCursor = false;
@@ -348,6 +355,23 @@ void TFbBaseQuery::OpenCursor() {
     m_output.SetAllNull();
     if (m_goToFirstRecordOnExecute)
         FetchNext();
+}
+
+// The client sends the close of the previous cursor, and the execution after it, along with the next request,
+// and drops the close's answer: the server's "cursor is already open" (met by the execution or by the first
+// fetch) means that the close failed. A request that is answered at once (an item of the attachment's info)
+// meets the same reason, a shutdown for one: that is the error to report, so that the row tells the truth and
+// the error handler treats it as what it is.
+void TFbBaseQuery::TakeTheReasonACloseFailed(ISC_STATUS* status) {
+    if (!m_reopened || !StatusHoldsCode(status, kCursorAlreadyOpen))
+        return;
+    std::array<ISC_STATUS, kStatusVectorLength> probe{};
+    const char item = isc_info_attachment_id;
+    std::array<char, 16> answer{};
+    if (Library().isc_database_info(probe.data(), &m_database->Handle(), 1, &item, static_cast<short>(answer.size()),
+                                    answer.data()) == 0)
+        return;
+    std::copy(probe.begin(), probe.end(), status);
 }
 
 void TFbBaseQuery::ExecuteImmediate() {
@@ -394,6 +418,8 @@ void TFbBaseQuery::FetchNext() {
     } else if (result == 100 || StatusHoldsCode(status, kInvalidCursorReference)) {
         m_endOfCursor = true;
     } else {
+        if (m_beforeFirstRow)
+            TakeTheReasonACloseFailed(status);
         try {
             RaiseServerError(Library(), this);
         } catch (...) {

@@ -125,6 +125,7 @@ private:
     void ExecuteByType();
     void ExecuteImmediate();
     void OpenCursor();
+    void TakeTheReasonACloseFailed(ISC_STATUS* status);
     void ClearCursorFlags();
     void ForgetStatement();
 
@@ -138,6 +139,8 @@ private:
     isc_stmt_handle m_statementHandle = 0;
     bool m_isPrepared = false;
     bool m_isOpen = false;
+    // The cursor was open before the last execution, so its close went to the server with that execution.
+    bool m_reopened = false;
     bool m_beforeFirstRow = false;
     bool m_endOfCursor = false;
     int32_t m_fetchedRows = 0;

@@ -137,6 +137,30 @@ TEST_F(LostConnection, AShutDownDatabaseIsClosedWithForceAndNotRestored) {
     EXPECT_EQ(notOpen.Message(), "Form1.FDB: Cannot perform operation -- DB is not open.");
 }
 
+// Between cycles the cursor of the last execution is open at its end; the client defers its close, so the
+// close's answer to a shutdown used to be lost and the execution after it said the cursor was still open.
+TEST_F(LostConnection, AShutdownBetweenExecutionsIsReportedAsTheServerSaysIt) {
+    ShutdownDatabase database;
+    m_fdb.SetConnected(false);
+    m_fdb.SetDBName(database.Name());
+    m_fdb.SetConnected(true);
+    m_qry1.SetSQL({"select count(*) from rdb$relations"});
+    m_qry1.ExecQuery();
+    m_qry1.FetchNext();
+    ASSERT_TRUE(m_qry1.EndOfCursor());
+    m_events.clear();
+    database.ShutDown();
+
+    const EFbError shutdown = ErrorOf([&] { m_qry1.ExecQuery(); });
+    EXPECT_EQ(shutdown.EngineErrorCode(), 335544856) << shutdown.Message(); // connection shutdown
+    EXPECT_EQ(shutdown.Message().rfind("Form1.qry1:\r\n", 0), 0u) << shutdown.Message();
+    ASSERT_FALSE(m_events.empty());
+    EXPECT_EQ(m_events.front(), "error Form1.qry1 3");
+    EXPECT_EQ(Count("lost 1"), 0);
+    EXPECT_FALSE(m_fdb.Connected());
+    EXPECT_FALSE(m_fdb.RestoreTimer()->isActive()) << "a forced close is not a loss to restore";
+}
+
 TEST_F(LostConnection, AKilledServerIsReattachedOnceItIsBack) {
     PrivateServer server;
     m_fdb.SetConnected(false);
