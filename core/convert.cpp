@@ -37,8 +37,9 @@ bool TryStrToInt(const std::string& text, int32_t& value) {
     }
     if (base == 16) {
         // Hexadecimal is read as the 32-bit pattern, as the platform does ("$FFFFFFFF" is -1).
-        const auto pattern = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
-        value = negative ? -pattern : pattern;
+        // Negated in unsigned arithmetic: "-$80000000" wraps to itself, as on the platform, without overflow.
+        const auto pattern = static_cast<uint32_t>(magnitude);
+        value = static_cast<int32_t>(negative ? 0u - pattern : pattern);
         return true;
     }
     if (!negative && magnitude > 2147483647ll)

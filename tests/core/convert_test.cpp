@@ -11,6 +11,10 @@ TEST(StrToInt, ReadsNumbersAsThePlatformDoes) {
     EXPECT_EQ(StrToInt("0x10"), 16);
     EXPECT_EQ(StrToInt("2147483647"), 2147483647);
     EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+    // Hexadecimal is the 32-bit pattern, negated with wrap-around (undefined behaviour once, under UBSan).
+    EXPECT_EQ(StrToInt("-$80000000"), INT32_MIN);
+    EXPECT_EQ(StrToInt("-0x80000000"), INT32_MIN);
+    EXPECT_EQ(StrToInt("-$FFFFFFFF"), 1);
 }
 
 TEST(StrToInt, RefusesWhatDoesNotConvertWithThePlatformsMessage) {
