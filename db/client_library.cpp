@@ -2,9 +2,12 @@
 
 #include "core/exceptions.h"
 #include "core/platform.h"
+#include "core/termination_signals.h"
 
+#include <csignal>
 #include <dlfcn.h>
 
+#include <array>
 #include <mutex>
 #include <vector>
 
@@ -32,6 +35,24 @@ const char* const kVersion6EntryPoints[] = {
     "isc_service_attach", "isc_service_detach", "isc_service_query", "isc_service_start", "isc_decode_sql_date",
     "isc_decode_sql_time", "isc_decode_timestamp", "isc_encode_sql_date", "isc_encode_sql_time",
     "isc_encode_timestamp", "isc_portable_integer"};
+
+// Once in use, the client library answers SIGINT and SIGTERM by shutting itself down under the running
+// program, which then crashes in its next call. It asks its callbacks first: while the program handles
+// termination signals itself, this one refuses and passes the signal on to that handling.
+int RefuseShutdownOnSignal(int reason, int mask, void*) {
+    if (mask != fb_shut_confirmation || reason != fb_shutrsn_signal)
+        return 0;
+    return TTerminationSignals::Notify(SIGTERM) ? 1 : 0;
+}
+
+void RegisterShutdownRefusal(void* module) {
+    using Register = ISC_STATUS (*)(ISC_STATUS*, FB_SHUTDOWN_CALLBACK, int, void*);
+    const auto registerCallback = reinterpret_cast<Register>(dlsym(module, "fb_shutdown_callback"));
+    if (registerCallback == nullptr)
+        return; // an older client without the callback
+    std::array<ISC_STATUS, kStatusVectorLength> status{};
+    registerCallback(status.data(), RefuseShutdownOnSignal, fb_shut_confirmation, nullptr);
+}
 
 #define QV_PREPEND_COMMA(...) __VA_OPT__(, ) __VA_ARGS__
 
@@ -101,6 +122,7 @@ TFbClientLibrary::TFbClientLibrary(std::string libraryName) : m_libraryName(std:
         throw Exception(FormatText("Can't load library %s ", m_libraryName.c_str()));
     try {
         LoadEntryPoints();
+        RegisterShutdownRefusal(m_module);
     } catch (...) {
         Unload();
         throw;

@@ -2,6 +2,7 @@
 
 #include "core/exceptions.h"
 #include "core/platform.h"
+#include "core/termination_signals.h"
 #include "db/errors.h"
 #include "db/param_buffers.h"
 #include "db/query_link.h"
@@ -274,6 +275,8 @@ void TFbBaseDatabase::AttachToServer() {
     const ISC_STATUS result =
         m_library->isc_attach_database(ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(),
                                        &m_handle, static_cast<short>(buffer.size()), buffer.data());
+    // The client puts its own signal handlers in place at its first attach.
+    TTerminationSignals::Reinstall();
     if (result > 0)
         m_handle = 0;
     CheckStatus(result, true);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+// SIGTERM, SIGINT and SIGHUP end the program the way its own end does, at any moment: the handler only writes
+// the signal's number to a pipe, and the event loop of the thread that made this object reads it and calls
+// OnSignal there. One object at a time; its destruction gives the signals their default action back.
+class TTerminationSignals {
+public:
+    explicit TTerminationSignals(std::function<void(int)> onSignal);
+    ~TTerminationSignals();
+    TTerminationSignals(const TTerminationSignals&) = delete;
+    TTerminationSignals& operator=(const TTerminationSignals&) = delete;
+
+    // Puts this program's handlers back in force, when an object exists: the Firebird client library puts its
+    // own in place at its first call and would otherwise shut itself down under the running program.
+    static void Reinstall();
+    // Reports a termination signal that somebody else caught, as if it had arrived here (safe on any thread);
+    // false when no object handles termination signals.
+    static bool Notify(int signalNumber);
+
+private:
+    void Dispatch();
+
+    std::function<void(int)> m_onSignal;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
