@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "core/error_box.h"
 #include "core/platform.h"
@@ -6,6 +7,8 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    if (const auto exitCode = RespondToCommandLine(argc, argv))
+        return *exitCode;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromStdString(ApplicationTitle(ExecutablePath())));
     // A termination signal ends the program as closing its window does: the connection detaches and the

@@ -11,6 +11,7 @@
 #include "app/save_glyph.h"
 #include "app/spin_edit.h"
 #include "app/test_cycle.h"
+#include "core/platform.h"
 #include "core/text_codec.h"
 #include "db/database.h"
 #include "db/error_handler.h"
@@ -25,6 +26,8 @@
 #include "view/statistics_window.h"
 
 #include <QAbstractEventDispatcher>
+#include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -32,6 +35,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 
 namespace {
@@ -46,7 +50,13 @@ constexpr int GridMinimumWidth = 300;
 constexpr int FontPixelSize = 11;
 
 const char* const CopyrightCaption = "\xa9 Quorvane team";
-const char* const TessmarkCaption = "Read me";
+
+// The credit line opens the read-me installed with the program (a build tree keeps a copy at the same place
+// beside its executable), so the address holds on every machine.
+QString ReadmeAddress() {
+    const QString exeDirectory = QFile::decodeName(QByteArray::fromStdString(ExecutableDirectory()));
+    return QUrl::fromLocalFile(QDir::cleanPath(exeDirectory + QUORVANE_README_FROM_EXE)).toString();
+}
 
 // Where the designed face is missing, a face with the metrics of Arial keeps the captions in their bounds
 // (the stock substitute is wider).
@@ -195,9 +205,10 @@ void TForm1::CreateLinkLabels() {
         };
         return label;
     };
-    m_lblCopyright =
-        linkLabel("lblCopyright", FromCp1251(CopyrightCaption), {226, 344, 103, 13}, QUORVANE_HOME_ADDRESS);
-    m_lblTessmark = linkLabel("lblTessmark", TessmarkCaption, {240, 360, 89, 13}, QUORVANE_README_ADDRESS);
+    m_lblCopyright = linkLabel("lblCopyright", FromCp1251(CopyrightCaption), {226, 344, 103, 13}, ReadmeAddress());
+    // The project's page, shown as its host name.
+    const QString page = QUORVANE_PROJECT_PAGE;
+    m_lblTessmark = linkLabel("lblTessmark", QUrl(page).host(), {240, 360, 89, 13}, page);
 }
 
 void TForm1::CreateActions() {

@@ -9,12 +9,25 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 
 namespace {
 QString NativeName(const std::string& fileName) {
     return QFile::decodeName(QByteArray::fromStdString(fileName));
+}
+
+// Beside the executable when the program may write there (a copy in a folder of its own keeps its settings
+// with it); otherwise, as for an installed copy, in the user's configuration folder. As for the file itself,
+// the owner's write permission counts, so that a folder made read-only stays so even for root.
+std::string ExeFileDirectory() {
+    const std::string exeDirectory = ExecutableDirectory();
+    const QFileInfo folder(NativeName(exeDirectory));
+    if (folder.isWritable() && folder.permissions().testFlag(QFileDevice::WriteOwner))
+        return exeDirectory;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QFile::encodeName(config + "/quorvane/").toStdString();
 }
 
 std::vector<std::string> PathSegments(const std::string& path) {
@@ -96,7 +109,7 @@ void TAppIniFileStorage::UpdateFullFileName() {
     }
     if (name.find('.') == std::string::npos)
         name += ".ini";
-    std::string directory = m_location == flExeFile ? ExecutableDirectory() : m_customDirectory;
+    std::string directory = m_location == flExeFile ? ExeFileDirectory() : m_customDirectory;
     if (!directory.empty() && directory.back() != '/')
         directory += '/';
     m_fullFileName = directory + name;

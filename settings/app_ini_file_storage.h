@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// Where the settings file lies: beside the executable, or in a directory chosen by the caller.
+// Where the settings file lies: beside the executable (in $XDG_CONFIG_HOME/quorvane/ when the program may not
+// write the executable's folder), or in a directory chosen by the caller.
 enum TFileLocation { flExeFile, flCustom };
 
 // Named values in an INI file beside the executable. Callers address values by backslash-separated paths

@@ -9,9 +9,11 @@
 #include "modal_watcher.h"
 #include "quiet_form.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -112,6 +114,19 @@ TEST(LinkLabel, ClickOpensTheHintOfTheClickedLabelAndShowsARefusalInTheBox) {
     EXPECT_EQ(watcher.Boxes()[0].text, "The specified file was not found."); // it ends in a full stop already
     EXPECT_EQ(watcher.Boxes()[0].title.toStdString(), ApplicationTitle(ExecutablePath()));
     EXPECT_EQ(watcher.Boxes()[0].icon, QMessageBox::Critical);
+}
+
+TEST(LinkLabel, CreditLineOpensTheInstalledReadMeAndTheOtherShowsAndOpensTheProjectsPage) {
+    QuietForm form;
+    const QUrl readme(form.lblCopyright()->Hint());
+    ASSERT_TRUE(readme.isLocalFile()) << readme.toString().toStdString();
+    // Found from wherever the executable lies (bin/ beside share/), never a folder of the build.
+    const QString exeDirectory = QString::fromStdString(ExecutableDirectory());
+    EXPECT_EQ(readme.toLocalFile(), QDir::cleanPath(exeDirectory + "../share/doc/quorvane/README.md"));
+    const QUrl page(form.lblTessmark()->Hint());
+    EXPECT_EQ(page.scheme(), "https");
+    EXPECT_FALSE(page.host().isEmpty());
+    EXPECT_EQ(form.lblTessmark()->text(), page.host());
 }
 
 TEST(ErrorBox, EscapedErrorsShowTheirMessageUnderTheFullStopRuleAndAbortShowsNothing) {

@@ -67,7 +67,7 @@ TEST(ServerError, FailedAttachesComposeSenderSqlCodeAndEngineLines) {
     IFbClientLibraryPtr library = RealLibrary();
     TComponent form(nullptr, "Form1");
     TComponent fdb(&form, "FDB");
-    const std::string missingDb = "localhost:" + TestServer::DbDir() + "/no-such-database.fdb";
+    const std::string missingDb = TestServer::OnServer(TestServer::DbDir() + "/no-such-database.fdb");
     for (const auto& [dbName, password] :
          {std::pair{TestServer::Db1(), std::string("wrong-password")}, {missingDb, TestServer::Password()}}) {
         SCOPED_TRACE(dbName);

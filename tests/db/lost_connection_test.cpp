@@ -97,7 +97,7 @@ TEST_F(LostConnection, EveryAttachedConnectionIsHandledWhenTheSenderIsUnknown) {
 // A database of this checkout's own, shut down and brought online again by the test.
 class ShutdownDatabase {
 public:
-    ShutdownDatabase() : m_name("localhost:" + TestServer::DbDir() + "/shutdown.fdb") {
+    ShutdownDatabase() : m_name(TestServer::OnServer(TestServer::DbDir() + "/shutdown.fdb")) {
         std::filesystem::remove(TestServer::LocalPath(m_name));
         TestServer::Isql("", "create database '" + m_name + "' user '" + TestServer::User() + "' password '" +
                                  TestServer::Password() + "' default character set WIN1251;");

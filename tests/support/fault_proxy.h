@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/test_server.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -15,13 +17,13 @@
 //             link that silently drops packets). Restore() relays what waited in the meantime.
 class FaultProxy {
 public:
-    explicit FaultProxy(uint16_t serverPort = 3050);
+    explicit FaultProxy(uint16_t serverPort = TestServer::Port());
     ~FaultProxy();
     FaultProxy(const FaultProxy&) = delete;
     FaultProxy& operator=(const FaultProxy&) = delete;
 
     uint16_t Port() const { return m_port; }
-    // "localhost:/path/d1.fdb" -> "127.0.0.1/<port>:/path/d1.fdb": the same database reached through the relay.
+    // "localhost/<server port>:/path/d1.fdb" -> "127.0.0.1/<port>:/path/d1.fdb": the same database reached through the relay.
     std::string DbName(const std::string& serverDbName) const;
 
     // Each returns once the relay thread has carried the change out.

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -23,7 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kServerBinary = "/usr/sbin/firebird";
-constexpr const char* kSecurityDatabase = "/var/lib/firebird/3.0/system/security3.fdb";
 
 // A port nobody listens on right now (the kernel's choice for a socket bound to port 0).
 uint16_t FreePort() {
@@ -36,6 +36,23 @@ uint16_t FreePort() {
     return ntohs(address.sin_port);
 }
 
+// The server runs as the account that owns the test server's folder: root hands it to the server's own account,
+// as tools/test does, so that its log under /var/log/firebird never becomes root's.
+void GiveTo(const std::string& path, uid_t uid, gid_t gid) {
+    if (getuid() != 0)
+        return;
+    for (const auto& entry : fs::recursive_directory_iterator(path))
+        lchown(entry.path().c_str(), uid, gid);
+    lchown(path.c_str(), uid, gid);
+}
+
+void Become(uid_t uid, gid_t gid) {
+    if (getuid() != 0 || uid == 0)
+        return;
+    if (setgid(gid) != 0 || setuid(uid) != 0)
+        _exit(126);
+}
+
 } // namespace
 
 PrivateServer::PrivateServer() : m_port(FreePort()) {
@@ -43,14 +60,23 @@ PrivateServer::PrivateServer() : m_port(FreePort()) {
     fs::remove_all(m_root);
     fs::create_directories(m_root + "/lock");
     fs::create_directories(m_root + "/tmp");
-    // Everything but the configuration comes from the installed server.
-    for (const char* shared : {"UDF", "intl", "lib", "plugins", "firebird.msg", "plugins.conf"})
+    // Everything but the configuration comes from the test server's folder; the character sets by copy, as
+    // the engine loads no module that lies outside its own intl folder.
+    for (const char* shared : {"UDF", "lib", "plugins", "firebird.msg", "plugins.conf"})
         fs::create_symlink(fs::path(TestServer::FbHome()) / shared, fs::path(m_root) / shared);
+    fs::copy(fs::path(TestServer::FbHome()) / "intl", fs::path(m_root) / "intl", fs::copy_options::recursive);
     std::ofstream(m_root + "/firebird.conf") << "RemoteServicePort = " << m_port << "\n"
                                              << "RemoteBindAddress = 127.0.0.1\n"
                                              << "UdfAccess = None\n"
                                              << "SecurityDatabase = " << m_root << "/security3.fdb\n";
-    fs::copy_file(kSecurityDatabase, m_root + "/security3.fdb");
+    // The test server's security database, so that the test credentials hold here too.
+    fs::copy_file(fs::path(TestServer::FbHome()) / "security3.fdb", m_root + "/security3.fdb");
+    struct stat owner {};
+    if (stat(TestServer::DbDir().c_str(), &owner) != 0)
+        throw std::runtime_error("private server: cannot read the owner of " + TestServer::DbDir());
+    m_uid = owner.st_uid;
+    m_gid = owner.st_gid;
+    GiveTo(m_root, m_uid, m_gid);
     Start();
     m_dbName = "127.0.0.1/" + std::to_string(m_port) + ":" + m_root + "/private.fdb";
     TestServer::Isql("", "create database '" + m_dbName + "' user '" + TestServer::User() + "' password '" +
@@ -83,6 +109,8 @@ void PrivateServer::Start() {
         setenv("FIREBIRD_LOCK", (m_root + "/lock").c_str(), 1);
         setenv("FIREBIRD_TMP", (m_root + "/tmp").c_str(), 1);
         // Dies with the test process, whatever ends it.
+        Become(m_uid, m_gid);
+        // After the change of account, which clears it.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         execl(kServerBinary, kServerBinary, static_cast<char*>(nullptr));
         _exit(127);

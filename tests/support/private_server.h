@@ -5,7 +5,8 @@
 #include <sys/types.h>
 
 // A Firebird server process of the test's own, on a loopback port of its own, with its own configuration,
-// lock directory and copy of the security database: a test may kill it without touching the shared server.
+// lock directory and copy of the test server's security database: a test may kill it without touching the
+// shared test server.
 // Restart() does what the guardian does after a crash. The process is killed with the object.
 class PrivateServer {
 public:
@@ -15,7 +16,7 @@ public:
     PrivateServer& operator=(const PrivateServer&) = delete;
 
     uint16_t Port() const { return m_port; }
-    // A fresh database (character set NONE: this server loads no character-set module) served by this server: "127.0.0.1/<port>:<path>".
+    // A fresh WIN1251 database served by this server: "127.0.0.1/<port>:<path>".
     const std::string& DbName() const { return m_dbName; }
 
     // SIGKILL, as a crash would: every attachment dies at once and the port stops answering.
@@ -31,4 +32,7 @@ private:
     uint16_t m_port = 0;
     std::string m_dbName;
     pid_t m_pid = -1;
+    // The account the server runs as.
+    uid_t m_uid = 0;
+    gid_t m_gid = 0;
 };

@@ -26,6 +26,20 @@ std::string TestServer::User() { return Required("QV_TEST_USER"); }
 std::string TestServer::Password() { return Required("QV_TEST_PASSWORD"); }
 std::string TestServer::FbHome() { return Required("QV_TEST_FBHOME"); }
 
+uint16_t TestServer::Port() {
+    const std::string db = Db1();
+    const auto slash = db.find('/');
+    const auto colon = db.find(':');
+    if (slash == std::string::npos || colon == std::string::npos || slash > colon)
+        throw std::runtime_error("QV_TEST_DB1 names no port: " + db);
+    return static_cast<uint16_t>(std::stoi(db.substr(slash + 1, colon - slash - 1)));
+}
+
+std::string TestServer::OnServer(const std::string& path) {
+    const std::string db = Db1();
+    return db.substr(0, db.find(':') + 1) + path;
+}
+
 std::string TestServer::LocalPath(const std::string& dbName) {
     const auto colon = dbName.find(':');
     return colon == std::string::npos ? dbName : dbName.substr(colon + 1);

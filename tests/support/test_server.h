@@ -1,16 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Where tools/test put the Firebird test server and its databases. A test that needs the server and finds
 // these unset fails: CI must never skip the server tests silently.
 struct TestServer {
-    static std::string Db1();      // dialect 1, WIN1251: "localhost:/path/d1.fdb"
+    static std::string Db1();      // dialect 1, WIN1251: "localhost/<port>:/path/d1.fdb"
     static std::string Db3();      // dialect 3, WIN1251
     static std::string DbDir();    // the directory holding both, writable by the server
     static std::string User();     // "SYSDBA"
     static std::string Password(); // the known SYSDBA password
-    static std::string FbHome();   // the server's installation directory
+    static std::string FbHome();   // the server's Firebird directory: configuration, security database, files
+    static uint16_t Port();        // the server's loopback port
+
+    // "localhost/<port>:<path>": a database at that path, opened through the test server.
+    static std::string OnServer(const std::string& path);
 
     // The local path of a "host:/path" database name.
     static std::string LocalPath(const std::string& dbName);

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The program's options. Every option is one row of a table: a later option gets a row there (with a value
+// name when it takes a value, as "--name value" or "--name=value") and is read with IsSet() and Value().
+// Arguments that do not begin with "--" are left to Qt (-platform, -style and the like).
+class TCommandLine {
+public:
+    struct TOption {
+        std::string Name;      // without the leading "--"
+        std::string ValueName; // empty for an option that takes no value
+        std::string Help;
+    };
+    static const std::vector<TOption>& Options();
+
+    // argv[0] names the program in the texts.
+    explicit TCommandLine(const std::vector<std::string>& arguments,
+                          const std::vector<TOption>& options = Options());
+
+    // Empty when the arguments were understood; else what is wrong, in one line.
+    const std::string& Error() const { return m_error; }
+    bool IsSet(const std::string& name) const { return m_values.count(name) > 0; }
+    std::string Value(const std::string& name) const;
+
+    std::string HelpText() const;
+    std::string VersionText() const;
+
+    // Answers --help, --version and a bad command line on the standard streams and returns the exit code;
+    // nothing when the program should go on and open its window.
+    std::optional<int> Respond() const;
+
+private:
+    const TOption* Find(const std::string& name) const;
+    void Parse(const std::vector<std::string>& arguments);
+
+    std::vector<TOption> m_options;
+    std::string m_program;
+    std::map<std::string, std::string> m_values;
+    std::string m_error;
+};
+
+// The one call of main(): the exit code when the command line has been answered, nothing to open the window.
+std::optional<int> RespondToCommandLine(int argc, char** argv);

@@ -1,0 +1,70 @@
+#include "app/command_line.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+TCommandLine Parsed(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "/usr/bin/quorvane");
+    return TCommandLine(arguments);
+}
+} // namespace
+
+TEST(CommandLine, HelpAndVersionAreUnderstoodAndQtsOwnArgumentsLeftAlone) {
+    EXPECT_FALSE(Parsed({}).IsSet("help"));
+    EXPECT_EQ(Parsed({}).Respond(), std::nullopt);
+    EXPECT_EQ(Parsed({"-platform", "offscreen"}).Respond(), std::nullopt);
+    EXPECT_TRUE(Parsed({"--help"}).IsSet("help"));
+    EXPECT_TRUE(Parsed({"-style", "fusion", "--version"}).IsSet("version"));
+
+    const std::string help = Parsed({}).HelpText();
+    EXPECT_EQ(help.rfind("Usage: quorvane [options]\n", 0), 0u) << help;
+    EXPECT_NE(help.find("\n  --help              Show this help and exit.\n"), std::string::npos) << help;
+    EXPECT_NE(help.find("\n  --version           Show the version and exit.\n"), std::string::npos) << help;
+    EXPECT_EQ(Parsed({}).VersionText(), "quorvane " QUORVANE_VERSION "\n");
+}
+
+TEST(CommandLine, BadArgumentsAreNamedInOneLine) {
+    EXPECT_EQ(Parsed({"--helpme"}).Error(), "unknown option '--helpme'");
+    EXPECT_EQ(Parsed({"--version=2"}).Error(), "option '--version' takes no value");
+    EXPECT_EQ(Parsed({"--help", "--no-such"}).Error(), "unknown option '--no-such'");
+    EXPECT_EQ(Parsed({"--help"}).Error(), "");
+}
+
+TEST(CommandLine, OptionsWithValuesTakeTheNextArgumentOrTheTextAfterTheEqualsSign) {
+    const std::vector<TCommandLine::TOption> options = {{"period", "SECONDS", "Seconds between cycles."},
+                                                        {"help", "", "Show this help and exit."}};
+    const auto parsed = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "quorvane");
+        return TCommandLine(arguments, options);
+    };
+    EXPECT_EQ(parsed({"--period", "5"}).Value("period"), "5");
+    EXPECT_EQ(parsed({"--period=7", "--help"}).Value("period"), "7");
+    EXPECT_EQ(parsed({"--period="}).Value("period"), "");
+    EXPECT_TRUE(parsed({"--period="}).IsSet("period"));
+    EXPECT_EQ(parsed({"--period"}).Error(), "option '--period' needs a value (SECONDS)");
+    EXPECT_NE(parsed({}).HelpText().find("\n  --period SECONDS    Seconds between cycles.\n"), std::string::npos);
+}
+
+TEST(CommandLine, TheProgramAnswersOnItsStreamsWithTheUsualExitCodes) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        std::string out;
+        std::string err;
+    };
+    for (const Case& c : {Case{{"--version"}, 0, "quorvane " QUORVANE_VERSION "\n", ""},
+                          Case{{"--bogus"}, 2, "", "quorvane: unknown option '--bogus'\nTry 'quorvane --help'.\n"}}) {
+        QProcess program;
+        program.start(QUORVANE_EXECUTABLE, c.arguments);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitCode(), c.exitCode);
+        EXPECT_EQ(program.readAllStandardOutput().toStdString(), c.out);
+        EXPECT_EQ(program.readAllStandardError().toStdString(), c.err);
+    }
+    QProcess program;
+    program.start(QUORVANE_EXECUTABLE, {"--help"});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardOutput().toStdString(), Parsed({}).HelpText());
+}
