@@ -118,7 +118,7 @@ void TTestCycle::actStopExecute() {
 
 void TTestCycle::btnSaveClick() {
     if (m_parts.SaveDialog1.Execute())
-        m_parts.MT.SaveAsText(ToCp1251(m_parts.SaveDialog1.FileName()));
+        m_parts.MT.SaveAsText(m_parts.SaveDialog1.FileName());
 }
 
 void TTestCycle::ActionList1Update(TAction*, bool&) {

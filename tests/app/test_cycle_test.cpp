@@ -1,6 +1,7 @@
 // The test cycle against the real server: Start, cycles, failures, Stop, Save and an outage through the
 // fault proxy. Cycles are driven by calling the tick handler, so a test takes seconds, not periods.
 #include "app/action.h"
+#include "app/escaped_errors.h"
 #include "app/labeled_edit.h"
 #include "app/link_label.h"
 #include "app/main_window.h"
@@ -289,6 +290,37 @@ TEST_F(TestCycle, SaveDuringARunHoldsEveryRowAndRemembersTheName) {
     saved.close();
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll().count('\n'), 3);
+}
+
+// The dialog's name goes to the file untouched: no "?" for what the code page lacks, so no other file is
+// written (or overwritten without a question).
+TEST_F(TestCycle, SaveWritesExactlyTheNameChosenInTheDialog) {
+    QTemporaryDir dir;
+    QFile unrelated(dir.filePath("??.txt"));
+    ASSERT_TRUE(unrelated.open(QIODevice::WriteOnly));
+    unrelated.write("keep");
+    unrelated.close();
+    AddOldRow(log);
+    for (const char* name : {"日本.txt", "café.txt", "тест.txt"}) {
+        const QString chosen = dir.filePath(QString::fromUtf8(name));
+        watcher.OnFileDialog = [&](QFileDialog& dialog) {
+            dialog.selectFile(chosen);
+            static_cast<QDialog&>(dialog).accept();
+        };
+        Click(form.btnSave());
+        QFile saved(chosen);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << name;
+        EXPECT_TRUE(saved.readAll().startsWith("\"Time\"\t")) << name;
+    }
+    EXPECT_TRUE(watcher.Boxes().empty());
+    ASSERT_TRUE(unrelated.open(QIODevice::ReadOnly));
+    EXPECT_EQ(unrelated.readAll(), "keep");
+
+    // A failure names the file as chosen.
+    const QString missing = dir.filePath(QString::fromUtf8("日本/log.txt"));
+    RunShowingErrors(&form, [&] { log.SaveAsText(missing); });
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_EQ(watcher.Boxes()[0].text, "Cannot create file \"" + missing + "\". No such file or directory.");
 }
 
 TEST_F(TestCycle, TicksKeepRunningCyclesWhileAnErrorBoxIsOpen) {
