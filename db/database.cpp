@@ -7,6 +7,7 @@
 #include "db/query_link.h"
 #include "db/server_time.h"
 #include "db/transaction.h"
+#include "db/utf8_file_name.h"
 
 #include <algorithm>
 #include <mutex>
@@ -257,7 +258,7 @@ void TFbBaseDatabase::BuildParamBufferWhenChanged() {
 }
 
 void TFbBaseDatabase::AttachToServer() {
-    const std::string buffer = AttachParamBuffer(m_paramBuffer);
+    const std::string buffer = WithUtf8FileName(AttachParamBuffer(m_paramBuffer), m_dbName);
     const ISC_STATUS result =
         m_library->isc_attach_database(ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(),
                                        &m_handle, static_cast<short>(buffer.size()), buffer.data());

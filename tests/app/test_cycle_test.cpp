@@ -323,6 +323,17 @@ TEST_F(TestCycle, SaveWritesExactlyTheNameChosenInTheDialog) {
     EXPECT_EQ(watcher.Boxes()[0].text, "Cannot create file \"" + missing + "\". No such file or directory.");
 }
 
+TEST_F(TestCycle, StartAttachesToADatabaseWhoseNameHasLettersOutsideTheCodePage) {
+    EnterServer(TestServer::Database("\u00e9t\u00e9-\u0442\u0435\u0441\u0442.fdb"));
+    Click(form.btnStart());
+    EXPECT_TRUE(watcher.Boxes().empty()) << watcher.Boxes()[0].text.toStdString();
+    EXPECT_TRUE(form.FDB()->Connected());
+    Tick();
+    ASSERT_EQ(log.RecordCount(), 1);
+    EXPECT_EQ(ErrorOfRow(0), "");
+    Click(form.btnStop());
+}
+
 TEST_F(TestCycle, TicksKeepRunningCyclesWhileAnErrorBoxIsOpen) {
     Click(form.btnStart());
     // A link whose opener is missing: its box stays open for 2.5 s while the 1 s period goes on.
