@@ -11,6 +11,7 @@
 #include "core/date_time.h"
 #include "core/error_box.h"
 #include "core/platform.h"
+#include "core/text_codec.h"
 #include "db/database.h"
 #include "db/transaction.h"
 #include "log/mem_table.h"
@@ -20,6 +21,7 @@
 #include "tests/support/test_server.h"
 
 #include <QEventLoop>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -296,25 +298,40 @@ TEST_F(TestCycle, SaveDuringARunHoldsEveryRowAndRemembersTheName) {
 // written (or overwritten without a question).
 TEST_F(TestCycle, SaveWritesExactlyTheNameChosenInTheDialog) {
     QTemporaryDir dir;
-    QFile unrelated(dir.filePath("??.txt"));
-    ASSERT_TRUE(unrelated.open(QIODevice::WriteOnly));
-    unrelated.write("keep");
-    unrelated.close();
     AddOldRow(log);
+    int folder = 0;
     for (const char* name : {"日本.txt", "café.txt", "тест.txt"}) {
-        const QString chosen = dir.filePath(QString::fromUtf8(name));
+        // The dialog opens on the name chosen last; a folder of its own keeps that file out of its listing,
+        // which could otherwise select it again while the dialog loads.
+        const QDir inside(dir.filePath(QString::number(++folder)));
+        ASSERT_TRUE(inside.mkpath("."));
+        const QString chosen = inside.filePath(QString::fromUtf8(name));
+        // What the name became through the code page ("??.txt") is another user's file.
+        const QString mangled = inside.filePath(FromCp1251(ToCp1251(QString::fromUtf8(name))));
+        if (mangled != chosen) {
+            QFile unrelated(mangled);
+            ASSERT_TRUE(unrelated.open(QIODevice::WriteOnly));
+            unrelated.write("keep");
+        }
+        int shown = 0;
         watcher.OnFileDialog = [&](QFileDialog& dialog) {
+            if (++shown > 1) // still open: it asks about an existing file, which must not happen
+                return static_cast<QDialog&>(dialog).reject();
             dialog.selectFile(chosen);
             static_cast<QDialog&>(dialog).accept();
         };
         Click(form.btnSave());
+        EXPECT_EQ(shown, 1) << name;
         QFile saved(chosen);
         ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << name;
         EXPECT_TRUE(saved.readAll().startsWith("\"Time\"\t")) << name;
+        if (mangled != chosen) {
+            QFile unrelated(mangled);
+            ASSERT_TRUE(unrelated.open(QIODevice::ReadOnly)) << name;
+            EXPECT_EQ(unrelated.readAll(), "keep") << name;
+        }
     }
     EXPECT_TRUE(watcher.Boxes().empty());
-    ASSERT_TRUE(unrelated.open(QIODevice::ReadOnly));
-    EXPECT_EQ(unrelated.readAll(), "keep");
 
     // A failure names the file as chosen.
     const QString missing = dir.filePath(QString::fromUtf8("日本/log.txt"));
