@@ -104,7 +104,8 @@ TEST(DatabaseAttach, RefusedAttachRaisesTheServerErrorAndStaysDetached) {
     f.FDB.UnregisterQueryLink(&link);
 }
 
-// Names as the file system has them: a letter CP1251 lacks, and Cyrillic on a server that names files in UTF-8.
+// Names as the file system has them: a letter CP1251 lacks, and Cyrillic on a server whose file names are
+// UTF-8.
 TEST(DatabaseAttach, NamesOutsideAsciiReachTheServerAsTheFileSystemNamesThem) {
     for (const char* fileName : {"caf\u00e9-18.fdb", "\u0442\u0435\u0441\u0442-18.fdb"}) {
         TForm f(TestServer::Database(fileName));

@@ -134,14 +134,15 @@ TEST(CsvStreamFormat, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     TSavedLog log;
     AppendRecord(log.table, Day, 1, "");
     const QString path = log.Path("missing/log.txt");
-    EXPECT_EQ(SaveErrorOf(log, path), "Cannot create file \"" + path.toStdString() + "\". No such file or directory");
+    EXPECT_EQ(SaveErrorOf(log, path),
+              "Cannot create file \"" + path.toStdString() + "\". No such file or directory");
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_FALSE(log.table.NotificationsSuspended());
 
     // A relative name is reported with its full path.
     const QString relative = "no-such-dir-here/x.txt";
     EXPECT_EQ(SaveErrorOf(log, relative),
-              "Cannot create file \"" + QDir::current().absoluteFilePath("no-such-dir-here/x.txt").toStdString() +
+              "Cannot create file \"" + QDir::current().absoluteFilePath(relative).toStdString() +
                   "\". No such file or directory");
 
     // Without a format the old file keeps its content.
@@ -169,7 +170,8 @@ TEST(CsvStreamFormat, SavesUnderExactlyTheChosenNameAndReportsItAsChosen) {
         log.table.SaveAsText(missing);
         ADD_FAILURE() << "no error";
     } catch (const Exception& error) {
-        const std::string expected = "Cannot create file \"" + missing.toStdString() + "\". No such file or directory";
+        const std::string expected =
+            "Cannot create file \"" + missing.toStdString() + "\". No such file or directory";
         EXPECT_EQ(error.Utf8Message(), expected);
         EXPECT_EQ(error.Message(), ToCp1251(QString::fromStdString(expected)));
     }

@@ -276,7 +276,8 @@ TEST_F(IniStorageTest, AByteOrderMarkMeansUtf8AndTextsOutsideTheCodePageAreKept)
     // Once nothing needs more than the code page, the file is CP1251 again, exactly as always.
     m_storage.SetString("Form1\\edDBName_Text", "/home/db.fdb");
     EXPECT_EQ(ReadFile(), "[Form1]\r\nedDBName_Text=/home/db.fdb\r\n"
-                          "edUser_Text=\xcf\xee\xeb\xfc\xe7\xee\xe2\xe0\xf2\xe5\xeb\xfc\r\nsePeriod_Value=10\r\n\r\n");
+                          "edUser_Text=\xcf\xee\xeb\xfc\xe7\xee\xe2\xe0\xf2\xe5\xeb\xfc\r\n"
+                          "sePeriod_Value=10\r\n\r\n");
 
     m_storage.SetStringList("Form1\\mSQL_Lines", {"select '日' from rdb$database"});
     std::vector<std::string> lines;
