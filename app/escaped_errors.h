@@ -11,5 +11,6 @@ class QWidget;
 void ShowErrorBox(QWidget* parent, const std::string& message);
 
 // Runs a command; an error that escapes it is shown in the box and then forgotten, the silent EAbort shows
-// nothing. The program goes on in the state the failed step left.
+// nothing. An error that carries its text in UTF-8 too (a file name outside the code page) shows that text.
+// The program goes on in the state the failed step left.
 void RunShowingErrors(QWidget* parent, const std::function<void()>& command);

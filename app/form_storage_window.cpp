@@ -2,7 +2,6 @@
 
 #include "app/escaped_errors.h"
 #include "app/spin_edit.h"
-#include "core/text_codec.h"
 #include "settings/app_ini_file_storage.h"
 #include "settings/form_storage.h"
 
@@ -13,6 +12,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
+#include <cstdint>
 
 namespace {
 // The stored rectangle is the outer one of the system the window was designed on (4-pixel borders, a
@@ -54,14 +55,14 @@ std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
         lines.removeLast();
     std::vector<std::string> result;
     for (const QString& line : lines)
-        result.push_back(ToCp1251(line));
+        result.push_back(line.toStdString());
     return result;
 }
 
 void SetMemoLines(QPlainTextEdit& memo, const std::vector<std::string>& lines) {
     QStringList text;
     for (const std::string& line : lines)
-        text << FromCp1251(line);
+        text << QString::fromStdString(line);
     memo.setPlainText(text.join('\n'));
 }
 } // namespace
@@ -136,11 +137,15 @@ TWindowPlacement TFormStorageWindow::Placement() const {
 void TFormStorageWindow::SetPlacement(const TWindowPlacement& placement) {
     const TPlacementRect& outer = placement.NormalPosition;
     const TScreenSize screen = ScreenSize();
-    // A damaged file must not ask for a window larger than the desktop.
+    // A damaged file must not ask for a window larger than the desktop. Its numbers may lie anywhere in the
+    // integers, so the size is worked out in 64 bits: a huge negative height is the minimum, not a wrap.
     const QSize limit = m_window.screen()->virtualSize().expandedTo(QSize(screen.Width, screen.Height));
-    const QSize inner(outer.Right - outer.Left - DesignedFrameWidth,
-                      outer.Bottom - outer.Top - DesignedFrameHeight);
-    m_window.resize(inner.boundedTo(limit).expandedTo(m_window.minimumSize()));
+    const auto bounded = [](int64_t size, int most) {
+        return static_cast<int>(std::clamp<int64_t>(size, 0, most));
+    };
+    const QSize inner(bounded(int64_t{outer.Right} - outer.Left - DesignedFrameWidth, limit.width()),
+                      bounded(int64_t{outer.Bottom} - outer.Top - DesignedFrameHeight, limit.height()));
+    m_window.resize(inner.expandedTo(m_window.minimumSize()));
 }
 
 int TFormStorageWindow::ScreenPixelsPerInch() const {
@@ -174,7 +179,7 @@ TStoredValue TFormStorageWindow::PropertyValue(const std::string& component, con
     case TControlKind::Value:
         return static_cast<TSpinEdit*>(control)->Value();
     case TControlKind::Text:
-        return ToCp1251(static_cast<QLineEdit*>(control)->text());
+        return static_cast<QLineEdit*>(control)->text().toStdString();
     case TControlKind::Lines:
         return MemoLines(*static_cast<QPlainTextEdit*>(control));
     case TControlKind::None:
@@ -190,7 +195,7 @@ void TFormStorageWindow::SetPropertyValue(const std::string& component, const st
         static_cast<TSpinEdit*>(control)->SetValue(*number);
     else if (const auto* text = std::get_if<std::string>(&value);
              text && KindOf(control) == TControlKind::Text)
-        static_cast<QLineEdit*>(control)->setText(FromCp1251(*text));
+        static_cast<QLineEdit*>(control)->setText(QString::fromStdString(*text));
     else if (const auto* lines = std::get_if<std::vector<std::string>>(&value);
              lines && KindOf(control) == TControlKind::Lines)
         SetMemoLines(*static_cast<QPlainTextEdit*>(control), *lines);

@@ -37,7 +37,8 @@ public:
 
 void TTestCycle::btnStartClick() {
     TFbDatabase& database = m_parts.FDB;
-    database.SetDBName(ToCp1251(m_parts.edDBName.text()));
+    // A file name, so UTF-8 as the server's file system names it; never text of the code page.
+    database.SetDBName(m_parts.edDBName.text().toStdString());
     database.ConnectParams().SetUserName(ToCp1251(m_parts.edUser.text()));
     database.ConnectParams().SetPassword(ToCp1251(m_parts.edPassword.text()));
     database.SetConnected(true);
@@ -118,7 +119,7 @@ void TTestCycle::actStopExecute() {
 
 void TTestCycle::btnSaveClick() {
     if (m_parts.SaveDialog1.Execute())
-        m_parts.MT.SaveAsText(ToCp1251(m_parts.SaveDialog1.FileName()));
+        m_parts.MT.SaveAsText(m_parts.SaveDialog1.FileName());
 }
 
 void TTestCycle::ActionList1Update(TAction*, bool&) {

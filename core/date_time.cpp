@@ -17,6 +17,13 @@ int DaysInMonth(int year, int month) {
 // Days from 0001-01-01 (day 1) in the proleptic Gregorian calendar; 1899-12-30 is day 693594.
 constexpr int64_t DateDelta = 693594;
 
+// The calendar's ends as rounded milliseconds: the last millisecond of 0001-01-01 (a negative value, its time
+// counting away from zero) and of 9999-12-31.
+constexpr int64_t FirstDay = -693593;
+constexpr int64_t LastDay = 2958465;
+constexpr int64_t MinMSecs = FirstDay * MSecsPerDay - (MSecsPerDay - 1);
+constexpr int64_t MaxMSecs = LastDay * MSecsPerDay + (MSecsPerDay - 1);
+
 int64_t DaysFromCivil(int year, int month, int day) {
     int64_t y = year - 1;
     int64_t days = y * 365 + y / 4 - y / 100 + y / 400;
@@ -71,6 +78,16 @@ TDateTimeStamp DateTimeToTimeStamp(TDateTime value) {
     stamp.days = total / MSecsPerDay; // truncates toward zero, as the day part of a negative value does
     stamp.msecOfDay = static_cast<int32_t>(std::llabs(total % MSecsPerDay));
     return stamp;
+}
+
+std::optional<int64_t> DateTimeToMSecs(TDateTime value) {
+    // Far outside the range (or not a number) the product would not even fit the rounding.
+    if (!(std::fabs(value) < 1e7))
+        return std::nullopt;
+    const int64_t msecs = std::llround(value * MSecsPerDay);
+    if (msecs < MinMSecs || msecs > MaxMSecs)
+        return std::nullopt;
+    return msecs;
 }
 
 TDateTime TimeStampToDateTime(const TDateTimeStamp& stamp) {

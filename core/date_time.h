@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // Days since 1899-12-30 00:00; the fraction is the time of day.
 using TDateTime = double;
@@ -34,6 +35,10 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec);
 TDateTime EncodeDateTime(const TDateParts& date, const TTimeParts& time);
 
 TDateTimeStamp DateTimeToTimeStamp(TDateTime value);
+// The value rounded to whole milliseconds (signed like the value: the time of day counts away from zero), or
+// nothing when that rounded value lies outside 0001-01-01 00:00:00.000 .. 9999-12-31 23:59:59.999. The check
+// is made after rounding, so 9999-12-31 23:59:59.9996 is refused rather than turned into the year 10000.
+std::optional<int64_t> DateTimeToMSecs(TDateTime value);
 TDateTime TimeStampToDateTime(const TDateTimeStamp& stamp);
 TDateParts DecodeDate(TDateTime value);
 TTimeParts DecodeTime(TDateTime value);

@@ -1,8 +1,19 @@
 #include "core/exceptions.h"
 
+#include "core/text_codec.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
+
+Exception Exception::FromUtf8(const std::string& utf8Message) {
+    const QString text = QString::fromStdString(utf8Message);
+    if (std::optional<std::string> bytes = ToCp1251Exactly(text))
+        return Exception(std::move(*bytes));
+    Exception error(ToCp1251(text));
+    error.m_utf8Message = utf8Message;
+    return error;
+}
 
 EConvertError EConvertError::InvalidInteger(const std::string& text) {
     return EConvertError("'" + text + "' is not a valid integer value");

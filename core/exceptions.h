@@ -8,13 +8,23 @@
 class Exception : public std::exception {
 public:
     explicit Exception(std::string message) : m_message(std::move(message)) {}
+    // For a message that quotes text the code page may lack (a file name as the user chose it), given in
+    // UTF-8: Message() holds it in the code page, with "?" for what is missing there, and Utf8Message()
+    // keeps it whole for the user to read.
+    static Exception FromUtf8(const std::string& utf8Message);
 
     const std::string& Message() const { return m_message; }
-    void SetMessage(std::string message) { m_message = std::move(message); }
+    // Empty when Message() says it all.
+    const std::string& Utf8Message() const { return m_utf8Message; }
+    void SetMessage(std::string message) {
+        m_message = std::move(message);
+        m_utf8Message.clear();
+    }
     const char* what() const noexcept override { return m_message.c_str(); }
 
 private:
     std::string m_message;
+    std::string m_utf8Message;
 };
 
 // The silent error: whoever shows errors shows nothing for it.

@@ -25,8 +25,8 @@ struct Cp1251Table {
                 iconv(cd, nullptr, nullptr, nullptr, nullptr);
                 if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) && outLeft == 0)
                     code = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
-                else if (byte < 0x80)
-                    code = static_cast<char32_t>(byte);
+                else
+                    code = static_cast<char32_t>(byte); // 0x98, which the code page leaves undefined
             } else if (byte < 0x80) {
                 code = static_cast<char32_t>(byte);
             }
@@ -62,13 +62,30 @@ void AppendFromCp1251(QString& out, std::string_view bytes) {
         *to++ = QChar(static_cast<char16_t>(table.toUnicode[static_cast<unsigned char>(c)]));
 }
 
-std::string ToCp1251(const QString& text) {
+namespace {
+// Returns false at the first character CP1251 lacks when asked to stop there; otherwise writes "?" for it.
+bool EncodeCp1251(const QString& text, std::string& bytes, bool stopAtMissing) {
     const Cp1251Table& table = Table();
-    std::string bytes;
     bytes.reserve(static_cast<size_t>(text.size()));
     for (const char32_t code : text.toStdU32String()) {
         const auto found = table.fromUnicode.find(code);
+        if (found == table.fromUnicode.end() && stopAtMissing)
+            return false;
         bytes.push_back(found == table.fromUnicode.end() ? '?' : static_cast<char>(found->second));
     }
+    return true;
+}
+} // namespace
+
+std::string ToCp1251(const QString& text) {
+    std::string bytes;
+    EncodeCp1251(text, bytes, false);
+    return bytes;
+}
+
+std::optional<std::string> ToCp1251Exactly(const QString& text) {
+    std::string bytes;
+    if (!EncodeCp1251(text, bytes, true))
+        return std::nullopt;
     return bytes;
 }

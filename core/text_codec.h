@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,3 +11,5 @@ QString FromCp1251(std::string_view bytes);
 void AppendFromCp1251(QString& out, std::string_view bytes);
 // A character that CP1251 cannot hold becomes "?".
 std::string ToCp1251(const QString& text);
+// The same, or nothing when a character of the text has no byte in CP1251.
+std::optional<std::string> ToCp1251Exactly(const QString& text);

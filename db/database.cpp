@@ -8,6 +8,7 @@
 #include "db/query_link.h"
 #include "db/server_time.h"
 #include "db/transaction.h"
+#include "db/utf8_file_name.h"
 
 #include <algorithm>
 #include <mutex>
@@ -269,7 +270,7 @@ void TFbBaseDatabase::CheckClientLength(const std::string& bytes, const char* wh
 }
 
 void TFbBaseDatabase::AttachToServer() {
-    const std::string buffer = AttachParamBuffer(m_paramBuffer);
+    const std::string buffer = WithUtf8FileName(AttachParamBuffer(m_paramBuffer), m_dbName);
     CheckClientLength(m_dbName, "database name");
     CheckClientLength(buffer, "database parameter buffer");
     const ISC_STATUS result =

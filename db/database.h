@@ -51,6 +51,7 @@ public:
     bool Connected() const { return m_handle != 0; }
     // true attaches, false detaches without force; both do nothing when already there.
     void SetConnected(bool value);
+    // The database's path or connection string in UTF-8 (a file name, not text of the code page).
     const std::string& DBName() const { return m_dbName; }
     // A different name is refused while attached (client error 13).
     void SetDBName(const std::string& name);

@@ -3,12 +3,17 @@
 #include "core/date_time.h"
 
 #include <QLocale>
+#include <QString>
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
 // The user's way of writing dates and times, taken from the process locale (QLocale(): the system's unless the
 // program sets a default). The grid shows times with it and the export writes the time of day with it.
+//
+// There are two sets of designators. The grid shows the locale's own; the 8-bit texts (the export, and every
+// text of the code page) use them only where the code page can write them and "AM" and "PM" otherwise, so
+// that a morning and an afternoon time never read the same.
 class TLocaleFormat {
 public:
     TLocaleFormat();
@@ -34,11 +39,22 @@ public:
     // time of day. Needs room for MaxTimeOfDayLength() + 1 characters; returns the end of the text.
     char* WriteTimeAfterDate(char* out, const TTimeParts& time) const;
 
+    // The grid's texts: the same, in the locale's own characters.
+    QString ShortDateString(const TDateParts& date) const;
+    QString DateTimeString(TDateTime value) const;
+    void AppendTimeAfterDate(QString& out, const TTimeParts& time) const;
+
 private:
+    template <class Char>
+    Char* WriteTime(Char* out, const TTimeParts& time, const std::basic_string<Char>& am,
+                    const std::basic_string<Char>& pm) const;
+
     QLocale m_locale;
     bool m_twelveHour = false;
     bool m_designatorFirst = false;
     bool m_leadingZero = false;
     std::string m_amDesignator;
     std::string m_pmDesignator;
+    std::u16string m_amText;
+    std::u16string m_pmText;
 };

@@ -7,14 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
 constexpr int ErrorSize = 300;
-// The calendar's range, 0001-01-01 to 9999-12-31, as TDateTime; beyond it milliseconds would not fit.
-constexpr double MinDateTime = -693593.0;
-constexpr double MaxDateTime = 2958466.0;
 
 const uint8_t PresenceBit[TMemTable::FieldCount] = {HasTime, HasValue, HasError};
 
@@ -278,6 +274,14 @@ std::string TMemTable::RowDisplayText(int row, int fieldIndex) const {
     return {};
 }
 
+QString TMemTable::RowDisplayString(int row, int fieldIndex) const {
+    std::lock_guard guard(m_lock);
+    const TFieldValue value = RowValue(row, fieldIndex);
+    if (const auto* time = std::get_if<TDateTime>(&value))
+        return m_displayFormat.DateTimeString(*time);
+    return FromCp1251(RowDisplayText(row, fieldIndex));
+}
+
 TFieldValue TMemTable::FieldValue(int fieldIndex) const {
     std::lock_guard guard(m_lock);
     if (m_current < 0)
@@ -327,16 +331,16 @@ bool TMemTable::NotificationsSuspended() const {
     return m_suspendCount > 0;
 }
 
-void TMemTable::SaveAsText(const std::string& fileName) {
+void TMemTable::SaveAsText(const QString& fileName) {
     std::lock_guard guard(m_lock);
     // Checked before the file is touched, so a missing format never empties an existing file.
     if (!m_defaultFormat)
         throw Exception("No format specified.");
-    const QString path = FromCp1251(fileName);
-    QFile file(path);
+    QFile file(fileName);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered))
-        throw Exception(FormatText("Cannot create file \"%s\". %s", ToCp1251(QFileInfo(path).absoluteFilePath()).c_str(),
-                                   ToCp1251(file.errorString()).c_str()));
+        throw Exception::FromUtf8(FormatText("Cannot create file \"%s\". %s",
+                                             QFileInfo(fileName).absoluteFilePath().toStdString().c_str(),
+                                             file.errorString().toStdString().c_str()));
     m_defaultFormat->SaveToStream(*this, file);
 }
 
@@ -389,9 +393,10 @@ void TMemTable::StoreFieldValue(int fieldIndex, const TFieldValue& value) {
         const auto* time = std::get_if<TDateTime>(&value);
         if (!time)
             throw EConvertError(TypeMismatchText(field));
-        if (!std::isfinite(*time) || *time < MinDateTime || *time >= MaxDateTime)
+        const std::optional<int64_t> msecs = DateTimeToMSecs(*time);
+        if (!msecs)
             throw EConvertError::InvalidDateTime(std::to_string(*time));
-        m_buffer.timeMs = std::llround(*time * MSecsPerDay);
+        m_buffer.timeMs = *msecs;
     } else if (fieldIndex == 1) {
         const auto* number = std::get_if<int32_t>(&value);
         if (!number)

@@ -8,6 +8,7 @@
 #include "log/record_store.h"
 #include "log/string_field.h"
 
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -84,6 +85,8 @@ public:
     bool RowIsNull(int row, int fieldIndex) const;
     // The user's regional settings for Time, decimal digits for Value, the text for Error; empty when null.
     std::string RowDisplayText(int row, int fieldIndex) const;
+    // What the grid shows: the same text, but times in the locale's own characters (its designators too).
+    QString RowDisplayString(int row, int fieldIndex) const;
 
     // The current record's fields (what the field objects read and assign).
     TFieldValue FieldValue(int fieldIndex) const;
@@ -99,8 +102,10 @@ public:
 
     TCsvStreamFormat* DefaultFormat() const { return m_defaultFormat; }
     void SetDefaultFormat(TCsvStreamFormat* format) { m_defaultFormat = format; }
-    // Creates or replaces the file (name in the 8-bit code page) and writes every record through DefaultFormat.
-    void SaveAsText(const std::string& fileName);
+    // Creates or replaces the file and writes every record through DefaultFormat. The name is the platform's
+    // file name exactly as the user chose it, never text of the code page: a name that the code page cannot
+    // write must still open that very file.
+    void SaveAsText(const QString& fileName);
 
     // The record filter exists but nothing in the program sets it: every record is visible and saved.
     const std::string& Filter() const { return m_filter; }

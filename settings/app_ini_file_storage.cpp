@@ -3,6 +3,7 @@
 #include "core/convert.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
+#include "settings/ini_file_text.h"
 #include "settings/text_parts.h"
 
 #include <QDir>
@@ -14,6 +15,9 @@
 #include <algorithm>
 
 namespace {
+// More items than any real list has; a damaged count must not make the program ask for memory without end.
+constexpr int32_t MaxListItems = 1000000;
+
 QString NativeName(const std::string& fileName) {
     return QFile::decodeName(QByteArray::fromStdString(fileName));
 }
@@ -222,10 +226,9 @@ int TAppIniFileStorage::GetStringList(const std::string& path, std::vector<std::
     const std::string section = SectionOfPath(path);
     if (const auto count = m_document.Value(section, "Count")) {
         const int32_t items = count->empty() ? 0 : StrToInt(*count);
-        // One pass over the section, the last line of an item counting. A count beyond what the section
-        // can hold reads as empty items; a damaged file must not make millions of them.
+        // One pass over the section, the last line of an item counting; items that are missing read empty.
         const std::vector<std::string>& lines = m_document.FindSection(section)->Lines;
-        list.resize(static_cast<size_t>(std::clamp<int64_t>(items, 0, static_cast<int64_t>(lines.size()))));
+        list.resize(static_cast<size_t>(std::clamp(items, 0, MaxListItems)));
         for (const std::string& line : lines) {
             const int index = ItemIndex(line);
             if (index >= 0 && static_cast<size_t>(index) < list.size())
@@ -285,7 +288,7 @@ void TAppIniFileStorage::LoadFromDisk() {
         m_unreadable = true;
         return;
     }
-    m_document = TIniDocument::Parse(file.readAll().toStdString());
+    m_document = TIniDocument::Parse(IniTextFromFileBytes(file.readAll()));
 }
 
 void TAppIniFileStorage::SaveToDisk() {
@@ -299,8 +302,8 @@ void TAppIniFileStorage::SaveToDisk() {
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return;
-    const std::string text = m_document.Text();
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+    const QByteArray bytes = IniFileBytesFromText(m_document.Text());
+    if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return;
     }

@@ -14,7 +14,8 @@ enum TFileLocation { flExeFile, flCustom };
 // Named values in an INI file beside the executable. Callers address values by backslash-separated paths
 // ("Form1\FormVersion"): the segments before the last name the section, the last one the key. With
 // AutoReload every access re-reads the file, with AutoFlush every change rewrites it, so another program's
-// edits are seen at the next access and the last writer wins.
+// edits are seen at the next access and the last writer wins. Texts are UTF-8: the file is CP1251 as long as
+// that can hold them, and UTF-8 with a byte-order mark once one of them needs more.
 class TAppIniFileStorage : public TComponent {
 public:
     explicit TAppIniFileStorage(TComponent* owner = nullptr, std::string name = {});

@@ -11,8 +11,8 @@ struct TIniSection {
 };
 
 // The INI file in memory: an ordered list of sections. Section and key names are compared without regard to
-// case; when a name occurs more than once, the last occurrence is the one found. Text is kept as 8-bit bytes,
-// so whatever was read is written back unchanged.
+// case; when a name occurs more than once, the last occurrence is the one found. Text is UTF-8 and kept as
+// it came, so whatever was read is written back unchanged.
 class TIniDocument {
 public:
     // Splits at CR LF, lone CR and lone LF; trims every line; drops empty lines, ";" comments and

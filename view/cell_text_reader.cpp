@@ -6,8 +6,7 @@
 #include <charconv>
 
 TCellTextReader::TCellTextReader(const TMemTable& table)
-    : m_table(table), m_lock(table.LockRecords()), m_pendingRow(table.PendingRow()),
-      m_timeBuffer(table.DisplayFormat().MaxTimeOfDayLength() + 1, '\0') {
+    : m_table(table), m_lock(table.LockRecords()), m_pendingRow(table.PendingRow()) {
 }
 
 const QString& TCellTextReader::Text(int row, int fieldIndex) {
@@ -15,7 +14,7 @@ const QString& TCellTextReader::Text(int row, int fieldIndex) {
     // The pending row, and the errors for a wrong row or field, come from the table itself.
     if (row == m_pendingRow || row < 0 || row >= records.Count() || fieldIndex < 0 ||
         fieldIndex >= TMemTable::FieldCount) {
-        m_text = FromCp1251(m_table.RowDisplayText(row, fieldIndex));
+        m_text = m_table.RowDisplayString(row, fieldIndex);
         return m_text;
     }
     if (row != m_row) {
@@ -44,14 +43,12 @@ const QString& TCellTextReader::TimeText(int64_t timeMs) {
     const TLocaleFormat& format = m_table.DisplayFormat();
     const int64_t day = DateTimeToTimeStamp(time).days;
     if (day != m_day) {
-        m_dateText = FromCp1251(format.ShortDateText(DecodeDate(time)));
+        m_dateText = format.ShortDateString(DecodeDate(time));
         m_day = day;
     }
-    char* const start = m_timeBuffer.data();
-    const char* const end = format.WriteTimeAfterDate(start, DecodeTime(time));
     m_text.resize(0);
     m_text.append(m_dateText);
-    AppendFromCp1251(m_text, std::string_view(start, static_cast<size_t>(end - start)));
+    format.AppendTimeAfterDate(m_text, DecodeTime(time));
     return m_text;
 }
 

@@ -11,7 +11,7 @@
 class TMemTable;
 
 // The texts the grid shows in the log's cells, for walks over many rows (the find dialog): the same texts as
-// the table's RowDisplayText, but each day's date and each distinct error is converted once instead of once
+// the table's RowDisplayString, but each day's date and each distinct error is converted once instead of once
 // per cell, and a row is read once for all its cells. Holds the table's lock for its life, so no row changes
 // under it.
 class TCellTextReader {
@@ -34,6 +34,5 @@ private:
     const QString m_empty;
     int64_t m_day = INT64_MIN;
     QString m_dateText;
-    std::string m_timeBuffer;
     std::unordered_map<uint32_t, QString> m_errors;
 };

@@ -36,7 +36,7 @@ QVariant TLogTableModel::data(const QModelIndex& index, int role) const {
     if (!m_table || !index.isValid() || index.row() >= m_table->RowCount())
         return {};
     if (role == Qt::DisplayRole)
-        return FromCp1251(m_table->RowDisplayText(index.row(), index.column()));
+        return m_table->RowDisplayString(index.row(), index.column());
     if (role == Qt::TextAlignmentRole) {
         bool number = m_table->Fields(index.column()).DataType() == ftInteger;
         return QVariant::fromValue((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);

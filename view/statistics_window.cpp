@@ -19,7 +19,7 @@ namespace {
 const QString NoValue = QStringLiteral("\u2014");
 
 QString TimeText(int64_t timeMs) {
-    return FromCp1251(TLocaleFormat().DateTimeText(static_cast<TDateTime>(timeMs) / MSecsPerDay));
+    return TLocaleFormat().DateTimeString(static_cast<TDateTime>(timeMs) / MSecsPerDay);
 }
 
 QString DurationText(int64_t ms) {

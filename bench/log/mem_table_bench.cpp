@@ -82,7 +82,7 @@ void BM_SaveMillionRows(benchmark::State& state) {
     for (auto _ : state) {
         auto started = std::chrono::steady_clock::now();
         double cpu = ThreadSeconds();
-        table.SaveAsText(savePath.toStdString());
+        table.SaveAsText(savePath);
         saveCpu += ThreadSeconds() - cpu;
         saveSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 

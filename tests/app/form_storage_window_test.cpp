@@ -160,6 +160,28 @@ TEST_F(StoredWindowTest, ANonIntegerFlagsShowsTheConversionErrorAndRestoresNoEnt
     EXPECT_EQ(boxes.Texts().size(), 1) << boxes.Texts().join("|").toStdString();
 }
 
+TEST_F(StoredWindowTest, AnEntryOutsideTheCodePageIsKeptAcrossRuns) {
+    const QString path = QString::fromUtf8("/home/josé/日本.fdb");
+    {
+        auto form = NewWindow();
+        Show(*form);
+        form->edDBName()->setText(path);
+        form->close();
+    }
+    EXPECT_EQ(ReadFile().rfind("\xEF\xBB\xBF[Form1]\r\n", 0), 0u);
+    EXPECT_NE(ReadFile().find("edDBName_Text=" + path.toStdString() + "\r\n"), std::string::npos);
+    auto form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(form->edDBName()->text(), path);
+}
+
+TEST_F(StoredWindowTest, AHeightFarBelowZeroGivesTheMinimumHeight) {
+    WriteFile("[Form1]\r\nPixelsPerInch=96\r\nNormPos=0,0,800,-2147483640\r\n");
+    auto form = NewWindow();
+    Show(*form);
+    EXPECT_EQ(form->size(), QSize(800 - 8, 383));
+}
+
 TEST_F(StoredWindowTest, BadSettingsFilesNeverStopTheWindowAndShowAtMostOneError) {
     std::string random(4096, '\0');
     QRandomGenerator generator(20261209);

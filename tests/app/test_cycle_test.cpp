@@ -1,6 +1,7 @@
 // The test cycle against the real server: Start, cycles, failures, Stop, Save and an outage through the
 // fault proxy. Cycles are driven by calling the tick handler, so a test takes seconds, not periods.
 #include "app/action.h"
+#include "app/escaped_errors.h"
 #include "app/labeled_edit.h"
 #include "app/link_label.h"
 #include "app/main_window.h"
@@ -10,6 +11,7 @@
 #include "core/date_time.h"
 #include "core/error_box.h"
 #include "core/platform.h"
+#include "core/text_codec.h"
 #include "db/database.h"
 #include "db/transaction.h"
 #include "log/mem_table.h"
@@ -19,8 +21,10 @@
 #include "tests/support/test_server.h"
 
 #include <QEventLoop>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -84,6 +88,14 @@ protected:
         return at == std::string::npos ? -1 : std::stoi(out.substr(at + 2));
     }
 };
+
+// Types a name into the open save dialog as a user would. selectFile alone leaves the name field as it was
+// when that field has the focus, and then the dialog would open the folder or ask about the last file.
+void ChooseFile(QFileDialog& dialog, const QString& path) {
+    dialog.selectFile(path);
+    dialog.findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(path).fileName());
+    static_cast<QDialog&>(dialog).accept();
+}
 
 void AddOldRow(TMemTable& table) {
     table.BeginAppend();
@@ -289,10 +301,7 @@ TEST_F(TestCycle, SaveDuringARunHoldsEveryRowAndRemembersTheName) {
     Click(form.btnStart());
     Tick();
     Tick();
-    watcher.OnFileDialog = [&](QFileDialog& dialog) {
-        dialog.selectFile(typed);
-        static_cast<QDialog&>(dialog).accept();
-    };
+    watcher.OnFileDialog = [&](QFileDialog& dialog) { ChooseFile(dialog, typed); };
     Click(form.btnSave());
     ASSERT_EQ(watcher.FileDialogs(), 1);
     QFile saved(typed + ".txt");
@@ -317,6 +326,60 @@ TEST_F(TestCycle, SaveDuringARunHoldsEveryRowAndRemembersTheName) {
     saved.close();
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll().count('\n'), 3);
+}
+
+// The dialog's name goes to the file untouched: no "?" for what the code page lacks, so no other file is
+// written (or overwritten without a question).
+TEST_F(TestCycle, SaveWritesExactlyTheNameChosenInTheDialog) {
+    QTemporaryDir dir;
+    AddOldRow(log);
+    int folder = 0;
+    for (const char* name : {"日本.txt", "café.txt", "тест.txt"}) {
+        const QDir inside(dir.filePath(QString::number(++folder)));
+        ASSERT_TRUE(inside.mkpath("."));
+        const QString chosen = inside.filePath(QString::fromUtf8(name));
+        // What the name became through the code page ("??.txt") is another user's file.
+        const QString mangled = inside.filePath(FromCp1251(ToCp1251(QString::fromUtf8(name))));
+        if (mangled != chosen) {
+            QFile unrelated(mangled);
+            ASSERT_TRUE(unrelated.open(QIODevice::WriteOnly));
+            unrelated.write("keep");
+        }
+        int shown = 0;
+        watcher.OnFileDialog = [&](QFileDialog& dialog) {
+            if (++shown > 1) // still open: it asks about an existing file, which must not happen
+                return static_cast<QDialog&>(dialog).reject();
+            ChooseFile(dialog, chosen);
+        };
+        Click(form.btnSave());
+        EXPECT_EQ(shown, 1) << name;
+        QFile saved(chosen);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << name;
+        EXPECT_TRUE(saved.readAll().startsWith("\"Time\"\t")) << name;
+        if (mangled != chosen) {
+            QFile unrelated(mangled);
+            ASSERT_TRUE(unrelated.open(QIODevice::ReadOnly)) << name;
+            EXPECT_EQ(unrelated.readAll(), "keep") << name;
+        }
+    }
+    EXPECT_TRUE(watcher.Boxes().empty());
+
+    // A failure names the file as chosen.
+    const QString missing = dir.filePath(QString::fromUtf8("日本/log.txt"));
+    RunShowingErrors(&form, [&] { log.SaveAsText(missing); });
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_EQ(watcher.Boxes()[0].text, "Cannot create file \"" + missing + "\". No such file or directory.");
+}
+
+TEST_F(TestCycle, StartAttachesToADatabaseWhoseNameHasLettersOutsideTheCodePage) {
+    EnterServer(TestServer::Database("\u00e9t\u00e9-\u0442\u0435\u0441\u0442.fdb"));
+    Click(form.btnStart());
+    EXPECT_TRUE(watcher.Boxes().empty()) << watcher.Boxes()[0].text.toStdString();
+    EXPECT_TRUE(form.FDB()->Connected());
+    Tick();
+    ASSERT_EQ(log.RecordCount(), 1);
+    EXPECT_EQ(ErrorOfRow(0), "");
+    Click(form.btnStop());
 }
 
 TEST_F(TestCycle, TicksKeepRunningCyclesWhileAnErrorBoxIsOpen) {

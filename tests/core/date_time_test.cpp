@@ -2,6 +2,7 @@
 #include "core/exceptions.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 TEST(DateTime, DayZeroIsThe30thOfDecember1899AndKnownDatesEncode) {
     EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
@@ -57,4 +58,30 @@ TEST(DateTime, NowIsTheLocalClockToTheMillisecond) {
     EXPECT_GE(after, before);
     EXPECT_LT((after - before) * MSecsPerDay, 1000.0);
     EXPECT_GT(before, EncodeDate(2020, 1, 1));
+}
+
+TEST(DateTime, RoundingAndTheCalendarsRangeAgreeAtBothEnds) {
+    const TDateTime lastDay = EncodeDate(9999, 12, 31);
+    const auto lastMs = DateTimeToMSecs(lastDay + (MSecsPerDay - 1.0) / MSecsPerDay);
+    ASSERT_TRUE(lastMs);
+    EXPECT_EQ(*lastMs, 2958466LL * MSecsPerDay - 1);
+    // 23:59:59.9996 rounds to midnight of a year the calendar does not have.
+    EXPECT_FALSE(DateTimeToMSecs(lastDay + (MSecsPerDay - 0.4) / MSecsPerDay));
+    EXPECT_TRUE(DateTimeToMSecs(lastDay + (MSecsPerDay - 0.6) / MSecsPerDay));
+
+    // Before 1899 the time of day counts away from zero, so noon of the first day lies below its midnight.
+    const TDateTime firstDay = EncodeDate(1, 1, 1);
+    const TDateTime firstNoon = EncodeDateTime({1, 1, 1}, {12, 0, 0, 0});
+    EXPECT_LT(firstNoon, firstDay);
+    const auto noonMs = DateTimeToMSecs(firstNoon);
+    ASSERT_TRUE(noonMs);
+    EXPECT_EQ(*noonMs, -693593LL * MSecsPerDay - MSecsPerDay / 2);
+    EXPECT_TRUE(DateTimeToMSecs(EncodeDateTime({1, 1, 1}, {23, 59, 59, 999})));
+    EXPECT_EQ(DateTimeToMSecs(firstDay), -693593LL * MSecsPerDay);
+    EXPECT_FALSE(DateTimeToMSecs(firstDay - 1.0)); // the day before has no date
+    EXPECT_FALSE(DateTimeToMSecs(firstDay - (MSecsPerDay - 0.4) / MSecsPerDay));
+
+    for (const double absurd : {1e300, -1e300, std::numeric_limits<double>::quiet_NaN(),
+                                std::numeric_limits<double>::infinity()})
+        EXPECT_FALSE(DateTimeToMSecs(absurd)) << absurd;
 }

@@ -41,3 +41,19 @@ TEST(Exceptions, CarryTheSystemsMessages) {
     EXPECT_EQ(EOSError(0, "").Message(), "A call to an OS function failed");
     EXPECT_EQ(FormatText("%s %d %.8x", "a", -5, 335544344u), "a -5 14000018");
 }
+
+TEST(Exceptions, AMessageInUtf8KeepsWhatTheCodePageLacks) {
+    const Exception named = Exception::FromUtf8("Cannot create file \"/tmp/日本/café.txt\". No such file");
+    EXPECT_EQ(named.Message(), "Cannot create file \"/tmp/\?\?/caf?.txt\". No such file");
+    EXPECT_EQ(named.Utf8Message(), "Cannot create file \"/tmp/日本/café.txt\". No such file");
+
+    // Text the code page holds needs nothing more: the message is its CP1251 bytes.
+    const Exception cyrillic = Exception::FromUtf8("Нет файла");
+    EXPECT_EQ(cyrillic.Message(), "\xcd\xe5\xf2 \xf4\xe0\xe9\xeb\xe0");
+    EXPECT_EQ(cyrillic.Utf8Message(), "");
+
+    // A new message replaces both texts.
+    Exception changed = named;
+    changed.SetMessage("other");
+    EXPECT_EQ(changed.Utf8Message(), "");
+}

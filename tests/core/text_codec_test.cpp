@@ -5,9 +5,11 @@
 TEST(Cp1251, EveryByteOfTheCodePageRoundTrips) {
     std::string all;
     for (int b = 1; b < 256; ++b)
-        if (b != 0x98) // the one byte CP1251 leaves undefined
-            all.push_back(static_cast<char>(b));
+        all.push_back(static_cast<char>(b));
     EXPECT_EQ(ToCp1251(FromCp1251(all)), all);
+    EXPECT_EQ(ToCp1251Exactly(FromCp1251(all)), all);
+    // The one byte CP1251 leaves undefined stands for the control character of the same number.
+    EXPECT_EQ(FromCp1251("\x98"), QString(QChar(0x98)));
 }
 
 TEST(Cp1251, CyrillicAndPunctuationMapBothWays) {
@@ -21,5 +23,8 @@ TEST(Cp1251, CharactersOutsideTheCodePageBecomeQuestionMarksWithoutLosingTheRest
     const QString text = QString::fromUtf8("a中b😀c") + QChar(0xD800) + "d";
     EXPECT_EQ(ToCp1251(text), "a?b?c?d");
     EXPECT_EQ(ToCp1251(QString()), "");
+    EXPECT_EQ(ToCp1251Exactly(text), std::nullopt);
+    EXPECT_EQ(ToCp1251Exactly(QString::fromUtf8("caf\u00e9")), std::nullopt);
+    EXPECT_EQ(ToCp1251Exactly(QString()), "");
     EXPECT_EQ(FromCp1251(std::string("a\0b", 3)), QString::fromUtf8("a\0b", 3));
 }

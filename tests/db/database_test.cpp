@@ -104,6 +104,22 @@ TEST(DatabaseAttach, RefusedAttachRaisesTheServerErrorAndStaysDetached) {
     f.FDB.UnregisterQueryLink(&link);
 }
 
+// Names as the file system has them: a letter CP1251 lacks, and Cyrillic on a server whose file names are
+// UTF-8.
+TEST(DatabaseAttach, NamesOutsideAsciiReachTheServerAsTheFileSystemNamesThem) {
+    for (const char* fileName : {"caf\u00e9-18.fdb", "\u0442\u0435\u0441\u0442-18.fdb"}) {
+        TForm f(TestServer::Database(fileName));
+        f.FDB.SetConnected(true);
+        EXPECT_TRUE(f.FDB.Connected()) << fileName;
+        EXPECT_EQ(f.FDB.DatabaseDialect(), 3) << fileName;
+        f.FDB.SetConnected(false);
+    }
+    // The same letters in a name with no such file are still refused by the server.
+    TForm missing("localhost:" + TestServer::DbDir() + "/caf\u00e9-missing.fdb");
+    EXPECT_THROW(missing.FDB.SetConnected(true), EFbServerError);
+    EXPECT_FALSE(missing.FDB.Connected());
+}
+
 TEST(DatabaseAttach, ClientChecksRaiseTheirNumberedErrorsAndChangeNothing) {
     TForm f("");
     EXPECT_EQ(ClientErrorOf([&] { f.FDB.SetConnected(true); }),

@@ -2,6 +2,7 @@
 #include "core/exceptions.h"
 #include "db/errors.h"
 #include "db/param_buffers.h"
+#include "db/utf8_file_name.h"
 #include "tests/db/error_capture.h"
 
 #include <gtest/gtest.h>
@@ -95,4 +96,11 @@ TEST(TransactionParamBuffer, UnsupportedAndUnknownNamesRaiseTheirErrors) {
     lines = {"read_comitted"};
     EXPECT_EQ(ClientErrorOf([&] { BuildTransactionParamBuffer(lines); }),
               std::make_pair(11, std::string("TPB Constant (read_comitted) is unknown.")));
+}
+
+TEST(DatabaseParamBuffer, ANameBeyondAsciiAddsTheUtf8FileNameItem) {
+    const std::string built = Bytes({1, 0x30, 7}) + "WIN1251";
+    EXPECT_EQ(WithUtf8FileName(built, "localhost:/data/TEST.FDB"), built);
+    EXPECT_EQ(WithUtf8FileName(built, "localhost:/data/caf\xc3\xa9.fdb"), built + Bytes({77, 0}));
+    EXPECT_EQ(WithUtf8FileName(built, "/data/\xd1\x82\xd0\xb5\xd1\x81\xd1\x82.fdb"), built + Bytes({77, 0}));
 }

@@ -5,6 +5,7 @@
 #include "core/exceptions.h"
 #include "core/text_codec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -27,23 +28,23 @@ struct TSavedLog {
 
     TSavedLog() { table.SetDefaultFormat(&format); }
 
-    std::string Path(const char* name = "log.txt") const { return ToCp1251(dir.filePath(name)); }
+    QString Path(const char* name = "log.txt") const { return dir.filePath(QString::fromUtf8(name)); }
 
     std::string Save(const char* name = "log.txt") {
         table.SaveAsText(Path(name));
         return ReadFile(Path(name));
     }
 
-    static std::string ReadFile(const std::string& path) {
-        QFile file(FromCp1251(path));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+    static std::string ReadFile(const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
         return file.readAll().toStdString();
     }
 };
 
 const std::string Header = "\"Time\"\t\"Value\"\t\"Error\"\r\n";
 
-std::string SaveErrorOf(TSavedLog& log, const std::string& path) {
+std::string SaveErrorOf(TSavedLog& log, const QString& path) {
     try {
         log.table.SaveAsText(path);
     } catch (const Exception& error) {
@@ -90,6 +91,15 @@ TEST(CsvStreamFormat, ValueRulesForTextsNumbersMidnightAndNulls) {
                                    "\t\"5\"\t\r\n");
 }
 
+TEST(CsvStreamFormat, TheCalendarsEndsAreWrittenWithTheirOwnDates) {
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::CzechRepublic));
+    TSavedLog log;
+    AppendRecord(log.table, EncodeDateTime({1, 1, 1}, {12, 0, 0, 0}), 1, "");
+    AppendRecord(log.table, EncodeDateTime({9999, 12, 31}, {23, 59, 59, 999}), 2, "");
+    EXPECT_EQ(log.Save(), Header + "\"01/01/0001 12:00:00\"\t\"1\"\t\"\"\r\n"
+                                   "\"31/12/9999 23:59:59\"\t\"2\"\t\"\"\r\n");
+}
+
 TEST(CsvStreamFormat, TimeOfDayFollowsTheTwelveHourClockOfTheLocale) {
     const TDateTime afternoon = Day + EncodeTime(14, 3, 9, 0);
     const TDateTime pastMidnight = Day + EncodeTime(0, 0, 1, 0);
@@ -103,6 +113,11 @@ TEST(CsvStreamFormat, TimeOfDayFollowsTheTwelveHourClockOfTheLocale) {
         {QLocale(QLocale::Gujarati, QLocale::India), "02:03:09 PM", "12:00:01 AM"},      // leading zero
         {QLocale(QLocale::Kashmiri, QLocale::DevanagariScript, QLocale::India), "PM 2:03:09", "AM 12:00:01"}, // designator first
         {QLocale(QLocale::German, QLocale::Germany), "14:03:09", "00:00:01"},
+        // Designators the code page cannot write: "AM" and "PM" in their place, never two "??".
+        {QLocale("ko_KR"), "PM 2:03:09", "AM 12:00:01"},
+        {QLocale("el_GR"), "2:03:09 PM", "12:00:01 AM"},
+        {QLocale("ar_EG"), "2:03:09 PM", "12:00:01 AM"},
+        {QLocale("ta_IN"), "PM 2:03:09", "AM 12:00:01"},
     };
     for (const Case& c : cases) {
         QLocale::setDefault(c.locale);
@@ -118,15 +133,16 @@ TEST(CsvStreamFormat, TimeOfDayFollowsTheTwelveHourClockOfTheLocale) {
 TEST(CsvStreamFormat, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     TSavedLog log;
     AppendRecord(log.table, Day, 1, "");
-    const std::string path = log.Path("missing/log.txt");
-    EXPECT_EQ(SaveErrorOf(log, path), "Cannot create file \"" + path + "\". No such file or directory");
-    EXPECT_FALSE(QFile::exists(FromCp1251(path)));
+    const QString path = log.Path("missing/log.txt");
+    EXPECT_EQ(SaveErrorOf(log, path),
+              "Cannot create file \"" + path.toStdString() + "\". No such file or directory");
+    EXPECT_FALSE(QFile::exists(path));
     EXPECT_FALSE(log.table.NotificationsSuspended());
 
     // A relative name is reported with its full path.
-    const std::string relative = "no-such-dir-here/x.txt";
+    const QString relative = "no-such-dir-here/x.txt";
     EXPECT_EQ(SaveErrorOf(log, relative),
-              "Cannot create file \"" + ToCp1251(QDir::current().absoluteFilePath("no-such-dir-here/x.txt")) +
+              "Cannot create file \"" + QDir::current().absoluteFilePath(relative).toStdString() +
                   "\". No such file or directory");
 
     // Without a format the old file keeps its content.
@@ -134,6 +150,31 @@ TEST(CsvStreamFormat, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     log.table.SetDefaultFormat(nullptr);
     EXPECT_EQ(SaveErrorOf(log, log.Path("kept.txt")), "No format specified.");
     EXPECT_EQ(TSavedLog::ReadFile(log.Path("kept.txt")), Header + "\"08/12/2025\"\t\"1\"\t\"\"\r\n");
+}
+
+// A name is opened as the user chose it, whatever the code page lacks: nothing is written under another name.
+TEST(CsvStreamFormat, SavesUnderExactlyTheChosenNameAndReportsItAsChosen) {
+    TSavedLog log;
+    AppendRecord(log.table, Day, 1, "");
+    const std::string row = "\"08/12/2025\"\t\"1\"\t\"\"\r\n";
+    for (const char* name : {"日本.txt", "café.txt", "тест.txt"}) {
+        const QString path = log.dir.filePath(QString::fromUtf8(name));
+        log.table.SaveAsText(path);
+        EXPECT_EQ(TSavedLog::ReadFile(path), Header + row) << name;
+    }
+    EXPECT_EQ(QDir(log.dir.path()).entryList(QDir::Files).size(), 3);
+    EXPECT_FALSE(QFile::exists(log.dir.filePath("??.txt")));
+
+    const QString missing = log.dir.filePath(QString::fromUtf8("日本/log.txt"));
+    try {
+        log.table.SaveAsText(missing);
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& error) {
+        const std::string expected =
+            "Cannot create file \"" + missing.toStdString() + "\". No such file or directory";
+        EXPECT_EQ(error.Utf8Message(), expected);
+        EXPECT_EQ(error.Message(), ToCp1251(QString::fromStdString(expected)));
+    }
 }
 
 TEST(CsvStreamFormat, AFullDiskStopsTheSaveAndRestoresTheTable) {
@@ -202,7 +243,7 @@ TEST(CsvStreamFormat, PythonsCsvReaderReadsBackEveryRow) {
     python.start("python3", {"-c", "import csv, json, sys\n"
                                    "with open(sys.argv[1], newline='', encoding='cp1251') as f:\n"
                                    "    print(json.dumps(list(csv.reader(f, delimiter='\\t', quotechar='\"'))))\n",
-                             FromCp1251(log.Path())});
+                             log.Path()});
     ASSERT_TRUE(python.waitForFinished(60000));
     ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();

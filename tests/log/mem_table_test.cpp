@@ -3,6 +3,7 @@
 
 #include "core/exceptions.h"
 
+#include <QDate>
 #include <QLocale>
 #include <gtest/gtest.h>
 
@@ -264,4 +265,49 @@ TEST(MemTable, DisplayTextsFollowTheUsersRegionalSettings) {
     EXPECT_EQ(table.RowDisplayText(1, 0), "12/8/25");
     EXPECT_EQ(table.RowDisplayText(2, 0), "");
     EXPECT_EQ(table.MTTime.DisplayText(), "");
+}
+
+// Designators outside the code page: the grid shows the locale's own, the 8-bit texts "AM" and "PM", and a
+// morning and an afternoon time never read the same in either.
+TEST(MemTable, TimesKeepMorningAndAfternoonApartInLocalesOutsideTheCodePage) {
+    for (const char* name : {"ko_KR", "el_GR", "ar_EG", "ta_IN"}) {
+        const QLocale locale(name);
+        QLocale::setDefault(locale);
+        TMemTable table;
+        AppendRecord(table, Day + EncodeTime(2, 3, 9, 0), 1, "");
+        AppendRecord(table, Day + EncodeTime(14, 3, 9, 0), 2, "");
+        const QString morning = table.RowDisplayString(0, 0);
+        const QString afternoon = table.RowDisplayString(1, 0);
+        EXPECT_TRUE(morning.contains(locale.amText())) << name << ": " << morning.toStdString();
+        EXPECT_TRUE(afternoon.contains(locale.pmText())) << name << ": " << afternoon.toStdString();
+        EXPECT_TRUE(morning.startsWith(locale.toString(QDate(2025, 12, 8), QLocale::ShortFormat))) << name;
+
+        const std::string morning8 = table.RowDisplayText(0, 0);
+        const std::string afternoon8 = table.RowDisplayText(1, 0);
+        EXPECT_NE(morning8.find("AM"), std::string::npos) << name << ": " << morning8;
+        EXPECT_NE(afternoon8.find("PM"), std::string::npos) << name << ": " << afternoon8;
+        EXPECT_EQ((morning8 + afternoon8).find('?'), std::string::npos) << name << ": " << morning8;
+        EXPECT_EQ(table.RowDisplayString(0, 1), "1");
+    }
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    TMemTable table;
+    AppendRecord(table, Day + EncodeTime(14, 3, 9, 0), 1, "\xCE\xF8\xE8\xE1\xEA\xE0");
+    EXPECT_EQ(table.RowDisplayString(0, 0), "12/8/25 2:03:09 PM");
+    EXPECT_EQ(table.RowDisplayString(0, 2), QString::fromUtf8("Ошибка"));
+}
+
+TEST(MemTable, TimesAtBothEndsOfTheCalendarAreKeptAndBeyondThemRefused) {
+    TMemTable table;
+    AppendRecord(table, EncodeDateTime({1, 1, 1}, {12, 0, 0, 0}), 1, "");
+    AppendRecord(table, EncodeDateTime({9999, 12, 31}, {23, 59, 59, 999}), 2, "");
+    const TDateParts first = DecodeDate(std::get<TDateTime>(table.RowValue(0, 0)));
+    EXPECT_EQ(first.year * 10000 + first.month * 100 + first.day, 10101);
+    EXPECT_EQ(DecodeTime(std::get<TDateTime>(table.RowValue(0, 0))).hour, 12);
+    EXPECT_EQ(DecodeDate(std::get<TDateTime>(table.RowValue(1, 0))).year, 9999);
+
+    table.BeginAppend();
+    EXPECT_THROW(table.MTTime.SetAsDateTime(EncodeDate(9999, 12, 31) + (MSecsPerDay - 0.4) / MSecsPerDay),
+                 EConvertError);
+    EXPECT_THROW(table.MTTime.SetAsDateTime(EncodeDate(1, 1, 1) - 1.0), EConvertError);
+    EXPECT_TRUE(table.MTTime.IsNull());
 }

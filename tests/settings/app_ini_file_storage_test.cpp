@@ -161,8 +161,10 @@ TEST_F(IniStorageTest, AListReadsMissingItemsEmptyAndSurvivesADamagedCount) {
     std::vector<std::string> list;
     EXPECT_EQ(m_storage.GetStringList("L", list), 3);
     EXPECT_EQ(list, (std::vector<std::string>{"a", "", "c"}));
-    EXPECT_LE(m_storage.GetStringList("Huge", list), 2);
+    // A count beyond any real list is cut at a million items; it is never the section's line count.
+    EXPECT_EQ(m_storage.GetStringList("Huge", list), 1000000);
     EXPECT_EQ(list.front(), "only");
+    EXPECT_EQ(list.back(), "");
     EXPECT_THROW(m_storage.GetStringList("Bad", list), EConvertError);
     EXPECT_EQ(m_storage.GetStringList("S\\Plain", list), 1);
     EXPECT_EQ(list, std::vector<std::string>{"one line"});
@@ -175,6 +177,25 @@ TEST_F(IniStorageTest, AListReadsMissingItemsEmptyAndSurvivesADamagedCount) {
     const std::string text = ReadFile();
     EXPECT_NE(text.find("[L]\r\nCount=1\r\nItem0=p\r\nItem02=odd\r\n\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[Bad]\r\nCount=1\r\nItem0=z\r\n\r\n"), std::string::npos) << text;
+}
+
+TEST_F(IniStorageTest, AFolderNamedOutsideTheCodePageHoldsTheFile) {
+    const std::string folder = m_dir.path().toStdString() + "/josé/日本";
+    m_storage.SetCustomDirectory(folder);
+    m_storage.SetString("S\\A", "1");
+    EXPECT_EQ(ReadFileBytes(folder + "/Quorvane.ini"), "[S]\r\nA=1\r\n\r\n");
+    EXPECT_EQ(m_storage.GetString("S\\A", ""), "1");
+}
+
+TEST_F(IniStorageTest, AListHasCountItemsHoweverFewLinesItsSectionHas) {
+    WriteFile("[Three]\r\nCount=3\r\nItem2=third\r\n[Five]\r\nCount=5\r\nItem0=a\r\nItem1=b\r\n"
+              "[Negative]\r\nCount=-4\r\nItem0=a\r\n");
+    std::vector<std::string> list;
+    EXPECT_EQ(m_storage.GetStringList("Three", list), 3);
+    EXPECT_EQ(list, (std::vector<std::string>{"", "", "third"}));
+    EXPECT_EQ(m_storage.GetStringList("Five", list), 5);
+    EXPECT_EQ(list, (std::vector<std::string>{"a", "b", "", "", ""}));
+    EXPECT_EQ(m_storage.GetStringList("Negative", list), 0);
 }
 
 TEST_F(IniStorageTest, RemoveValueDeletesTheKeyOrElseTheSectionOfThatName) {
@@ -233,12 +254,36 @@ TEST_F(IniStorageTest, ReloadFlushAndDestroyFollowTheirSwitches) {
     EXPECT_EQ(ReadFile(), "[S]\r\nA=edited elsewhere\r\nB=2\r\nC=3\r\n\r\n");
 }
 
-TEST_F(IniStorageTest, EightBitBytesAndNulBytesAreWrittenBackExactly) {
+TEST_F(IniStorageTest, CodePageBytesAndNulBytesAreWrittenBackExactly) {
     const std::string cyrillic = "\xcf\xf0\xe8\xe2\xe5\xf2"; // CP1251
-    WriteFile("[S]\r\nText=a\0b\r\n"s + "Name=" + cyrillic + "\r\n");
+    WriteFile("[S]\r\nText=a\0b\r\n"s + "Name=" + cyrillic + "\r\nOdd=\x98\r\n");
     EXPECT_EQ(m_storage.GetString("S\\Text", ""), "a\0b"s);
-    m_storage.SetString("S\\More", "\xff");
-    EXPECT_EQ(ReadFile(), "[S]\r\nText=a\0b\r\nName="s + cyrillic + "\r\nMore=\xff\r\n\r\n");
+    EXPECT_EQ(m_storage.GetString("S\\Name", ""), "Привет");
+    m_storage.SetString("S\\More", "я");
+    EXPECT_EQ(ReadFile(), "[S]\r\nText=a\0b\r\nName="s + cyrillic + "\r\nOdd=\x98\r\nMore=\xff\r\n\r\n");
+}
+
+TEST_F(IniStorageTest, AByteOrderMarkMeansUtf8AndTextsOutsideTheCodePageAreKept) {
+    const std::string mark = "\xEF\xBB\xBF";
+    // An editor's UTF-8 file: its first section is found and the rewrite keeps every entry.
+    WriteFile(mark + "[Form1]\r\nedDBName_Text=/home/josé/db.fdb\r\nedUser_Text=Пользователь\r\n");
+    EXPECT_EQ(m_storage.GetString("Form1\\edDBName_Text", ""), "/home/josé/db.fdb");
+    EXPECT_EQ(m_storage.GetString("Form1\\edUser_Text", ""), "Пользователь");
+    m_storage.SetInteger("Form1\\sePeriod_Value", 10);
+    EXPECT_EQ(ReadFile(), mark + "[Form1]\r\nedDBName_Text=/home/josé/db.fdb\r\nedUser_Text=Пользователь\r\n"
+                                 "sePeriod_Value=10\r\n\r\n");
+
+    // Once nothing needs more than the code page, the file is CP1251 again, exactly as always.
+    m_storage.SetString("Form1\\edDBName_Text", "/home/db.fdb");
+    EXPECT_EQ(ReadFile(), "[Form1]\r\nedDBName_Text=/home/db.fdb\r\n"
+                          "edUser_Text=\xcf\xee\xeb\xfc\xe7\xee\xe2\xe0\xf2\xe5\xeb\xfc\r\n"
+                          "sePeriod_Value=10\r\n\r\n");
+
+    m_storage.SetStringList("Form1\\mSQL_Lines", {"select '日' from rdb$database"});
+    std::vector<std::string> lines;
+    EXPECT_EQ(m_storage.GetStringList("Form1\\mSQL_Lines", lines), 1);
+    EXPECT_EQ(lines, std::vector<std::string>{"select '日' from rdb$database"});
+    EXPECT_EQ(ReadFile().rfind(mark, 0), 0u);
 }
 
 TEST_F(IniStorageTest, ARewriteReplacesTheFileInsteadOfOverwritingIt) {

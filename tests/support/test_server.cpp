@@ -45,6 +45,15 @@ std::string TestServer::LocalPath(const std::string& dbName) {
     return colon == std::string::npos ? dbName : dbName.substr(colon + 1);
 }
 
+std::string TestServer::Database(const std::string& fileName) {
+    const std::string path = DbDir() + "/" + fileName;
+    const std::string name = "localhost:" + path;
+    if (access(path.c_str(), F_OK) != 0)
+        Isql("", "create database '" + name + "' user '" + User() + "' password '" + Password() +
+                     "' default character set WIN1251;");
+    return name;
+}
+
 std::string TestServer::Isql(const std::string& dbName, const std::string& script) {
     char scriptPath[] = "/tmp/qv-isql-XXXXXX";
     const int fd = mkstemp(scriptPath);

@@ -19,6 +19,9 @@ struct TestServer {
 
     // The local path of a "host:/path" database name.
     static std::string LocalPath(const std::string& dbName);
+    // "localhost:/path" of a database of that file name (UTF-8) in DbDir(), dialect 3, WIN1251; made when
+    // it does not exist yet.
+    static std::string Database(const std::string& fileName);
     // Runs isql-fb on a script against a database with the test credentials; returns its output.
     static std::string Isql(const std::string& dbName, const std::string& script);
 };

@@ -2,7 +2,6 @@
 #include "view/cell_text_reader.h"
 
 #include "core/exceptions.h"
-#include "core/text_codec.h"
 #include "log/mem_table.h"
 
 #include <QLocale>
@@ -52,13 +51,14 @@ void ExpectTextsAsShown(const TMemTable& table) {
     TCellTextReader reader(table);
     for (int row = 0; row < table.RowCount(); ++row)
         for (int field = 0; field < TMemTable::FieldCount; ++field)
-            EXPECT_EQ(reader.Text(row, field), FromCp1251(table.RowDisplayText(row, field)))
+            EXPECT_EQ(reader.Text(row, field), table.RowDisplayString(row, field))
                 << "row " << row << ", field " << field;
 }
 
 TEST(CellTextReader, GivesTheTableDisplayTextsInEveryLocale) {
     const QLocale saved;
-    for (const char* locale : {"ru_RU", "en_US", "ks_Deva_IN"}) {
+    // Korean and Greek designators lie outside the code page; the grid shows them all the same.
+    for (const char* locale : {"ru_RU", "en_US", "ks_Deva_IN", "ko_KR", "el_GR"}) {
         QLocale::setDefault(QLocale(locale));
         TMemTable table;
         FillLog(table);
