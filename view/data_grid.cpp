@@ -56,6 +56,7 @@ TDataGrid::TDataGrid(QWidget* parent, TComponent* owner, std::string name)
     connect(m_shownRows, &QAbstractItemModel::modelReset, this, [this] {
         BindColumns();
         SyncCurrentFromTable();
+        ScrollToCurrent();
     });
     m_indicator->MarkOf = [this](int row) { return MarkOf(row); };
     m_indicator->OnRowPress = [this](int row, Qt::KeyboardModifiers modifiers) {
@@ -169,6 +170,15 @@ void TDataGrid::SyncCurrentFromTable() {
         m_syncingFromTable = false;
     }
     UpdateIndicator();
+}
+
+// Another set of rows (a filter applied or cleared) keeps neither the old scroll position nor, often, the row
+// number of the current record, so the grid shows the current record again; the scroll range must be the new
+// one first.
+void TDataGrid::ScrollToCurrent() {
+    updateGeometries();
+    if (currentIndex().isValid())
+        scrollTo(currentIndex());
 }
 
 void TDataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -490,6 +500,17 @@ void TDataGrid::CancelPendingChange() {
     TMemTable* table = Table();
     if (table && table->State() != dsBrowse)
         table->CancelRecord();
+}
+
+// Hiding the filter row's editor hands the focus on with a "next" step, which a table with Tab navigation
+// takes as a Tab: the current cell would move on. The focus comes back to the cell where it stood instead.
+bool TDataGrid::focusNextPrevChild(bool next) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus != this && isAncestorOf(focus)) {
+        setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return QTableView::focusNextPrevChild(next);
 }
 
 void TDataGrid::focusOutEvent(QFocusEvent* event) {

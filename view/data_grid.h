@@ -79,6 +79,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -92,6 +93,7 @@ private:
     void BindColumns();
     void ApplyRowHeight();
     void SyncCurrentFromTable();
+    void ScrollToCurrent();
     void MoveTableTo(int shownRow);
     void MoveTo(int row, int column, TMove move, bool rowWise);
     bool HandleNavigationKey(QKeyEvent* event);

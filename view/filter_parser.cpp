@@ -204,22 +204,23 @@ private:
             char c = m_s[m_pos];
             if (c == '(' || c == ')' || (inList && c == ',' && m_commaSeparatesItems))
                 break;
-            if (IsBlank(c) && BlankBeforeOperator())
+            if (!IsBlank(c)) {
+                ++m_pos;
+                continue;
+            }
+            // A run of blanks is looked past once: it ends the operand only when an operator follows it.
+            size_t next = m_pos;
+            while (next < m_s.size() && IsBlank(m_s[next]))
+                ++next;
+            if (next < m_s.size() && OperatorAt(m_s, next))
                 break;
-            ++m_pos;
+            m_pos = next;
         }
         size_t end = m_pos;
         while (end > start && IsBlank(m_s[end - 1]))
             --end;
         operand.text = m_s.substr(start, end - start);
         return operand;
-    }
-
-    bool BlankBeforeOperator() const {
-        size_t next = m_pos;
-        while (next < m_s.size() && IsBlank(m_s[next]))
-            ++next;
-        return next < m_s.size() && OperatorAt(m_s, next).has_value();
     }
 
     std::string ReadQuoted() {

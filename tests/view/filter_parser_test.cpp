@@ -116,6 +116,13 @@ TEST(FilterParser, OperandsEndOnlyAtABlankBeforeAnOperatorOrAtAParenthesis) {
     EXPECT_EQ(OperandTexts(list.first), (std::vector<std::string>{"a b", "c,d", "e"}));
     EXPECT_EQ(Parse("  >5  ", Number).text, "  >5  ");
     EXPECT_FALSE(Parse("   ").IsSet());
+
+    // Long runs of blanks inside an operand stay in it, and one before an operator still ends it.
+    const std::string blanks(40000, ' ');
+    EXPECT_EQ(OperandTexts(Parse("a" + blanks + "b").first), std::vector<std::string>{"a" + blanks + "b"});
+    TFilterExpression ended = Parse("a" + blanks + "b" + blanks + "OR c");
+    EXPECT_EQ(OperandTexts(ended.first), std::vector<std::string>{"a" + blanks + "b"});
+    EXPECT_EQ(OperandTexts(ended.second), std::vector<std::string>{"c"});
 }
 
 TEST(FilterParser, SyntaxErrorsNameTheirFaultAndTheWholeText) {
