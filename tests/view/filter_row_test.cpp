@@ -333,3 +333,51 @@ TEST_F(FilterRow, ClickingADataCellClosesTheEditorAndTheCellShowsTheConditionInF
         EXPECT_EQ(CurrentRow(), 2);
     }
 }
+
+TEST(FilterRowDates, EveryTimeTheGridShowsIsReadBackAndFindsItsRowInEveryLocale) {
+    const QLocale saved;
+    // Midnight, a second after it, morning, noon and afternoon; the milliseconds the grid does not show.
+    const std::vector<TDateTime> times = {
+        EncodeDate(2024, 3, 5),
+        EncodeDateTime({2024, 3, 5}, {0, 0, 1, 250}),
+        EncodeDateTime({2024, 3, 5}, {9, 5, 7, 400}),
+        EncodeDateTime({2024, 3, 5}, {12, 30, 0, 0}),
+        EncodeDateTime({2031, 11, 28}, {15, 45, 59, 999}),
+    };
+    for (const char* name : {"de_DE", "en_US", "ru_RU", "sv_SE", "hu_HU", "en_GB", "cs_CZ"}) {
+        SCOPED_TRACE(name);
+        QLocale::setDefault(QLocale(name));
+        TMemTable table;
+        TDataSource source;
+        source.SetDataSet(&table);
+        TDataGrid grid;
+        grid.SetDataSource(&source);
+        for (size_t i = 0; i < times.size(); ++i) {
+            table.BeginAppend();
+            table.MTTime.SetAsDateTime(times[i]);
+            table.MTValue.SetValue(int32_t(i));
+            table.PostRecord();
+        }
+        const auto shownValues = [&grid] {
+            std::vector<int> values;
+            for (int row = 0; row < grid.ShownRowCount(); ++row)
+                values.push_back(grid.CellText(row, 1).toInt());
+            return values;
+        };
+        std::vector<std::string> texts;
+        for (int row = 0; row < grid.ShownRowCount(); ++row)
+            texts.push_back(ToCp1251(grid.CellText(row, 0)));
+        ASSERT_EQ(texts.size(), times.size());
+        for (int row = 0; row < static_cast<int>(times.size()); ++row) {
+            const std::string& shown = texts[row];
+            SCOPED_TRACE(shown);
+            ASSERT_NO_THROW(grid.FilterRow().SetConditionText(0, "= " + shown));
+            grid.ApplyFilter();
+            EXPECT_EQ(shownValues(), std::vector<int>{row});
+            ASSERT_NO_THROW(grid.FilterRow().SetConditionText(0, ">=" + shown));
+            grid.ApplyFilter();
+            EXPECT_EQ(static_cast<int>(shownValues().size()), static_cast<int>(times.size()) - row);
+        }
+    }
+    QLocale::setDefault(saved);
+}
