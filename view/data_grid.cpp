@@ -16,16 +16,14 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QPainter>
-#include <QScrollBar>
 
 namespace {
 constexpr int MinimumGridWidth = 300;
 } // namespace
 
 TDataGrid::TDataGrid(QWidget* parent, TComponent* owner, std::string name)
-    : QTableView(parent), TComponent(owner, std::move(name)), m_shownRows(new TGridFilterModel(this)),
-      m_titles(new TGridTitleHeader(this)), m_indicator(new TGridIndicator(this)),
+    : TUniformRowView(parent), TComponent(owner, std::move(name)), m_shownRows(new TGridFilterModel(this)),
+      m_titles(new TGridTitleHeader(this)), m_indicator(new TGridIndicator(*this)),
       m_filterRow(new TFilterRow(*m_titles)), m_columns(std::make_unique<TGridColumnLayout>(*m_titles)),
       m_selection(*this) {
     setObjectName(QString::fromStdString(Name()));
@@ -106,7 +104,7 @@ TMemTable* TDataGrid::Table() const {
 
 void TDataGrid::ApplyRowHeight() {
     int rowHeight = fontMetrics().height() + 4;
-    m_indicator->setDefaultSectionSize(rowHeight);
+    SetRowHeight(rowHeight);
     m_titles->SetBottomWidget(m_filterRow, rowHeight);
 }
 
@@ -148,12 +146,12 @@ void TDataGrid::AutoFitColumns() {
 }
 
 void TDataGrid::resizeEvent(QResizeEvent* event) {
-    QTableView::resizeEvent(event);
+    TUniformRowView::resizeEvent(event);
     AutoFitColumns();
 }
 
 void TDataGrid::changeEvent(QEvent* event) {
-    QTableView::changeEvent(event);
+    TUniformRowView::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         ApplyRowHeight();
         AutoFitColumns();
@@ -173,16 +171,14 @@ void TDataGrid::SyncCurrentFromTable() {
 }
 
 // Another set of rows (a filter applied or cleared) keeps neither the old scroll position nor, often, the row
-// number of the current record, so the grid shows the current record again; the scroll range must be the new
-// one first.
+// number of the current record, so the grid shows the current record again.
 void TDataGrid::ScrollToCurrent() {
-    updateGeometries();
     if (currentIndex().isValid())
         scrollTo(currentIndex());
 }
 
 void TDataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    QTableView::currentChanged(current, previous);
+    TUniformRowView::currentChanged(current, previous);
     if (current.isValid())
         m_lastColumn = current.column();
     if (!m_syncingFromTable && current.isValid() && current.row() != previous.row())
@@ -256,19 +252,6 @@ void TDataGrid::SetCurrentCell(int shownRow, int column) {
     MoveTo(shownRow, column, TMove::KeepSelection, false);
     // The grid may already stand on this row while the table's record is one the filter hides.
     MoveTableTo(CurrentShownRow());
-}
-
-int TDataGrid::TopShownRow() const {
-    return verticalScrollBar()->value();
-}
-
-void TDataGrid::SetTopShownRow(int shownRow) {
-    verticalScrollBar()->setValue(shownRow);
-}
-
-int TDataGrid::VisibleRowCount() const {
-    int rowHeight = std::max(1, m_indicator->defaultSectionSize());
-    return std::max(1, viewport()->height() / rowHeight);
 }
 
 int TDataGrid::BottomVisibleRow() const {
@@ -510,11 +493,11 @@ bool TDataGrid::focusNextPrevChild(bool next) {
         setFocus(Qt::OtherFocusReason);
         return true;
     }
-    return QTableView::focusNextPrevChild(next);
+    return TUniformRowView::focusNextPrevChild(next);
 }
 
 void TDataGrid::focusOutEvent(QFocusEvent* event) {
-    QTableView::focusOutEvent(event);
+    TUniformRowView::focusOutEvent(event);
     TMemTable* table = Table();
     if (table && table->State() == dsInsert && !table->Modified())
         table->CancelRecord();
@@ -537,24 +520,4 @@ void TDataGrid::ApplyConditions() {
         m_shownRows->SetRowFilter({});
     else
         m_shownRows->SetRowFilter(MakeLogRowFilter(*m_tableModel, m_filterRow->Conditions(), Now()));
-}
-
-void TDataGrid::paintEvent(QPaintEvent* event) {
-    QTableView::paintEvent(event);
-    PaintLinesBelowRows();
-}
-
-void TDataGrid::PaintLinesBelowRows() {
-    int rows = ShownRowCount();
-    int bottom = rows > 0 ? rowViewportPosition(rows - 1) + rowHeight(rows - 1) : 0;
-    if (bottom >= viewport()->height() || !showGrid())
-        return;
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    QPainter painter(viewport());
-    painter.setPen(QColor::fromRgba(static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this))));
-    for (int column : VisibleColumns()) {
-        int x = columnViewportPosition(column) + columnWidth(column) - 1;
-        painter.drawLine(x, bottom, x, viewport()->height());
-    }
 }

@@ -1,5 +1,6 @@
 // The grid following a long log: an append with the grid attached and showing the end, at 1 000 and at
-// 1 000 000 rows, and one full repaint of a screen of rows at 1 000 000.
+// 1 000 000 rows, shown and hidden, and one full repaint of a screen of rows at 1 000 000. An append should
+// cost the same at both lengths. Run: build/bench/view/grid_bench
 #include "bench/view/grid_over_log.h"
 #include "view/filter_row.h"
 
@@ -18,6 +19,18 @@ void BM_AppendWithGridAttached(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_AppendWithGridAttached)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// The same with the grid bound but never shown, the log having grown under it row by row.
+void BM_AppendWithGridHidden(benchmark::State& state) {
+    TGridOverLog log(static_cast<int>(state.range(0)), false);
+    int value = 0;
+    for (auto _ : state) {
+        AppendLogRow(log.table, value++);
+        QApplication::processEvents();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendWithGridHidden)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
 void BM_AppendBookkeeping(benchmark::State& state) {
     TGridOverLog log(static_cast<int>(state.range(0)));

@@ -61,7 +61,7 @@ protected:
     QPoint CellCenter(int row, int column) const { return grid.visualRect(grid.model()->index(row, column)).center(); }
     QPoint IndicatorPoint(int row) const {
         QHeaderView* indicator = grid.verticalHeader();
-        return {indicator->width() / 2, indicator->sectionViewportPosition(row) + indicator->sectionSize(row) / 2};
+        return {indicator->width() / 2, grid.RowY(row) + grid.RowHeight() / 2};
     }
     void ClickIndicator(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::mouseClick(grid.verticalHeader()->viewport(), Qt::LeftButton, modifiers, IndicatorPoint(row));
