@@ -9,8 +9,12 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 void SkipBlanks(const std::string& text, size_t& pos) {
     while (pos < text.size() && IsBlank(text[pos]))
@@ -147,7 +151,8 @@ bool TFilterDateReader::ReadTime(const std::string& text, size_t& pos, TTimePart
 bool TFilterDateReader::ReadDesignator(const std::string& text, size_t& pos, int& pm) const {
     const std::string rest = UpperCaseCp1251(text.substr(pos));
     for (int isPm : {0, 1}) {
-        const std::string designator = UpperCaseCp1251(isPm ? m_format.PmDesignator() : m_format.AmDesignator());
+        const std::string designator =
+            UpperCaseCp1251(isPm ? m_format.PmDesignator() : m_format.AmDesignator());
         if (!designator.empty() && rest.compare(0, designator.size(), designator) == 0) {
             pos += designator.size();
             pm = isPm;

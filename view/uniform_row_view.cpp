@@ -69,8 +69,8 @@ QRect TUniformRowView::visualRect(const QModelIndex& index) const {
     if (!index.isValid() || index.model() != model() || index.row() >= RowCount())
         return {};
     const int line = showGrid() ? 1 : 0;
-    return QRect(columnViewportPosition(index.column()), RowY(index.row()), columnWidth(index.column()) - line,
-                 m_rowHeight - line);
+    return QRect(columnViewportPosition(index.column()), RowY(index.row()),
+                 columnWidth(index.column()) - line, m_rowHeight - line);
 }
 
 QModelIndex TUniformRowView::indexAt(const QPoint& point) const {
@@ -108,9 +108,15 @@ void TUniformRowView::scrollTo(const QModelIndex& index, ScrollHint hint) {
         else if (row >= top + page)
             rows->setValue(row - page + 1);
         break;
-    case PositionAtTop: rows->setValue(row); break;
-    case PositionAtBottom: rows->setValue(row - page + 1); break;
-    case PositionAtCenter: rows->setValue(row - page / 2); break;
+    case PositionAtTop:
+        rows->setValue(row);
+        break;
+    case PositionAtBottom:
+        rows->setValue(row - page + 1);
+        break;
+    case PositionAtCenter:
+        rows->setValue(row - page / 2);
+        break;
     }
 }
 
