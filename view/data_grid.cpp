@@ -16,16 +16,14 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QPainter>
-#include <QScrollBar>
 
 namespace {
 constexpr int MinimumGridWidth = 300;
 } // namespace
 
 TDataGrid::TDataGrid(QWidget* parent, TComponent* owner, std::string name)
-    : QTableView(parent), TComponent(owner, std::move(name)), m_shownRows(new TGridFilterModel(this)),
-      m_titles(new TGridTitleHeader(this)), m_indicator(new TGridIndicator(this)),
+    : TUniformRowView(parent), TComponent(owner, std::move(name)), m_shownRows(new TGridFilterModel(this)),
+      m_titles(new TGridTitleHeader(this)), m_indicator(new TGridIndicator(*this)),
       m_filterRow(new TFilterRow(*m_titles)), m_columns(std::make_unique<TGridColumnLayout>(*m_titles)),
       m_selection(*this) {
     setObjectName(QString::fromStdString(Name()));
@@ -56,6 +54,7 @@ TDataGrid::TDataGrid(QWidget* parent, TComponent* owner, std::string name)
     connect(m_shownRows, &QAbstractItemModel::modelReset, this, [this] {
         BindColumns();
         SyncCurrentFromTable();
+        ScrollToCurrent();
     });
     m_indicator->MarkOf = [this](int row) { return MarkOf(row); };
     m_indicator->OnRowPress = [this](int row, Qt::KeyboardModifiers modifiers) {
@@ -105,7 +104,7 @@ TMemTable* TDataGrid::Table() const {
 
 void TDataGrid::ApplyRowHeight() {
     int rowHeight = fontMetrics().height() + 4;
-    m_indicator->setDefaultSectionSize(rowHeight);
+    SetRowHeight(rowHeight);
     m_titles->SetBottomWidget(m_filterRow, rowHeight);
 }
 
@@ -147,12 +146,12 @@ void TDataGrid::AutoFitColumns() {
 }
 
 void TDataGrid::resizeEvent(QResizeEvent* event) {
-    QTableView::resizeEvent(event);
+    TUniformRowView::resizeEvent(event);
     AutoFitColumns();
 }
 
 void TDataGrid::changeEvent(QEvent* event) {
-    QTableView::changeEvent(event);
+    TUniformRowView::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         ApplyRowHeight();
         AutoFitColumns();
@@ -171,8 +170,15 @@ void TDataGrid::SyncCurrentFromTable() {
     UpdateIndicator();
 }
 
+// Another set of rows (a filter applied or cleared) keeps neither the old scroll position nor, often, the row
+// number of the current record, so the grid shows the current record again.
+void TDataGrid::ScrollToCurrent() {
+    if (currentIndex().isValid())
+        scrollTo(currentIndex());
+}
+
 void TDataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    QTableView::currentChanged(current, previous);
+    TUniformRowView::currentChanged(current, previous);
     if (current.isValid())
         m_lastColumn = current.column();
     if (!m_syncingFromTable && current.isValid() && current.row() != previous.row())
@@ -246,19 +252,6 @@ void TDataGrid::SetCurrentCell(int shownRow, int column) {
     MoveTo(shownRow, column, TMove::KeepSelection, false);
     // The grid may already stand on this row while the table's record is one the filter hides.
     MoveTableTo(CurrentShownRow());
-}
-
-int TDataGrid::TopShownRow() const {
-    return verticalScrollBar()->value();
-}
-
-void TDataGrid::SetTopShownRow(int shownRow) {
-    verticalScrollBar()->setValue(shownRow);
-}
-
-int TDataGrid::VisibleRowCount() const {
-    int rowHeight = std::max(1, m_indicator->defaultSectionSize());
-    return std::max(1, viewport()->height() / rowHeight);
 }
 
 int TDataGrid::BottomVisibleRow() const {
@@ -492,8 +485,19 @@ void TDataGrid::CancelPendingChange() {
         table->CancelRecord();
 }
 
+// Hiding the filter row's editor hands the focus on with a "next" step, which a table with Tab navigation
+// takes as a Tab: the current cell would move on. The focus comes back to the cell where it stood instead.
+bool TDataGrid::focusNextPrevChild(bool next) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus != this && isAncestorOf(focus)) {
+        setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return TUniformRowView::focusNextPrevChild(next);
+}
+
 void TDataGrid::focusOutEvent(QFocusEvent* event) {
-    QTableView::focusOutEvent(event);
+    TUniformRowView::focusOutEvent(event);
     TMemTable* table = Table();
     if (table && table->State() == dsInsert && !table->Modified())
         table->CancelRecord();
@@ -516,24 +520,4 @@ void TDataGrid::ApplyConditions() {
         m_shownRows->SetRowFilter({});
     else
         m_shownRows->SetRowFilter(MakeLogRowFilter(*m_tableModel, m_filterRow->Conditions(), Now()));
-}
-
-void TDataGrid::paintEvent(QPaintEvent* event) {
-    QTableView::paintEvent(event);
-    PaintLinesBelowRows();
-}
-
-void TDataGrid::PaintLinesBelowRows() {
-    int rows = ShownRowCount();
-    int bottom = rows > 0 ? rowViewportPosition(rows - 1) + rowHeight(rows - 1) : 0;
-    if (bottom >= viewport()->height() || !showGrid())
-        return;
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    QPainter painter(viewport());
-    painter.setPen(QColor::fromRgba(static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this))));
-    for (int column : VisibleColumns()) {
-        int x = columnViewportPosition(column) + columnWidth(column) - 1;
-        painter.drawLine(x, bottom, x, viewport()->height());
-    }
 }

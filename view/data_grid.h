@@ -3,8 +3,8 @@
 #include "core/component.h"
 #include "view/grid_indicator.h"
 #include "view/grid_selection.h"
+#include "view/uniform_row_view.h"
 
-#include <QTableView>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -20,7 +20,7 @@ class TMemTable;
 // The log grid (DataGrid1): one row per record of the table behind its data source, one column per field,
 // with an indicator column, a filter row under the titles, row and cell selection and the delete and copy
 // commands. Its current row is the table's current record. The filter row hides rows in the grid only.
-class TDataGrid : public QTableView, public TComponent {
+class TDataGrid : public TUniformRowView, public TComponent {
 public:
     explicit TDataGrid(QWidget* parent = nullptr, TComponent* owner = nullptr, std::string name = "DataGrid1");
     ~TDataGrid() override;
@@ -61,9 +61,6 @@ public:
     int TableRow(int shownRow) const;
     // Moves the current cell there, and the table's current record with it.
     void SetCurrentCell(int shownRow, int column);
-    int TopShownRow() const;
-    void SetTopShownRow(int shownRow);
-    int VisibleRowCount() const;
 
     const TGridSelection& Selection() const { return m_selection; }
     // Ctrl+Delete: after the confirmation, the current record or every selected row.
@@ -79,9 +76,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
@@ -92,6 +89,7 @@ private:
     void BindColumns();
     void ApplyRowHeight();
     void SyncCurrentFromTable();
+    void ScrollToCurrent();
     void MoveTableTo(int shownRow);
     void MoveTo(int row, int column, TMove move, bool rowWise);
     bool HandleNavigationKey(QKeyEvent* event);
@@ -103,7 +101,6 @@ private:
     void ApplyConditions();
     void CancelPendingChange();
     TIndicatorMark MarkOf(int row) const;
-    void PaintLinesBelowRows();
     void UpdateIndicator();
 
     std::unique_ptr<TLogTableModel> m_tableModel;

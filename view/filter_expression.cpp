@@ -1,6 +1,7 @@
 #include "view/filter_expression.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -52,14 +53,21 @@ bool LikeMatches(const std::string& text, const std::string& pattern) {
     return p == pattern.size();
 }
 
+int64_t WholeSeconds(TDateTime value) {
+    const TDateTimeStamp stamp = DateTimeToTimeStamp(value);
+    return stamp.days * 86400 + stamp.msecOfDay / 1000;
+}
+
 // -1, 0, 1 as the cell's value compares with the operand in the column's type.
 int Compare(TFilterExpressionType type, const TFilterCell& cell, const TFilterOperand& operand, TDateTime now) {
     switch (type) {
     case TFilterExpressionType::Number:
         return cell.number < operand.number ? -1 : cell.number > operand.number ? 1 : 0;
     case TFilterExpressionType::DateTime: {
-        TDateTime value = operand.isNow ? now : operand.dateTime;
-        return cell.dateTime < value ? -1 : cell.dateTime > value ? 1 : 0;
+        // To the second, as the grid shows times: a time typed from a cell finds that cell's row.
+        const int64_t cellSecond = WholeSeconds(cell.dateTime);
+        const int64_t value = WholeSeconds(operand.isNow ? now : operand.dateTime);
+        return cellSecond < value ? -1 : cellSecond > value ? 1 : 0;
     }
     case TFilterExpressionType::Text:
         break;

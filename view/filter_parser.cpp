@@ -2,9 +2,8 @@
 
 #include "core/exceptions.h"
 #include "core/text_codec.h"
+#include "view/filter_date_reader.h"
 
-#include <QDateTime>
-#include <QLocale>
 #include <cctype>
 #include <charconv>
 #include <optional>
@@ -204,22 +203,23 @@ private:
             char c = m_s[m_pos];
             if (c == '(' || c == ')' || (inList && c == ',' && m_commaSeparatesItems))
                 break;
-            if (IsBlank(c) && BlankBeforeOperator())
+            if (!IsBlank(c)) {
+                ++m_pos;
+                continue;
+            }
+            // A run of blanks is looked past once: it ends the operand only when an operator follows it.
+            size_t next = m_pos;
+            while (next < m_s.size() && IsBlank(m_s[next]))
+                ++next;
+            if (next < m_s.size() && OperatorAt(m_s, next))
                 break;
-            ++m_pos;
+            m_pos = next;
         }
         size_t end = m_pos;
         while (end > start && IsBlank(m_s[end - 1]))
             --end;
         operand.text = m_s.substr(start, end - start);
         return operand;
-    }
-
-    bool BlankBeforeOperator() const {
-        size_t next = m_pos;
-        while (next < m_s.size() && IsBlank(m_s[next]))
-            ++next;
-        return next < m_s.size() && OperatorAt(m_s, next).has_value();
     }
 
     std::string ReadQuoted() {
@@ -300,34 +300,20 @@ void ConvertOperand(TFilterOperand& operand, TFilterExpressionType type, const T
     }
 }
 
-TDateTime ToDateTime(const QDateTime& value) {
-    QDate date = value.date();
-    QTime time = value.time();
-    return EncodeDateTime({date.year(), date.month(), date.day()},
-                          {time.hour(), time.minute(), time.second(), time.msec()});
-}
-
 } // namespace
 
-TFilterLocale UserFilterLocale() {
-    TFilterLocale locale;
-    QLocale user;
-    QString separator = user.decimalPoint();
-    locale.decimalSeparator = separator.size() == 1 ? separator[0].toLatin1() : '.';
-    locale.tryParseDateTime = [user](const std::string& text, TDateTime& value) {
-        QString typed = FromCp1251(text);
-        QString date = user.dateFormat(QLocale::ShortFormat);
-        for (const QString& format : {date + ' ' + user.timeFormat(QLocale::LongFormat),
-                                      date + ' ' + user.timeFormat(QLocale::ShortFormat), date}) {
-            QDateTime parsed = user.toDateTime(typed, format);
-            if (parsed.isValid()) {
-                value = ToDateTime(parsed);
-                return true;
-            }
-        }
-        return false;
+TFilterLocale FilterLocaleOf(const QLocale& locale) {
+    TFilterLocale filterLocale;
+    QString separator = locale.decimalPoint();
+    filterLocale.decimalSeparator = separator.size() == 1 ? separator[0].toLatin1() : '.';
+    filterLocale.tryParseDateTime = [reader = TFilterDateReader(locale)](const std::string& text, TDateTime& value) {
+        return reader.Read(text, value);
     };
-    return locale;
+    return filterLocale;
+}
+
+TFilterLocale UserFilterLocale() {
+    return FilterLocaleOf(QLocale());
 }
 
 TFilterExpression ParseFilterExpression(const std::string& text, TFilterExpressionType type,

@@ -2,6 +2,7 @@
 
 #include "view/filter_expression.h"
 
+#include <QLocale>
 #include <functional>
 #include <string>
 
@@ -12,6 +13,8 @@ struct TFilterLocale {
     std::function<bool(const std::string& text, TDateTime& value)> tryParseDateTime;
 };
 
+// Dates and times are read as the grid shows them in that locale.
+TFilterLocale FilterLocaleOf(const QLocale& locale);
 // The process's regional settings.
 TFilterLocale UserFilterLocale();
 

@@ -207,7 +207,8 @@ bool TFilterRow::eventFilter(QObject* watched, QEvent* event) {
         EditorKey(static_cast<QKeyEvent*>(event), handled);
         if (handled)
             return true;
-    } else if (event->type() == QEvent::FocusOut && watched == m_editor->lineEdit() && !m_inModal) {
+    } else if (event->type() == QEvent::FocusOut && !m_inModal) {
+        // The combo box holds the focus and passes focus events to its line directly, past this filter.
         auto* focus = static_cast<QFocusEvent*>(event);
         if (focus->reason() != Qt::PopupFocusReason && m_editedColumn >= 0 && !m_editor->view()->isVisible()) {
             KeepParsableText();

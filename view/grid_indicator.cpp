@@ -1,12 +1,14 @@
 #include "view/grid_indicator.h"
 
 #include "view/grid_cursors.h"
+#include "view/uniform_row_view.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <qdrawutil.h>
 
-TGridIndicator::TGridIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+TGridIndicator::TGridIndicator(TUniformRowView& rows) : QHeaderView(Qt::Vertical, &rows), m_rows(rows) {
     setSectionsClickable(false);
     setSectionsMovable(false);
     setHighlightSections(false);
@@ -15,17 +17,19 @@ TGridIndicator::TGridIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, pare
     viewport()->setCursor(RightArrowCursor());
 }
 
-// The base class measures the contents of its sections for this, which the view asks after every insert.
 QSize TGridIndicator::sizeHint() const {
-    return QSize(MarkWidth + 1, length());
+    return QSize(MarkWidth + 1, m_rows.RowCount() * m_rows.RowHeight());
 }
 
-void TGridIndicator::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
-    painter->save();
-    qDrawShadePanel(painter, rect, palette(), false, 1, &palette().brush(QPalette::Button));
-    if (MarkOf)
-        DrawMark(painter, rect, MarkOf(logicalIndex));
-    painter->restore();
+void TGridIndicator::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const auto [first, last] = m_rows.RowsBetween(event->rect().top(), event->rect().bottom());
+    for (int row = first; row <= last; ++row) {
+        const QRect rect(0, m_rows.RowY(row), viewport()->width(), m_rows.RowHeight());
+        qDrawShadePanel(&painter, rect, palette(), false, 1, &palette().brush(QPalette::Button));
+        if (MarkOf)
+            DrawMark(&painter, rect, MarkOf(row));
+    }
 }
 
 void TGridIndicator::DrawMark(QPainter* painter, const QRect& rect, TIndicatorMark mark) const {
@@ -59,7 +63,7 @@ void TGridIndicator::DrawMark(QPainter* painter, const QRect& rect, TIndicatorMa
 }
 
 void TGridIndicator::mousePressEvent(QMouseEvent* event) {
-    int row = logicalIndexAt(event->position().toPoint().y());
+    int row = m_rows.RowAt(event->position().toPoint().y());
     if (event->button() != Qt::LeftButton || row < 0)
         return;
     m_dragging = true;
@@ -72,7 +76,7 @@ void TGridIndicator::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging)
         return;
     int y = std::clamp(event->position().toPoint().y(), 0, viewport()->height() - 1);
-    int row = logicalIndexAt(y);
+    int row = m_rows.RowAt(y);
     if (row >= 0 && row != m_lastDragRow) {
         m_lastDragRow = row;
         if (OnRowDrag)

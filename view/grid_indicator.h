@@ -6,11 +6,14 @@
 // What the indicator cell of a row shows; only the current row has a mark.
 enum class TIndicatorMark { None, Browse, BrowseSelected, Edit, Insert };
 
+class TUniformRowView;
+
 // The narrow raised column left of the log grid's cells. It marks the current row and takes the row-selection
-// clicks and drags (the pointer is a right-pointing arrow over it); rows cannot be resized.
+// clicks and drags (the pointer is a right-pointing arrow over it); rows cannot be resized. It is the grid's
+// row header without rows of its own: it paints and hit-tests the grid's rows by the grid's arithmetic.
 class TGridIndicator : public QHeaderView {
 public:
-    explicit TGridIndicator(QWidget* parent = nullptr);
+    explicit TGridIndicator(TUniformRowView& rows);
 
     static constexpr int MarkWidth = 11; // without the cell's line
 
@@ -22,7 +25,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
-    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -31,6 +34,7 @@ protected:
 private:
     void DrawMark(QPainter* painter, const QRect& rect, TIndicatorMark mark) const;
 
+    const TUniformRowView& m_rows;
     bool m_dragging = false;
     int m_lastDragRow = -1;
 };

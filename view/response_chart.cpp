@@ -190,14 +190,25 @@ void TResponseChart::DrawColumns(QPainter& painter, const QRect& plot, int32_t t
 void TResponseChart::DrawValueAxis(QPainter& painter, const QRect& plot, int32_t top) const {
     painter.setPen(palette().text().color());
     const int lines = std::max(1, std::min(5, plot.height() / (fontMetrics().height() * 2)));
+    const QStringList labels = ValueAxisLabels(top, lines);
     for (int i = 0; i <= lines; ++i) {
         const int y = plot.bottom() - plot.height() * i / lines;
-        const QString label = QString::number(static_cast<int64_t>(top) * i / lines);
         painter.drawText(QRect(0, y - fontMetrics().height() / 2, plot.left() - 4, fontMetrics().height()),
-                         Qt::AlignRight | Qt::AlignVCenter, label);
+                         Qt::AlignRight | Qt::AlignVCenter, labels[i]);
         painter.drawLine(plot.left() - 3, y, plot.left(), y);
     }
     painter.drawText(QRect(0, 0, plot.left() - 4, fontMetrics().height()), Qt::AlignLeft | Qt::AlignTop, "ms");
+}
+
+QStringList TResponseChart::ValueAxisLabels(int32_t top, int steps) {
+    // A step of top / steps needs as many decimals as it takes to write it exactly (at most three).
+    int decimals = 0;
+    for (int64_t scale = 1; decimals < 3 && static_cast<int64_t>(top) * scale % steps != 0; scale *= 10)
+        ++decimals;
+    QStringList labels;
+    for (int i = 0; i <= steps; ++i)
+        labels << QString::number(static_cast<double>(top) * i / steps, 'f', decimals);
+    return labels;
 }
 
 void TResponseChart::DrawTimeAxis(QPainter& painter, const QRect& plot, TTimeSpan span) const {

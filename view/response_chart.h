@@ -25,6 +25,9 @@ public:
     void ResetZoom();
     bool SaveAsPng(const QString& fileName);
     QRect PlotArea() const;
+    // The value axis's labels from 0 up to top in the given number of steps, each with the decimals its
+    // step needs (a 0 to 1 ms axis reads 0.0, 0.2, ... 1.0).
+    static QStringList ValueAxisLabels(int32_t top, int steps);
 
     // The visible span changed by zooming, panning or resetting.
     std::function<void()> OnVisibleSpanChanged;

@@ -30,7 +30,8 @@ QString DurationText(int64_t ms) {
         .arg(seconds % 60, 2, 10, QChar('0'));
 }
 
-QString Milliseconds(double value, int decimals = 0) { return QString::number(value, 'f', decimals) + " ms"; }
+// Every figure in one format: the averages need a decimal, so the whole milliseconds get one too.
+QString Milliseconds(double value) { return QString::number(value, 'f', 1) + " ms"; }
 
 } // namespace
 
@@ -185,12 +186,12 @@ void TStatisticsWindow::ShowFigures() {
         QString::number(s.FailedRows()),
         s.Rows() > 0 ? QString::number(s.Availability(), 'f', 3) + " %" : NoValue,
         values ? Milliseconds(s.Min()) : NoValue,
-        values ? Milliseconds(s.Average(), 1) : NoValue,
-        values ? Milliseconds(s.Median(), 1) : NoValue,
+        values ? Milliseconds(s.Average()) : NoValue,
+        values ? Milliseconds(s.Median()) : NoValue,
         values ? Milliseconds(s.Percentile(95)) : NoValue,
         values ? Milliseconds(s.Percentile(99)) : NoValue,
         values ? Milliseconds(s.Max()) : NoValue,
-        s.SuccessfulRows() > 1 ? Milliseconds(s.Jitter(), 1) : NoValue,
+        s.SuccessfulRows() > 1 ? Milliseconds(s.Jitter()) : NoValue,
     };
     for (size_t i = 0; i < m_figures.size(); ++i)
         m_figures[i].second->setText(texts[i]);

@@ -21,13 +21,17 @@ struct TGridOverLog {
     TDataSource source;
     TDataGrid grid;
 
-    explicit TGridOverLog(int rows) {
+    // The grid is bound before the rows arrive when it is hidden, as in a window that stays minimized.
+    explicit TGridOverLog(int rows, bool shown = true) {
         source.SetDataSet(&table);
+        if (!shown)
+            grid.SetDataSource(&source);
         for (int i = 0; i < rows; ++i)
             AppendLogRow(table, i);
         grid.SetDataSource(&source);
         grid.resize(640, 400);
-        grid.show();
+        if (shown)
+            grid.show();
         QApplication::processEvents();
     }
 };

@@ -34,7 +34,7 @@ TEST_F(DataGrid, ShowsTheFieldsWithTheirTitlesAlignmentAndDisplayTexts) {
               Qt::AlignRight);
     EXPECT_EQ(model->index(0, ErrorColumn).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
               Qt::AlignLeft);
-    EXPECT_EQ(grid.rowHeight(0), grid.fontMetrics().height() + 4);
+    EXPECT_EQ(grid.RowHeight(), grid.fontMetrics().height() + 4);
 }
 
 TEST_F(DataGrid, FollowsTheTableWithTheNewestRecordCurrentInTheBottomRow) {
@@ -45,9 +45,9 @@ TEST_F(DataGrid, FollowsTheTableWithTheNewestRecordCurrentInTheBottomRow) {
     EXPECT_EQ(CurrentRow(), 199);
     EXPECT_EQ(table.CurrentRow(), 199);
     QApplication::processEvents();
-    int bottom = grid.rowViewportPosition(199) + grid.rowHeight(199);
+    int bottom = grid.RowY(199) + grid.RowHeight();
     EXPECT_LE(bottom, grid.viewport()->height());
-    EXPECT_GT(bottom + grid.rowHeight(199), grid.viewport()->height()) << "the newest row is the bottom one";
+    EXPECT_GT(bottom + grid.RowHeight(), grid.viewport()->height()) << "the newest row is the bottom one";
 
     // The user's move is the table's move, and the next append makes the newest record current again.
     Key(Qt::Key_Up);
@@ -343,4 +343,42 @@ TEST(DataGridBinding, FollowsItsDataSourceThroughRebindingAndItsEnd) {
     EXPECT_EQ(grid.model()->rowCount(), 0);
     first.BeginAppend(); // nobody listens any more
     first.PostRecord();
+}
+
+TEST_F(DataGrid, ScrolledRowsAreHitPaintedAndMarkedWhereTheyStand) {
+    AppendValues(0, 300);
+    grid.SetTopShownRow(100);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.TopShownRow(), 100);
+    EXPECT_EQ(grid.indexAt(CellCenter(120, ValueColumn)).row(), 120);
+    EXPECT_EQ(grid.visualRect(grid.model()->index(100, ValueColumn)).top(), 0);
+    ClickIndicator(110);
+    EXPECT_EQ(grid.Selection().SelectedRows(), std::vector<int>{110});
+    EXPECT_EQ(table.CurrentRow(), 110);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, CellCenter(105, ErrorColumn));
+    EXPECT_EQ(CurrentRow(), 105);
+    EXPECT_EQ(grid.FocusedColumn(), ErrorColumn);
+    EXPECT_EQ(grid.verticalScrollBar()->maximum(), 300 - grid.VisibleRowCount());
+}
+
+TEST(DataGridHidden, FollowsTheLogWhileHiddenAndShowsTheNewestRowWhenShown) {
+    TMemTable table;
+    TDataSource source;
+    source.SetDataSet(&table);
+    TDataGrid grid;
+    grid.SetDataSource(&source);
+    grid.resize(640, 300);
+    for (int i = 0; i < 500; ++i) {
+        table.BeginAppend();
+        table.MTValue.SetValue(int32_t(i));
+        table.PostRecord();
+        if (i % 100 == 0)
+            QApplication::processEvents();
+    }
+    EXPECT_EQ(grid.ShownRowCount(), 500);
+    EXPECT_EQ(grid.CurrentShownRow(), 499);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    EXPECT_EQ(grid.TopShownRow() + grid.VisibleRowCount() - 1, 499) << "the newest row is the bottom one";
+    EXPECT_EQ(grid.RowAt(grid.RowY(499) + 1), 499);
 }

@@ -116,6 +116,13 @@ TEST(FilterParser, OperandsEndOnlyAtABlankBeforeAnOperatorOrAtAParenthesis) {
     EXPECT_EQ(OperandTexts(list.first), (std::vector<std::string>{"a b", "c,d", "e"}));
     EXPECT_EQ(Parse("  >5  ", Number).text, "  >5  ");
     EXPECT_FALSE(Parse("   ").IsSet());
+
+    // Long runs of blanks inside an operand stay in it, and one before an operator still ends it.
+    const std::string blanks(40000, ' ');
+    EXPECT_EQ(OperandTexts(Parse("a" + blanks + "b").first), std::vector<std::string>{"a" + blanks + "b"});
+    TFilterExpression ended = Parse("a" + blanks + "b" + blanks + "OR c");
+    EXPECT_EQ(OperandTexts(ended.first), std::vector<std::string>{"a" + blanks + "b"});
+    EXPECT_EQ(OperandTexts(ended.second), std::vector<std::string>{"c"});
 }
 
 TEST(FilterParser, SyntaxErrorsNameTheirFaultAndTheWholeText) {
@@ -157,4 +164,40 @@ TEST(FilterParser, OperandsConvertByTheColumnType) {
     EXPECT_EQ(ErrorOf(">yesterday", DateTime), "'yesterday' is not a valid date and time");
     // Text columns keep operands as typed, digits included.
     EXPECT_EQ(OperandTexts(Parse("> 5x").first), std::vector<std::string>{"5x"});
+}
+
+TEST(FilterParser, DatesAreReadInTheUsersFormatWithEitherYearAndWithOrWithoutSeconds) {
+    const TFilterLocale german = FilterLocaleOf(QLocale("de_DE"));
+    const TFilterLocale american = FilterLocaleOf(QLocale("en_US"));
+    const auto read = [](const std::string& text, const TFilterLocale& locale) {
+        TDateTime value = -1;
+        return locale.tryParseDateTime(text, value) ? value : -1;
+    };
+    const auto at = [](int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+        return EncodeDateTime({year, month, day}, {hour, minute, second, 0});
+    };
+    EXPECT_EQ(read("05.03.24", german), at(2024, 3, 5));
+    EXPECT_EQ(read("5.3.2024", german), at(2024, 3, 5));
+    EXPECT_EQ(read("05.03.24 00:33:19", german), at(2024, 3, 5, 0, 33, 19));
+    EXPECT_EQ(read("05.03.24 13:45", german), at(2024, 3, 5, 13, 45));
+    EXPECT_EQ(read("3/5/24", american), at(2024, 3, 5));
+    EXPECT_EQ(read("3/5/24 12:00:01 AM", american), at(2024, 3, 5, 0, 0, 1));
+    EXPECT_EQ(read("3/5/2024 2:15 pm", american), at(2024, 3, 5, 14, 15));
+    EXPECT_EQ(read("3/5/24 12:15 PM", american), at(2024, 3, 5, 12, 15));
+    EXPECT_EQ(read("3/5/24 14:15:00", american), at(2024, 3, 5, 14, 15)) << "no designator: a 24-hour clock";
+
+    // A two-digit year is the one nearest to today.
+    const int year = DecodeDate(Now()).year;
+    const auto twoDigits = [](int y) { return (y % 100 < 10 ? "0" : "") + std::to_string(y % 100); };
+    EXPECT_EQ(read("01.01." + twoDigits(year + 30), german), at(year + 30, 1, 1));
+    EXPECT_EQ(read("01.01." + twoDigits(year - 60), german), at(year + 40, 1, 1));
+    EXPECT_EQ(read("01.01." + twoDigits(year - 49), german), at(year - 49, 1, 1));
+
+    for (const char* bad : {"32.03.24", "05.13.24", "05.03.124", "05.03.24 25:00", "05.03.24 10:61",
+                            "05.03.24 10", "05.03.24 10:00 x", "05/03/24"})
+        EXPECT_EQ(read(bad, german), -1) << bad;
+    for (const char* bad : {"3/5/24 13:00 PM", "3/5/24 0:30 AM", "3.5.24"})
+        EXPECT_EQ(read(bad, american), -1) << bad;
+
+    EXPECT_EQ(ErrorOf(">= 05.03.24 00:00:10", DateTime, german), "(accepted)");
 }

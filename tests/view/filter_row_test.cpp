@@ -263,3 +263,121 @@ TEST_F(FilterRow, AResizedDropDownListOpensAtItsSizeAgainForItsColumnOnly) {
     EXPECT_EQ(list->size(), resized);
     editor.hidePopup();
 }
+
+TEST_F(FilterRow, LeavingTheFilterRowReturnsToTheSameCellSoCtrlDeleteDeletesThatRecord) {
+    for (int column : {TimeColumn, ValueColumn, ErrorColumn}) {
+        for (const char* way : {"Esc", "Down", "clear filter"}) {
+            SCOPED_TRACE(testing::Message() << "column " << column << ", left by " << way);
+            grid.activateWindow(); // the window is active again after the last confirmation box
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+            QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, CellCenter(1, column));
+            const int record = ShownValues().at(1);
+            Key(Qt::Key_Up, Qt::ControlModifier);
+            ASSERT_TRUE(Row().IsEditing());
+            if (std::string(way) == "Esc")
+                Key(Qt::Key_Escape);
+            else if (std::string(way) == "Down")
+                Key(Qt::Key_Down);
+            else
+                emit Row().Editor().activated(TFilterRow::ClearFilter);
+            EXPECT_FALSE(Row().IsEditing());
+            EXPECT_EQ(QApplication::focusWidget(), &grid);
+            EXPECT_EQ(CurrentRow(), 1);
+            EXPECT_EQ(grid.FocusedColumn(), column);
+
+            auto box = AnswerNextBox(QMessageBox::Ok);
+            Key(Qt::Key_Delete, Qt::ControlModifier);
+            ASSERT_TRUE(box->shown);
+            const std::vector<int> values = Values();
+            EXPECT_EQ(std::count(values.begin(), values.end(), record), 0) << "the record that was current goes";
+        }
+    }
+    EXPECT_EQ(table.RecordCount(), 1);
+}
+
+TEST_F(FilterRow, AfterTheShownRowsChangeTheCurrentRecordIsOnScreen) {
+    AppendValues(11, 2990);
+    const auto currentOnScreen = [this] {
+        return CurrentRow() >= grid.TopShownRow() && CurrentRow() < grid.TopShownRow() + grid.VisibleRowCount();
+    };
+    ASSERT_EQ(TypeCondition(ValueColumn, ">2900"), "");
+    ASSERT_EQ(grid.ShownRowCount(), 100);
+    EXPECT_EQ(CurrentRow(), 99);
+    EXPECT_TRUE(currentOnScreen());
+
+    QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(ValueColumn).center());
+    emit Row().Editor().activated(TFilterRow::ClearFilter);
+    ASSERT_EQ(grid.ShownRowCount(), 3000);
+    EXPECT_EQ(grid.TableRow(CurrentRow()), table.CurrentRow());
+    EXPECT_EQ(CurrentRow(), 2999);
+    EXPECT_TRUE(currentOnScreen()) << "top row " << grid.TopShownRow();
+
+    grid.SetCurrentCell(1500, ValueColumn);
+    ASSERT_EQ(TypeCondition(ValueColumn, ">1400"), "");
+    EXPECT_EQ(CurrentRow(), 100);
+    EXPECT_TRUE(currentOnScreen()) << "top row " << grid.TopShownRow();
+    ASSERT_EQ(TypeCondition(ValueColumn, "<50"), "");
+    EXPECT_EQ(CurrentRow(), 48) << "the record is hidden: the nearest shown row before it";
+    EXPECT_TRUE(currentOnScreen()) << "top row " << grid.TopShownRow();
+}
+
+TEST_F(FilterRow, ClickingADataCellClosesTheEditorAndTheCellShowsTheConditionInForce) {
+    ASSERT_EQ(TypeCondition(TimeColumn, ""), "");
+    for (int column : {TimeColumn, ValueColumn}) {
+        QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(column).center());
+        QTest::keyClicks(Row().Editor().lineEdit(), "zz");
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, CellCenter(2, ErrorColumn));
+        EXPECT_FALSE(Row().IsEditing()) << column;
+        EXPECT_FALSE(Row().Editor().isVisible()) << column;
+        EXPECT_FALSE(Row().ConditionOf(column).IsSet()) << "a text that does not parse is dropped";
+        EXPECT_EQ(CurrentRow(), 2);
+    }
+}
+
+TEST(FilterRowDates, EveryTimeTheGridShowsIsReadBackAndFindsItsRowInEveryLocale) {
+    const QLocale saved;
+    // Midnight, a second after it, morning, noon and afternoon; the milliseconds the grid does not show.
+    const std::vector<TDateTime> times = {
+        EncodeDate(2024, 3, 5),
+        EncodeDateTime({2024, 3, 5}, {0, 0, 1, 250}),
+        EncodeDateTime({2024, 3, 5}, {9, 5, 7, 400}),
+        EncodeDateTime({2024, 3, 5}, {12, 30, 0, 0}),
+        EncodeDateTime({2031, 11, 28}, {15, 45, 59, 999}),
+    };
+    for (const char* name : {"de_DE", "en_US", "ru_RU", "sv_SE", "hu_HU", "en_GB", "cs_CZ"}) {
+        SCOPED_TRACE(name);
+        QLocale::setDefault(QLocale(name));
+        TMemTable table;
+        TDataSource source;
+        source.SetDataSet(&table);
+        TDataGrid grid;
+        grid.SetDataSource(&source);
+        for (size_t i = 0; i < times.size(); ++i) {
+            table.BeginAppend();
+            table.MTTime.SetAsDateTime(times[i]);
+            table.MTValue.SetValue(int32_t(i));
+            table.PostRecord();
+        }
+        const auto shownValues = [&grid] {
+            std::vector<int> values;
+            for (int row = 0; row < grid.ShownRowCount(); ++row)
+                values.push_back(grid.CellText(row, 1).toInt());
+            return values;
+        };
+        std::vector<std::string> texts;
+        for (int row = 0; row < grid.ShownRowCount(); ++row)
+            texts.push_back(ToCp1251(grid.CellText(row, 0)));
+        ASSERT_EQ(texts.size(), times.size());
+        for (int row = 0; row < static_cast<int>(times.size()); ++row) {
+            const std::string& shown = texts[row];
+            SCOPED_TRACE(shown);
+            ASSERT_NO_THROW(grid.FilterRow().SetConditionText(0, "= " + shown));
+            grid.ApplyFilter();
+            EXPECT_EQ(shownValues(), std::vector<int>{row});
+            ASSERT_NO_THROW(grid.FilterRow().SetConditionText(0, ">=" + shown));
+            grid.ApplyFilter();
+            EXPECT_EQ(static_cast<int>(shownValues().size()), static_cast<int>(times.size()) - row);
+        }
+    }
+    QLocale::setDefault(saved);
+}

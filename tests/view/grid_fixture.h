@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <memory>
 
 // A shown grid over its own log table, as the main window composes them.
 class GridFixture : public testing::Test {
@@ -60,38 +61,40 @@ protected:
     QPoint CellCenter(int row, int column) const { return grid.visualRect(grid.model()->index(row, column)).center(); }
     QPoint IndicatorPoint(int row) const {
         QHeaderView* indicator = grid.verticalHeader();
-        return {indicator->width() / 2, indicator->sectionViewportPosition(row) + indicator->sectionSize(row) / 2};
+        return {indicator->width() / 2, grid.RowY(row) + grid.RowHeight() / 2};
     }
     void ClickIndicator(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::mouseClick(grid.verticalHeader()->viewport(), Qt::LeftButton, modifiers, IndicatorPoint(row));
     }
     int CurrentRow() const { return grid.CurrentShownRow(); }
 
-    // Answers the next modal message box with a button and reports what it showed.
+    // Answers the next modal message box with a button and reports what it showed. The poller lives in the
+    // returned object: it stops once it has answered, and ends with the object, so it never answers a later,
+    // unrelated box.
     struct BoxSeen {
         QString caption, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons;
         bool shown = false;
+        QTimer poller;
     };
-    static std::shared_ptr<BoxSeen> AnswerNextBox(QMessageBox::StandardButton answer) {
-        auto seen = std::make_shared<BoxSeen>();
-        auto poll = std::make_shared<std::function<void()>>();
-        *poll = [seen, answer, poll] {
+    static std::unique_ptr<BoxSeen> AnswerNextBox(QMessageBox::StandardButton answer) {
+        auto seen = std::make_unique<BoxSeen>();
+        BoxSeen* s = seen.get();
+        s->poller.setInterval(5);
+        QObject::connect(&s->poller, &QTimer::timeout, [s, answer] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                QTimer::singleShot(10, *poll);
+            if (!box)
                 return;
-            }
-            seen->shown = true;
-            seen->caption = box->windowTitle();
-            seen->text = box->text();
-            seen->icon = box->icon();
-            seen->buttons = box->standardButtons();
+            s->poller.stop();
+            s->shown = true;
+            s->caption = box->windowTitle();
+            s->text = box->text();
+            s->icon = box->icon();
+            s->buttons = box->standardButtons();
             box->button(answer)->click();
-            *poll = nullptr;
-        };
-        QTimer::singleShot(0, *poll);
+        });
+        s->poller.start();
         return seen;
     }
 };

@@ -43,8 +43,8 @@ TEST(StatisticsWindow, ShowsTheFiguresAndFollowsNewRows) {
     EXPECT_EQ(window.FigureText("Rows"), "6");
     EXPECT_EQ(window.FigureText("Failed rows"), "2");
     EXPECT_EQ(window.FigureText("Availability"), "66.667 %");
-    EXPECT_EQ(window.FigureText("Max"), "50 ms");
-    EXPECT_EQ(window.FigureText("p95"), "50 ms");
+    EXPECT_EQ(window.FigureText("Max"), "50.0 ms");
+    EXPECT_EQ(window.FigureText("p95"), "50.0 ms");
     EXPECT_EQ(window.FigureText("Jitter"), "13.3 ms");
     ASSERT_EQ(window.OutageList()->rowCount(), 1);
     EXPECT_EQ(window.OutageList()->item(0, 3)->text(), "2");
@@ -83,11 +83,11 @@ TEST(StatisticsWindow, ZoomingCountsOnlyTheVisibleSpanAndResetShowsAll) {
     EXPECT_GT(inSpan, 40);
     EXPECT_LT(inSpan, 60);
     EXPECT_EQ(window.FigureText("Rows"), QString::number(inSpan));
-    EXPECT_EQ(window.FigureText("Max"), "10 ms");
+    EXPECT_EQ(window.FigureText("Max"), "10.0 ms");
     EXPECT_EQ(window.FigureText("Failed rows"), "0");
 
     chart->PanBy(-chart->PlotArea().width() * 3); // dragging to the right end of the log
-    EXPECT_EQ(window.FigureText("Max"), "1000 ms");
+    EXPECT_EQ(window.FigureText("Max"), "1000.0 ms");
     EXPECT_EQ(window.FigureText("Failed rows"), "1");
 
     QTest::mouseDClick(chart, Qt::LeftButton, {}, chart->PlotArea().center());
@@ -140,4 +140,22 @@ TEST(StatisticsWindow, OpensFromTheGridsShortcutAndContextMenu) {
     EXPECT_EQ(menu.actions()[0]->text(), "Statistics and chart...");
     menu.actions()[0]->trigger();
     EXPECT_TRUE(window.isVisible());
+}
+
+TEST(StatisticsWindow, AxisLabelsCarryTheDecimalsOfTheirStepAndFiguresShareOneFormat) {
+    EXPECT_EQ(TResponseChart::ValueAxisLabels(1, 5), (QStringList{"0.0", "0.2", "0.4", "0.6", "0.8", "1.0"}));
+    EXPECT_EQ(TResponseChart::ValueAxisLabels(10, 4), (QStringList{"0.0", "2.5", "5.0", "7.5", "10.0"}));
+    EXPECT_EQ(TResponseChart::ValueAxisLabels(50, 5), (QStringList{"0", "10", "20", "30", "40", "50"}));
+    EXPECT_EQ(TResponseChart::ValueAxisLabels(2, 1), (QStringList{"0", "2"}));
+
+    TMemTable table;
+    for (int32_t value : {0, 1, 1})
+        Append(table, value);
+    TStatisticsWindow window(table);
+    window.show();
+    EXPECT_EQ(window.FigureText("Min"), "0.0 ms");
+    EXPECT_EQ(window.FigureText("Max"), "1.0 ms");
+    EXPECT_EQ(window.FigureText("p95"), "1.0 ms");
+    EXPECT_EQ(window.FigureText("Median"), "1.0 ms");
+    EXPECT_EQ(window.FigureText("Jitter"), "0.5 ms");
 }
