@@ -1,7 +1,7 @@
 #include "app/escaped_errors.h"
 
 #include "core/error_box.h"
-#include "core/exceptions.h"
+#include "core/escaped_error.h"
 #include "core/platform.h"
 #include "core/text_codec.h"
 
@@ -14,13 +14,6 @@ void ShowErrorBox(QWidget* parent, const std::string& message) {
 }
 
 void RunShowingErrors(QWidget* parent, const std::function<void()>& command) {
-    try {
-        command();
-    } catch (const EAbort&) {
-    } catch (const Exception& error) {
-        ShowErrorBox(parent, error.Message());
-    } catch (const std::exception& error) {
-        // Not one of ours (bad_alloc and the like); an event handler must not let it loose in Qt either.
-        ShowErrorBox(parent, error.what());
-    }
+    if (const TEscapedError escaped = CatchEscapedError(command); escaped.message)
+        ShowErrorBox(parent, *escaped.message);
 }
