@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -211,6 +212,9 @@ public:
     // watchdog thread). A call that outlives it is aborted and fails as a lost connection.
     uint32_t CallTimeout() const { return m_callTimeout; }
     void SetCallTimeout(uint32_t milliseconds);
+    // While set (Stop, or the end of the run) a blocked call is cancelled at once and aborted soon after, and
+    // so is every call made meanwhile. The one operation that may come from any thread.
+    void HurryCalls(bool hurry);
 
     TFbLostConnectEvent OnLostConnect;
     TFbLostConnectEvent OnErrorRestoreConnect;
@@ -240,5 +244,9 @@ private:
     std::unique_ptr<QTimer> m_restoreTimer;
     bool m_restoreInProgress = false;
     uint32_t m_callTimeout = 0;
+    // Guards replacing m_watchedLibrary and m_hurry against HurryCalls from another thread; the connection's
+    // own thread reads the pointer without it, as it is the only one that replaces it.
+    std::mutex m_watchMutex;
+    bool m_hurry = false;
     std::unique_ptr<TFbWatchedClientLibrary> m_watchedLibrary;
 };

@@ -200,16 +200,27 @@ bool TFbDatabase::ProbeAttachment() {
 }
 
 void TFbDatabase::SetCallTimeout(uint32_t milliseconds) {
+    std::lock_guard lock(m_watchMutex);
     m_callTimeout = milliseconds;
     m_watchedLibrary.reset(); // made again, with the new limit, by the next call
+}
+
+void TFbDatabase::HurryCalls(bool hurry) {
+    std::lock_guard lock(m_watchMutex);
+    m_hurry = hurry;
+    if (m_watchedLibrary)
+        m_watchedLibrary->Hurry(hurry);
 }
 
 IFbClientLibrary& TFbDatabase::ClientLibrary() {
     IFbClientLibrary& library = TFbBaseDatabase::ClientLibrary();
     if (m_callTimeout == 0 || !library.HasCancelOperation())
         return library;
-    if (!m_watchedLibrary || &m_watchedLibrary->Library() != &library)
+    if (!m_watchedLibrary || &m_watchedLibrary->Library() != &library) {
+        std::lock_guard lock(m_watchMutex);
         m_watchedLibrary = std::make_unique<TFbWatchedClientLibrary>(library, m_callTimeout, [this] { return Handle(); });
+        m_watchedLibrary->Hurry(m_hurry);
+    }
     return *m_watchedLibrary;
 }
 

@@ -100,6 +100,7 @@ TProbe::~TProbe() {
         m_shared->receiver = nullptr;
     }
     std::shared_ptr<TWorker> worker = m_worker;
+    worker->run->FDB().HurryCalls(true);
     worker->Post([worker] {
         worker->run.reset();
         worker->anchor->deleteLater();
@@ -115,7 +116,9 @@ void TProbe::Start(const TProbeStartRequest& request) {
     m_worker->Post([worker = m_worker, request] { worker->run->Start(request); });
 }
 
+// A call that blocks the run is cancelled now, not when the run gets to the stop request.
 void TProbe::Stop() {
+    m_worker->run->FDB().HurryCalls(true);
     m_worker->Post([worker = m_worker] { worker->run->Stop(); });
 }
 

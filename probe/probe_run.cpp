@@ -84,7 +84,12 @@ void TProbeRun::StartSteps(const TProbeStartRequest& request) {
         throw Exception("Not enough timers available");
 }
 
-void TProbeRun::Stop() { ReportEscaped([this] { StopSteps(); }); }
+// The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and
+// the detach run hurried too, and the next Start finds the calls at their normal limit again.
+void TProbeRun::Stop() {
+    ReportEscaped([this] { StopSteps(); });
+    m_FDB->HurryCalls(false);
+}
 
 void TProbeRun::StopSteps() {
     m_Timer1->stop();

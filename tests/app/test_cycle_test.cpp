@@ -244,6 +244,36 @@ TEST_F(TestCycle, FailureAtOneExecutionSkipsTheRestOfTheCycle) {
     EXPECT_LT(ValueOfRow(0), 10000);
 }
 
+// The limit here is 1 s instead of the window's 30 s, to keep the test short; the escalation is the same.
+TEST_F(TestCycle, AStatementThatOutlivesTheLimitIsCancelledByTheServerAndTheRunGoesOn) {
+    const std::string counter = MakeCounter("G_LONG_FIRST");
+    // The first execution loops for minutes; the later ones return at once.
+    SetSql(QString::fromStdString("execute block returns (n integer) as\n"
+                                  "declare i integer = 0;\n"
+                                  "declare k integer;\n"
+                                  "begin\n"
+                                  "  k = gen_id(" + counter + ", 1);\n"
+                                  "  while (k = 1 and i < 2000000000) do i = i + 1;\n"
+                                  "  n = i;\n"
+                                  "  suspend;\n"
+                                  "end"));
+    form.seAmount()->SetValue(1);
+    Start();
+    OnWorker([](TProbeRun& run) { run.FDB().SetCallTimeout(1000); });
+    Tick();
+    EXPECT_EQ(ErrorOfRow(0).rfind("Form1.qry1:\r\n", 0), 0u) << ErrorOfRow(0);
+    EXPECT_NE(ErrorOfRow(0).find("cancelled"), std::string::npos) << ErrorOfRow(0);
+    EXPECT_EQ(ErrorOfRow(0).find("aborted"), std::string::npos) << ErrorOfRow(0);
+    EXPECT_GE(ValueOfRow(0), 1000);
+    EXPECT_LT(ValueOfRow(0), 2500);
+    OnWorker([](TProbeRun& run) {
+        EXPECT_TRUE(run.FDB().Connected());
+        EXPECT_FALSE(run.FDB().RestoreTimer()->isActive());
+    });
+    Tick();
+    EXPECT_EQ(ErrorOfRow(1), "");
+}
+
 TEST_F(TestCycle, AmountIsReadAtEveryTickAndZeroOrLessExecutesNothing) {
     const std::string counter = MakeCounter("G_AMOUNT");
     SetSql(QString::fromStdString("select gen_id(" + counter + ", 1) from rdb$database"));
