@@ -219,15 +219,24 @@ uint16_t TFbBaseDatabase::DatabaseDialect() {
 }
 
 void TFbBaseDatabase::Attach() {
-    if (Connected())
+    if (!PrepareAttach())
         return;
+    AttachToServer();
+    if (!Connected())
+        return; // the error handler took the refusal as handled
+    CompleteAttach();
+}
+
+bool TFbBaseDatabase::PrepareAttach() {
+    if (Connected())
+        return false;
     bool doConnect = true;
     if (BeforeConnect) {
         BeforeConnect(*this, m_dbParams, doConnect);
         m_paramsChanged = true; // the handler may have edited the parameters
     }
     if (!doConnect)
-        return;
+        return false;
     m_attachmentInfo = TFbAttachmentInfo(); // version unknown until read again
     if (Connected())
         RaiseClientError(13);
@@ -241,9 +250,10 @@ void TFbBaseDatabase::Attach() {
         m_paramsChanged = true;
     }
     BuildParamBufferWhenChanged();
-    AttachToServer();
-    if (!Connected())
-        return; // the error handler took the refusal as handled
+    return true;
+}
+
+void TFbBaseDatabase::CompleteAttach() {
     NotifyLinks(&TFbQueryLink::DatabaseAttached);
     m_clockDifference = 0;
     AfterAttach();

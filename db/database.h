@@ -5,6 +5,7 @@
 #include "db/attachment_info.h"
 #include "db/client_library.h"
 #include "db/connect_params.h"
+#include "db/errors.h"
 #include "db/idle_timer.h"
 #include "db/notify_event_list.h"
 #include "db/transaction_action.h"
@@ -24,7 +25,10 @@ class EFbError;
 class QTimer;
 class TFbBaseTransaction;
 class TFbQueryLink;
+class TFbRestoreAttempt;
 class TFbWatchedClientLibrary;
+class EFbServerError;
+class QObject;
 
 // What a connection does once it is found lost (or a restore attempt failed); the order is the one stored
 // settings use.
@@ -135,6 +139,13 @@ public:
 protected:
     // The parameter buffer the attach sends, given the one built from DBParams.
     virtual std::string AttachParamBuffer(const std::string& built) const { return built; }
+    // The attach around its server call, for an attach whose server call runs on another thread: the steps
+    // before it (false when there is nothing to attach: attached already, or BeforeConnect said no), and
+    // the steps after it, once the new handle is in place.
+    bool PrepareAttach();
+    void CompleteAttach();
+    // Built from DBParams by PrepareAttach.
+    const std::string& ParamBuffer() const { return m_paramBuffer; }
     // The first steps of destruction, run by the most derived class before its own detach so that an
     // overridden Detach still runs; later calls do nothing.
     void BeginDestruction();
@@ -227,7 +238,8 @@ public:
     // Local: the handle is dropped, queries forget their statements and active transactions end through
     // their lost flag, none of it reaching the server.
     void ForgetConnection();
-    // The tick of RestoreTimer: one attempt to attach again.
+    // The tick of RestoreTimer: one attempt to attach again. Its attach runs on a helper thread, so the
+    // attempt ends later, in this thread's event loop; a tick while one is under way does nothing.
     void TryRestoreConnection();
     // Whether the last client call was aborted for outliving CallTimeout; reading it clears it.
     bool TakeCallAborted();
@@ -237,12 +249,18 @@ protected:
 
 private:
     void ReleaseDeadAttachment();
+    bool EndRestoreAttempt(isc_db_handle handle, std::optional<EFbServerError> error, TOnLostConnectActions actions);
+    void RestoreAttemptFailed(EFbError& error, TOnLostConnectActions actions);
+    void RunShowingRestoreFailures(const std::function<void()>& step);
     void RestoreTick();
     void ShowRestoreFailure(const std::string& message);
     bool ProbeAttachment();
 
     std::unique_ptr<QTimer> m_restoreTimer;
     bool m_restoreInProgress = false;
+    // The attempt whose attach is under way on its helper thread, and where its result comes back.
+    std::shared_ptr<TFbRestoreAttempt> m_restoreAttempt;
+    std::unique_ptr<QObject> m_attemptContext;
     uint32_t m_callTimeout = 0;
     // Guards replacing m_watchedLibrary and m_hurry against HurryCalls from another thread; the connection's
     // own thread reads the pointer without it, as it is the only one that replaces it.

@@ -6,6 +6,7 @@
 #include "core/platform.h"
 #include "db/errors.h"
 #include "db/query_link.h"
+#include "db/restore_attempt.h"
 #include "db/transaction.h"
 #include "db/watched_client_library.h"
 
@@ -31,6 +32,8 @@ void AskApplicationToTerminate() {
 TFbDatabase::TFbDatabase(TComponent* owner, std::string name) : TFbBaseDatabase(owner, std::move(name)) {}
 
 TFbDatabase::~TFbDatabase() {
+    if (m_restoreAttempt)
+        m_restoreAttempt->Abandon();
     // Detach here, while the object is still a TFbDatabase, so that its own Detach runs.
     BeginDestruction();
     try {
@@ -111,41 +114,74 @@ void TFbDatabase::ReleaseDeadAttachment() {
     ResetFloatingPointControl();
 }
 
+// The attach itself runs on a helper thread, so that this thread goes on meanwhile; the attempt ends in
+// EndRestoreAttempt when the server has answered.
 void TFbDatabase::TryRestoreConnection() {
-    if (Connected())
+    if (Connected() || m_restoreAttempt)
         return;
     m_restoreInProgress = true;
-    // Also after a success: a finished attempt is no longer in progress, and a later silenced loss must
-    // end its operation again.
-    struct EndOfAttempt {
-        bool& inProgress;
-        ~EndOfAttempt() { inProgress = false; }
-    } endOfAttempt{m_restoreInProgress};
-
     TOnLostConnectActions actions = laIgnore;
     if (m_restoreTimer && m_restoreTimer->isActive()) {
         m_restoreTimer->stop();
         actions = laWaitRestore;
     }
     try {
-        SetConnected(true);
-        if (Connected()) {
-            if (AfterRestoreConnect)
-                AfterRestoreConnect(*this);
-        } else if (actions == laWaitRestore && m_restoreTimer) {
-            // The application silenced the attach's error: the attempt failed all the same, so try again.
-            m_restoreTimer->start();
+        if (!PrepareAttach()) {
+            EndRestoreAttempt(0, std::nullopt, actions);
+            return;
         }
+        if (!m_attemptContext)
+            m_attemptContext = std::make_unique<QObject>();
+        m_restoreAttempt = TFbRestoreAttempt::Start(
+            TFbBaseDatabase::ClientLibrary(), DBName(), AttachParamBuffer(ParamBuffer()), this,
+            m_attemptContext.get(), [this, actions](isc_db_handle handle, std::optional<EFbServerError> error) {
+                m_restoreAttempt.reset();
+                bool taken = false;
+                RunShowingRestoreFailures([&] { taken = EndRestoreAttempt(handle, std::move(error), actions); });
+                return taken;
+            });
     } catch (EFbError& error) {
-        if (OnErrorRestoreConnect)
-            OnErrorRestoreConnect(*this, error, actions);
-        if (actions == laWaitRestore && m_restoreTimer)
-            m_restoreTimer->start();
-        if (actions == laTerminateApp) {
-            m_restoreInProgress = false;
-            ShowRestoreFailure(error.Message());
-            AskApplicationToTerminate();
+        RestoreAttemptFailed(error, actions);
+    }
+}
+
+// Also after a success: a finished attempt is no longer in progress, and a later silenced loss must end its
+// operation again. Returns whether the new attachment was taken.
+bool TFbDatabase::EndRestoreAttempt(isc_db_handle handle, std::optional<EFbServerError> error,
+                                    TOnLostConnectActions actions) {
+    struct EndOfAttempt {
+        bool& inProgress;
+        ~EndOfAttempt() { inProgress = false; }
+    } endOfAttempt{m_restoreInProgress};
+    try {
+        if (error)
+            RaiseBuiltServerError(*error, this);
+        if (handle == 0 || Connected()) {
+            // The application silenced the attach's error (or attached by itself meanwhile, and then this
+            // attachment is one too many): the attempt failed all the same, so try again.
+            if (!Connected() && actions == laWaitRestore && m_restoreTimer)
+                m_restoreTimer->start();
+            return false;
         }
+        Handle() = handle;
+        CompleteAttach();
+        if (AfterRestoreConnect)
+            AfterRestoreConnect(*this);
+    } catch (EFbError& failure) {
+        RestoreAttemptFailed(failure, actions);
+    }
+    return true;
+}
+
+void TFbDatabase::RestoreAttemptFailed(EFbError& error, TOnLostConnectActions actions) {
+    if (OnErrorRestoreConnect)
+        OnErrorRestoreConnect(*this, error, actions);
+    if (actions == laWaitRestore && m_restoreTimer)
+        m_restoreTimer->start();
+    if (actions == laTerminateApp) {
+        m_restoreInProgress = false;
+        ShowRestoreFailure(error.Message());
+        AskApplicationToTerminate();
     }
 }
 
@@ -165,8 +201,12 @@ std::string TFbDatabase::AttachParamBuffer(const std::string& built) const {
 }
 
 void TFbDatabase::RestoreTick() {
+    RunShowingRestoreFailures([this] { TryRestoreConnection(); });
+}
+
+void TFbDatabase::RunShowingRestoreFailures(const std::function<void()>& step) {
     try {
-        TryRestoreConnection();
+        step();
     } catch (const EAbort&) {
     } catch (const Exception& error) {
         ShowRestoreFailure(error.Message());

@@ -148,7 +148,8 @@ TEST(ServerError, MessagePartsSwitchedOffAreNeitherAskedForNorShown) {
     SetErrorMessageParts(kAllErrorMessageParts);
     EXPECT_EQ(error.Message(), "Engine line.\r\n");
     EXPECT_TRUE(error.SqlCodeText().empty());
-    EXPECT_EQ(std::count(library.Calls().begin(), library.Calls().end(), "isc_sql_interprete"), 0);
+    const std::vector<std::string> calls = library.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "isc_sql_interprete"), 0);
 }
 
 TEST(ServerError, RegisteredHandlerSeesTheErrorAndDecidesWhatIsRaised) {

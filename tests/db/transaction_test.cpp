@@ -33,7 +33,8 @@ struct TForm {
 };
 
 bool Called(const TRecordingClientLibrary& library, const std::string& name) {
-    return std::find(library.Calls().begin(), library.Calls().end(), name) != library.Calls().end();
+    const std::vector<std::string> calls = library.Calls();
+    return std::find(calls.begin(), calls.end(), name) != calls.end();
 }
 
 } // namespace

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "db/errors.h"
+
+#include <ibase.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class IFbClientLibrary;
+class QObject;
+class TComponent;
+
+// One restore attempt's attach, made on a helper thread of its own so that the connection's thread goes on
+// (its cycles log "not open" rows meanwhile) however long the server takes to answer. The result comes back
+// as a queued call on the thread of the context object: the new attachment handle, or the attach's error
+// (built on the helper, not yet shown to the error handler). An attachment that nobody takes (the attempt
+// was abandoned because the connection goes, its result was refused, or the call never ran because its
+// context went first) is detached again instead of staying open on the server.
+class TFbRestoreAttempt {
+public:
+    // Returns whether it took the handle.
+    using TDone = std::function<bool(isc_db_handle handle, std::optional<EFbServerError> error)>;
+
+    // library: a registered binding, which lives until the program ends; sender: the connection, named in
+    // the error (only its name is read on the helper).
+    static std::shared_ptr<TFbRestoreAttempt> Start(IFbClientLibrary& library, std::string dbName,
+                                                    std::string paramBuffer, TComponent* sender, QObject* context,
+                                                    TDone done);
+    void Abandon();
+
+private:
+    TFbRestoreAttempt(IFbClientLibrary& library, QObject* context) : m_library(library), m_context(context) {}
+    void Attach(const std::string& dbName, const std::string& paramBuffer, TComponent* sender, TDone done);
+
+    IFbClientLibrary& m_library;
+    std::mutex m_mutex;
+    QObject* m_context; // none once abandoned
+};
