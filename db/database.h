@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,7 +26,7 @@ class EFbError;
 class QTimer;
 class TFbBaseTransaction;
 class TFbQueryLink;
-class TFbRestoreAttempt;
+class TFbAttachAttempt;
 class TFbWatchedClientLibrary;
 class EFbServerError;
 class QObject;
@@ -243,6 +244,11 @@ public:
     void TryRestoreConnection();
     // Whether the last client call was aborted for outliving CallTimeout; reading it clears it.
     bool TakeCallAborted();
+    // Connected := true with the server call on a helper thread, so that this thread goes on meanwhile (an
+    // attach cannot be cancelled). The steps before the server call raise here; done runs later on this
+    // thread with what the rest of the attach raised (nothing on success, and at once when already attached).
+    // Nothing is called when the connection goes first.
+    void AttachInBackground(std::function<void(std::exception_ptr error)> done);
 
 protected:
     std::string AttachParamBuffer(const std::string& built) const override;
@@ -250,6 +256,9 @@ protected:
 private:
     void ReleaseDeadAttachment();
     bool EndRestoreAttempt(isc_db_handle handle, std::optional<EFbServerError> error, TOnLostConnectActions actions);
+    // PrepareAttach, then the server call on a helper thread; none when there is nothing to attach.
+    std::shared_ptr<TFbAttachAttempt> StartHelperAttach(std::function<bool(isc_db_handle, std::optional<EFbServerError>)> done);
+    void AdoptAttachment(isc_db_handle handle, std::optional<EFbServerError>& error, bool& taken);
     void RestoreAttemptFailed(EFbError& error, TOnLostConnectActions actions);
     void RunShowingRestoreFailures(const std::function<void()>& step);
     void RestoreTick();
@@ -258,8 +267,10 @@ private:
 
     std::unique_ptr<QTimer> m_restoreTimer;
     bool m_restoreInProgress = false;
-    // The attempt whose attach is under way on its helper thread, and where its result comes back.
-    std::shared_ptr<TFbRestoreAttempt> m_restoreAttempt;
+    // The attaches under way on their helper threads (a restore attempt's, Start's), and where their results
+    // come back.
+    std::shared_ptr<TFbAttachAttempt> m_restoreAttempt;
+    std::shared_ptr<TFbAttachAttempt> m_startAttempt;
     std::unique_ptr<QObject> m_attemptContext;
     uint32_t m_callTimeout = 0;
     // Guards replacing m_watchedLibrary and m_hurry against HurryCalls from another thread; the connection's

@@ -6,7 +6,7 @@
 #include "core/platform.h"
 #include "db/errors.h"
 #include "db/query_link.h"
-#include "db/restore_attempt.h"
+#include "db/attach_attempt.h"
 #include "db/transaction.h"
 #include "db/watched_client_library.h"
 
@@ -32,8 +32,9 @@ void AskApplicationToTerminate() {
 TFbDatabase::TFbDatabase(TComponent* owner, std::string name) : TFbBaseDatabase(owner, std::move(name)) {}
 
 TFbDatabase::~TFbDatabase() {
-    if (m_restoreAttempt)
-        m_restoreAttempt->Abandon();
+    for (const std::shared_ptr<TFbAttachAttempt>& attempt : {m_restoreAttempt, m_startAttempt})
+        if (attempt)
+            attempt->Abandon();
     // Detach here, while the object is still a TFbDatabase, so that its own Detach runs.
     BeginDestruction();
     try {
@@ -126,21 +127,17 @@ void TFbDatabase::TryRestoreConnection() {
         actions = laWaitRestore;
     }
     try {
-        if (!PrepareAttach()) {
-            EndRestoreAttempt(0, std::nullopt, actions);
-            return;
-        }
-        if (!m_attemptContext)
-            m_attemptContext = std::make_unique<QObject>();
-        m_restoreAttempt = TFbRestoreAttempt::Start(
-            TFbBaseDatabase::ClientLibrary(), DBName(), AttachParamBuffer(ParamBuffer()), this,
-            m_attemptContext.get(), [this, actions](isc_db_handle handle, std::optional<EFbServerError> error) {
+        m_restoreAttempt =
+            StartHelperAttach([this, actions](isc_db_handle handle, std::optional<EFbServerError> error) {
                 m_restoreAttempt.reset();
                 bool taken = false;
-                RunShowingRestoreFailures([&] { taken = EndRestoreAttempt(handle, std::move(error), actions); });
+                RunShowingRestoreFailures([&] { taken = EndRestoreAttempt(handle, error, actions); });
                 return taken;
             });
+        if (!m_restoreAttempt)
+            EndRestoreAttempt(0, std::nullopt, actions);
     } catch (EFbError& error) {
+        m_restoreInProgress = false;
         RestoreAttemptFailed(error, actions);
     }
 }
@@ -153,24 +150,59 @@ bool TFbDatabase::EndRestoreAttempt(isc_db_handle handle, std::optional<EFbServe
         bool& inProgress;
         ~EndOfAttempt() { inProgress = false; }
     } endOfAttempt{m_restoreInProgress};
+    bool taken = false;
     try {
-        if (error)
-            RaiseBuiltServerError(*error, this);
-        if (handle == 0 || Connected()) {
-            // The application silenced the attach's error (or attached by itself meanwhile, and then this
-            // attachment is one too many): the attempt failed all the same, so try again.
-            if (!Connected() && actions == laWaitRestore && m_restoreTimer)
+        AdoptAttachment(handle, error, taken);
+        if (!Connected()) {
+            // The application silenced the attach's error: the attempt failed all the same, so try again.
+            if (actions == laWaitRestore && m_restoreTimer)
                 m_restoreTimer->start();
-            return false;
-        }
-        Handle() = handle;
-        CompleteAttach();
-        if (AfterRestoreConnect)
+        } else if (taken && AfterRestoreConnect) {
             AfterRestoreConnect(*this);
+        }
     } catch (EFbError& failure) {
         RestoreAttemptFailed(failure, actions);
     }
-    return true;
+    return taken;
+}
+
+void TFbDatabase::AttachInBackground(std::function<void(std::exception_ptr error)> done) {
+    m_startAttempt = StartHelperAttach([this, done](isc_db_handle handle, std::optional<EFbServerError> error) {
+        m_startAttempt.reset();
+        bool taken = false;
+        std::exception_ptr failure;
+        try {
+            AdoptAttachment(handle, error, taken);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done(failure);
+        return taken;
+    });
+    if (!m_startAttempt)
+        done(nullptr);
+}
+
+std::shared_ptr<TFbAttachAttempt> TFbDatabase::StartHelperAttach(TFbAttachAttempt::TDone done) {
+    if (!PrepareAttach())
+        return nullptr;
+    if (!m_attemptContext)
+        m_attemptContext = std::make_unique<QObject>();
+    return TFbAttachAttempt::Start(TFbBaseDatabase::ClientLibrary(), DBName(), AttachParamBuffer(ParamBuffer()),
+                                   this, m_attemptContext.get(), std::move(done));
+}
+
+// The attach's error goes through the error handler as the attach's own would; otherwise the new attachment
+// is put in place, unless the connection was attached again meanwhile (it is then one too many), and the
+// attach completes. Failures of the completion leave the attachment in place.
+void TFbDatabase::AdoptAttachment(isc_db_handle handle, std::optional<EFbServerError>& error, bool& taken) {
+    if (error)
+        RaiseBuiltServerError(*error, this);
+    if (handle == 0 || Connected())
+        return;
+    Handle() = handle;
+    taken = true;
+    CompleteAttach();
 }
 
 void TFbDatabase::RestoreAttemptFailed(EFbError& error, TOnLostConnectActions actions) {

@@ -65,23 +65,32 @@ void TProbeRun::CreateDatabaseComponents() {
 
 bool TProbeRun::Running() const { return m_Timer1->isActive(); }
 
+// The attach runs on a helper thread, so the run stays free for its other requests while the server is slow
+// to answer; Start ends in AttachEnded.
 void TProbeRun::Start(const TProbeStartRequest& request) {
-    const TEscapedError escaped = CatchEscapedError([&] { StartSteps(request); });
-    m_events.StartEnded(!escaped.failed, escaped.message);
+    const TEscapedError escaped = CatchEscapedError([&] {
+        m_FDB->SetDBName(request.DBName);
+        m_FDB->ConnectParams().SetUserName(request.UserName);
+        m_FDB->ConnectParams().SetPassword(request.Password);
+        m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
+    });
+    if (escaped.failed)
+        m_events.StartEnded(false, escaped.message);
 }
 
-// Start's steps up to arming the timer; emptying the log is the receiver's part, done when it learns that
-// Start succeeded (before any row of the new run reaches it).
-void TProbeRun::StartSteps(const TProbeStartRequest& request) {
-    m_FDB->SetDBName(request.DBName);
-    m_FDB->ConnectParams().SetUserName(request.UserName);
-    m_FDB->ConnectParams().SetPassword(request.Password);
-    m_FDB->SetConnected(true);
-    m_qry1->SetSQL(request.SQL);
-    m_Timer1->setInterval(static_cast<int>(request.PeriodMs));
-    m_Timer1->start();
-    if (!m_Timer1->isActive())
-        throw Exception("Not enough timers available");
+// Start's steps after the attach, up to arming the timer; emptying the log is the receiver's part, done when
+// it learns that Start succeeded (before any row of the new run reaches it).
+void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_ptr error) {
+    const TEscapedError escaped = CatchEscapedError([&] {
+        if (error)
+            std::rethrow_exception(error);
+        m_qry1->SetSQL(request.SQL);
+        m_Timer1->setInterval(static_cast<int>(request.PeriodMs));
+        m_Timer1->start();
+        if (!m_Timer1->isActive())
+            throw Exception("Not enough timers available");
+    });
+    m_events.StartEnded(!escaped.failed, escaped.message);
 }
 
 // The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and

@@ -5,6 +5,7 @@
 #include "db/error_handler.h"
 #include "probe/probe_messages.h"
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -58,7 +59,7 @@ private:
         std::string errorText;
     };
     void CreateDatabaseComponents();
-    void StartSteps(const TProbeStartRequest& request);
+    void AttachEnded(const TProbeStartRequest& request, std::exception_ptr error);
     void StopSteps();
     void Cycle();
     TMeasurement Measure();

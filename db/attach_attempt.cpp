@@ -1,4 +1,4 @@
-#include "db/restore_attempt.h"
+#include "db/attach_attempt.h"
 
 #include "core/component.h"
 #include "core/platform.h"
@@ -6,9 +6,31 @@
 
 #include <QObject>
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
 #include <thread>
 
 namespace {
+std::atomic<int> g_attachesInProgress{0};
+
+// Runs at exit before the client library's own handlers, which were registered earlier (the library is
+// loaded before the first attach).
+void SkipClientExitWhileAttaching(int status, void*) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (g_attachesInProgress > 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            std::fflush(nullptr);
+            _exit(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 // An attachment on its way to the connection; detached when it is not taken.
 struct TAttachmentInTransit {
     IFbClientLibrary& library;
@@ -27,33 +49,37 @@ struct TAttachmentInTransit {
 };
 } // namespace
 
-std::shared_ptr<TFbRestoreAttempt> TFbRestoreAttempt::Start(IFbClientLibrary& library, std::string dbName,
+std::shared_ptr<TFbAttachAttempt> TFbAttachAttempt::Start(IFbClientLibrary& library, std::string dbName,
                                                             std::string paramBuffer, TComponent* sender,
                                                             QObject* context, TDone done) {
-    std::shared_ptr<TFbRestoreAttempt> attempt(new TFbRestoreAttempt(library, context));
+    std::shared_ptr<TFbAttachAttempt> attempt(new TFbAttachAttempt(library, context));
+    EndProcessWithoutWaitingForAttaches();
     std::thread([attempt, dbName = std::move(dbName), paramBuffer = std::move(paramBuffer), sender,
                  done = std::move(done)]() mutable { attempt->Attach(dbName, paramBuffer, sender, std::move(done)); })
         .detach();
     return attempt;
 }
 
-void TFbRestoreAttempt::Attach(const std::string& dbName, const std::string& paramBuffer, TComponent* sender,
+void TFbAttachAttempt::Attach(const std::string& dbName, const std::string& paramBuffer, TComponent* sender,
                                TDone done) {
     ISC_STATUS status[kStatusVectorLength] = {};
     isc_db_handle handle = 0;
+    ++g_attachesInProgress;
     const ISC_STATUS result =
         m_library.isc_attach_database(status, static_cast<short>(dbName.size()), dbName.data(), &handle,
                                       static_cast<short>(paramBuffer.size()), paramBuffer.data());
+    --g_attachesInProgress;
     ResetFloatingPointControl();
-    std::optional<EFbServerError> error;
-    if (result > 0) {
+    if (result > 0)
         handle = 0;
-        error = ServerError(m_library, status, sender);
-    }
     auto attachment = std::make_shared<TAttachmentInTransit>(m_library, handle);
+    // Under the lock, as the error reads the sender's name: the connection cannot go meanwhile.
     std::lock_guard lock(m_mutex);
     if (m_context == nullptr)
         return; // abandoned: the attachment in transit detaches itself
+    std::optional<EFbServerError> error;
+    if (result > 0)
+        error = ServerError(m_library, status, sender);
     QMetaObject::invokeMethod(
         m_context, [attachment, error = std::move(error), done = std::move(done)]() mutable {
             if (done(attachment->handle, std::move(error)))
@@ -62,7 +88,12 @@ void TFbRestoreAttempt::Attach(const std::string& dbName, const std::string& par
         Qt::QueuedConnection);
 }
 
-void TFbRestoreAttempt::Abandon() {
+void TFbAttachAttempt::EndProcessWithoutWaitingForAttaches() {
+    static std::once_flag registered;
+    std::call_once(registered, [] { on_exit(SkipClientExitWhileAttaching, nullptr); });
+}
+
+void TFbAttachAttempt::Abandon() {
     std::lock_guard lock(m_mutex);
     m_context = nullptr;
 }
