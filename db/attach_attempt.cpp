@@ -2,6 +2,7 @@
 
 #include "core/component.h"
 #include "core/platform.h"
+#include "core/posted_call.h"
 #include "db/client_library.h"
 
 #include <QObject>
@@ -80,12 +81,11 @@ void TFbAttachAttempt::Attach(const std::string& dbName, const std::string& para
     std::optional<EFbServerError> error;
     if (result > 0)
         error = ServerError(m_library, status, sender);
-    QMetaObject::invokeMethod(
-        m_context, [attachment, error = std::move(error), done = std::move(done)]() mutable {
-            if (done(attachment->handle, std::move(error)))
-                attachment->handle = 0;
-        },
-        Qt::QueuedConnection);
+    auto failure = std::make_shared<std::optional<EFbServerError>>(std::move(error));
+    PostCall(m_context, [attachment, failure, done = std::move(done)] {
+        if (done(attachment->handle, std::move(*failure)))
+            attachment->handle = 0;
+    });
 }
 
 void TFbAttachAttempt::EndProcessWithoutWaitingForAttaches() {

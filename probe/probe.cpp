@@ -1,5 +1,6 @@
 #include "probe/probe.h"
 
+#include "core/posted_call.h"
 #include "probe/probe_run.h"
 
 #include <QDeadlineTimer>
@@ -25,7 +26,7 @@ struct TProbe::TShared {
     void Post(std::function<void()> call) {
         std::lock_guard lock(mutex);
         if (receiver != nullptr)
-            QMetaObject::invokeMethod(receiver, std::move(call), Qt::QueuedConnection);
+            PostCall(receiver, std::move(call));
     }
 };
 
@@ -36,9 +37,7 @@ struct TProbe::TWorker {
     QObject* anchor = nullptr; // lives on the worker thread: queued calls run there
     std::unique_ptr<TProbeRun> run;
 
-    void Post(std::function<void()> call) const {
-        QMetaObject::invokeMethod(anchor, std::move(call), Qt::QueuedConnection);
-    }
+    void Post(std::function<void()> call) const { PostCall(anchor, std::move(call)); }
 };
 
 TProbe::TProbe(const std::string& ownerName)
@@ -73,16 +72,13 @@ TProbe::TProbe(const std::string& ownerName)
     events.Amount = [shared] { return shared->amount.load(); };
 
     std::exception_ptr failure;
-    QMetaObject::invokeMethod(
-        m_worker->anchor,
-        [worker = m_worker.get(), &ownerName, &events, &failure] {
-            try {
-                worker->run = std::make_unique<TProbeRun>(ownerName, std::move(events));
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        },
-        Qt::BlockingQueuedConnection);
+    RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &ownerName, &events, &failure] {
+        try {
+            worker->run = std::make_unique<TProbeRun>(ownerName, std::move(events));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
     if (failure) {
         m_worker->anchor->deleteLater();
         m_worker->thread->quit();
@@ -125,6 +121,5 @@ void TProbe::Stop() {
 void TProbe::SetAmount(int32_t amount) { m_shared->amount = amount; }
 
 void TProbe::Inspect(const std::function<void(TProbeRun& run)>& look) {
-    QMetaObject::invokeMethod(
-        m_worker->anchor, [worker = m_worker.get(), &look] { look(*worker->run); }, Qt::BlockingQueuedConnection);
+    RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &look] { look(*worker->run); });
 }

@@ -16,8 +16,9 @@ class TProbeRun;
 //
 // Threads: the TProbe object lives on the thread that made it (the caller's thread, which has an event loop).
 // Everything that talks to the server lives on a worker thread of its own with its own event loop: the
-// TProbeRun with FDB, TRO, qry1, ErrorHandler1, the restore timer and Timer1. The call watchdog of FDB is the
-// only other thread.
+// TProbeRun with FDB, TRO, qry1, ErrorHandler1, the restore timer and Timer1. Besides it there are only the
+// call watchdog of FDB and the short-lived helper threads on which attaches (Start's, restore attempts')
+// wait for the server; their results come back to the worker as queued calls.
 //
 // What crosses, and nothing else:
 //   caller -> worker: a start request with its snapshot of the entries, stop (which also cancels a blocked
