@@ -13,12 +13,9 @@
 #include "app/test_cycle.h"
 #include "core/platform.h"
 #include "core/text_codec.h"
-#include "db/database.h"
-#include "db/error_handler.h"
-#include "db/query.h"
-#include "db/transaction.h"
 #include "log/csv_stream_format.h"
 #include "log/mem_table.h"
+#include "probe/probe.h"
 #include "settings/app_ini_file_storage.h"
 #include "settings/form_storage.h"
 #include "view/data_grid.h"
@@ -92,11 +89,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") 
     CreateButtons();
     CreateLinkLabels();
     CreateActions();
-    CreateDatabaseComponents();
     CreateLog();
-    m_testCycle = std::make_unique<TTestCycle>(TTestCycleParts{
-        *m_edDBName, *m_edUser, *m_edPassword, *m_mSQL, *m_sePeriod, *m_seAmount, *m_btnStart, *m_actProcess,
-        *m_actStop, *m_FDB, *m_TRO, *m_qry1, *m_MT, *m_Timer1, *m_SaveDialog1});
+    m_probe = std::make_unique<TProbe>(Name());
+    m_testCycle = std::make_unique<TTestCycle>(TTestCycleParts{*this, *m_edDBName, *m_edUser, *m_edPassword,
+                                                               *m_mSQL, *m_sePeriod, *m_seAmount, *m_btnStart,
+                                                               *m_actStop, *m_MT, *m_SaveDialog1, *m_probe});
     ConnectEvents();
     SetTabOrder();
 
@@ -212,39 +209,10 @@ void TForm1::CreateLinkLabels() {
 }
 
 void TForm1::CreateActions() {
-    m_Timer1 = new QTimer(this);
-    m_Timer1->setObjectName("Timer1");
     m_ActionList1 = std::make_unique<TActionList>(this, "ActionList1");
-    m_actProcess = std::make_unique<TAction>(m_ActionList1.get(), "actProcess", "actProcess");
     m_actStop = std::make_unique<TAction>(m_ActionList1.get(), "actStop", "Stop");
     m_actStop->BindButton(m_btnStop);
     m_SaveDialog1 = std::make_unique<TSaveDialog>(this);
-}
-
-void TForm1::CreateDatabaseComponents() {
-    m_ErrorHandler1 = std::make_unique<TFbErrorHandler>(this, "ErrorHandler1");
-    m_ErrorHandler1->SetOptions({oeLostConnect});
-
-    m_FDB = std::make_unique<TFbDatabase>(this, "FDB");
-    m_FDB->SetDBParams({"lc_ctype=WIN1251"});
-    m_FDB->SetSQLDialect(1);
-    m_FDB->SetTimeout(0);
-    m_FDB->SetWaitForRestoreConnect(5000);
-    // A hung server or a black-holed link must not freeze the window: no client call blocks longer than 30 s.
-    m_FDB->SetCallTimeout(30000);
-
-    m_TRO = std::make_unique<TFbTransaction>(this, "TRO");
-    m_TRO->SetDefaultDatabase(m_FDB.get());
-    m_TRO->SetTimeoutAction(TARollback);
-    m_TRO->SetTRParams({"read", "nowait", "read_committed", "rec_version"});
-    m_TRO->SetTPBMode(tpbDefault);
-    m_FDB->SetDefaultTransaction(m_TRO.get());
-
-    m_qry1 = std::make_unique<TFbQuery>(this, "qry1");
-    m_qry1->SetDatabase(m_FDB.get());
-    m_qry1->SetTransaction(m_TRO.get());
-    m_qry1->SetSQL({"select 1 from rdb$database"});
-    m_qry1->SetOptions({qoStartTransaction});
 }
 
 void TForm1::CreateLog() {
@@ -267,22 +235,9 @@ void TForm1::ConnectEvents() {
     connect(m_btnStop, &QPushButton::clicked, this, [this] { RunCommand([this] { m_actStop->Execute(); }); });
     connect(m_btnSave, &QPushButton::clicked, this,
             [this, cycle] { RunCommand([cycle] { cycle->btnSaveClick(); }); });
-    connect(m_Timer1, &QTimer::timeout, this,
-            [this, cycle] { RunCommand([cycle] { cycle->Timer1Timer(); }); });
-    m_actProcess->OnExecute = [cycle](TAction*) { cycle->actProcessExecute(); };
     m_actStop->OnExecute = [cycle](TAction*) { cycle->actStopExecute(); };
     m_ActionList1->OnUpdate = [cycle](TAction* action, bool& handled) {
         cycle->ActionList1Update(action, handled);
-    };
-    m_FDB->OnLostConnect = [cycle](TFbBaseDatabase& database, EFbError& error,
-                                   TOnLostConnectActions& actions) {
-        cycle->FDBLostConnect(database, error, actions);
-    };
-    m_FDB->OnErrorRestoreConnect = m_FDB->OnLostConnect;
-    m_FDB->ShowErrorMessage = [this](const std::string& message) { ShowErrorBox(this, message); };
-    m_ErrorHandler1->OnFbErrorEvent = [cycle](TComponent* sender, EFbError& error, TKindFbError kind,
-                                              bool& doRaise) {
-        cycle->ErrorHandler1ErrorEvent(sender, error, kind, doRaise);
     };
     UpdateActionsWhenIdle();
 }

@@ -11,29 +11,25 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 class TAction;
 class TActionList;
 class TAppIniFileStorage;
 class TCsvStreamFormat;
 class TDataGrid;
 class TDataSource;
-class TFbDatabase;
-class TFbErrorHandler;
-class TFbQuery;
-class TFbTransaction;
 class TFormStorage;
 class TFormStorageWindow;
 class TLabeledEdit;
 class TLinkLabel;
 class TMemTable;
+class TProbe;
 class TSaveDialog;
 class TSpinEdit;
 class TStatisticsWindow;
 class TTestCycle;
 
-// The tool's one window. It owns every component of the tool, composes the controls at their designed places
-// and forwards its events to the test cycle.
+// The tool's one window. It owns the controls, the log and the run (whose connection lives on a thread of
+// its own), composes the controls at their designed places and forwards its events to the test cycle.
 class TForm1 : public QWidget, public TComponent {
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -56,19 +52,15 @@ public:
     TLinkLabel* lblCopyright() const { return m_lblCopyright; }
     TLinkLabel* lblTessmark() const { return m_lblTessmark; }
 
-    TFbErrorHandler* ErrorHandler1() const { return m_ErrorHandler1.get(); }
-    TFbDatabase* FDB() const { return m_FDB.get(); }
-    TFbTransaction* TRO() const { return m_TRO.get(); }
-    TFbQuery* qry1() const { return m_qry1.get(); }
     TCsvStreamFormat* CsvStreamFormat1() const { return m_CsvStreamFormat1.get(); }
     TMemTable* MT() const { return m_MT.get(); }
     TDataSource* ds1() const { return m_ds1.get(); }
-    QTimer* Timer1() const { return m_Timer1; }
     TActionList* ActionList1() const { return m_ActionList1.get(); }
-    TAction* actProcess() const { return m_actProcess.get(); }
     TAction* actStop() const { return m_actStop.get(); }
     TSaveDialog* SaveDialog1() const { return m_SaveDialog1.get(); }
     TTestCycle* TestCycle() const { return m_testCycle.get(); }
+    // The run with the connection, on its own thread.
+    TProbe* Probe() const { return m_probe.get(); }
     TAppIniFileStorage* AppIniFileStorage1() const { return m_AppIniFileStorage1.get(); }
     TFormStorage* FormStorage1() const { return m_FormStorage1.get(); }
     TFormStorageWindow* FormStorageWindow() const { return m_FormStorageWindow.get(); }
@@ -82,7 +74,6 @@ private:
     void CreateButtons();
     void CreateLinkLabels();
     void CreateActions();
-    void CreateDatabaseComponents();
     void CreateLog();
     void ConnectEvents();
     void UpdateActionsWhenIdle();
@@ -108,21 +99,17 @@ private:
     TLinkLabel* m_lblTessmark = nullptr;
 
     // Declared in the order of their dependencies, so that they are destroyed the other way round.
-    std::unique_ptr<TFbErrorHandler> m_ErrorHandler1;
-    std::unique_ptr<TFbDatabase> m_FDB;
-    std::unique_ptr<TFbTransaction> m_TRO;
-    std::unique_ptr<TFbQuery> m_qry1;
     std::unique_ptr<TCsvStreamFormat> m_CsvStreamFormat1;
     std::unique_ptr<TMemTable> m_MT;
     std::unique_ptr<TDataSource> m_ds1;
     // Listens to MT, so it must go before it.
     std::unique_ptr<TStatisticsWindow> m_statistics;
-    QTimer* m_Timer1 = nullptr;
     std::unique_ptr<TActionList> m_ActionList1;
-    std::unique_ptr<TAction> m_actProcess;
     std::unique_ptr<TAction> m_actStop;
     std::unique_ptr<TSaveDialog> m_SaveDialog1;
     std::unique_ptr<TTestCycle> m_testCycle;
+    // Goes before the cycle and the log it reports to, so that nothing of the run reaches them afterwards.
+    std::unique_ptr<TProbe> m_probe;
     std::unique_ptr<TAppIniFileStorage> m_AppIniFileStorage1;
     std::unique_ptr<TFormStorage> m_FormStorage1;
     // Declared last so that it goes first, saving while the controls still exist.

@@ -1,20 +1,16 @@
 #include "app/test_cycle.h"
 
 #include "app/action.h"
+#include "app/escaped_errors.h"
 #include "app/save_dialog.h"
 #include "app/spin_edit.h"
-#include "core/date_time.h"
-#include "core/exceptions.h"
-#include "core/platform.h"
 #include "core/text_codec.h"
-#include "db/query.h"
-#include "db/transaction.h"
 #include "log/mem_table.h"
+#include "probe/probe.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -24,30 +20,42 @@ std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
         lines.push_back(ToCp1251(line));
     return lines;
 }
-
-// Holds the 1 ms timer resolution for one measurement and gives it back however the measurement ends.
-class TFineTimerResolution {
-public:
-    TFineTimerResolution() { timeBeginPeriod(1); }
-    ~TFineTimerResolution() { timeEndPeriod(1); }
-    TFineTimerResolution(const TFineTimerResolution&) = delete;
-    TFineTimerResolution& operator=(const TFineTimerResolution&) = delete;
-};
 } // namespace
 
+TTestCycle::TTestCycle(const TTestCycleParts& parts) : m_parts(parts) {
+    TProbe& probe = m_parts.probe;
+    probe.OnRow = [this](const TProbeRow& row) { AppendRow(row); };
+    probe.OnStartEnded = [this](bool started, const std::optional<std::string>& error) {
+        StartEnded(started, error);
+    };
+    probe.OnError = [this](const std::string& message) { ShowError(message); };
+    // Every cycle reads Amount as the editor holds it then.
+    const auto passAmount = [this] { m_parts.probe.SetAmount(m_parts.seAmount.Value()); };
+    passAmount();
+    QObject::connect(&m_parts.seAmount, &QLineEdit::textChanged, &m_parts.seAmount, passAmount);
+}
+
 void TTestCycle::btnStartClick() {
-    TFbDatabase& database = m_parts.FDB;
+    TProbeStartRequest request;
     // A file name, so UTF-8 as the server's file system names it; never text of the code page.
-    database.SetDBName(m_parts.edDBName.text().toStdString());
-    database.ConnectParams().SetUserName(ToCp1251(m_parts.edUser.text()));
-    database.ConnectParams().SetPassword(ToCp1251(m_parts.edPassword.text()));
-    database.SetConnected(true);
-    m_parts.MT.ClearRecords();
-    m_parts.qry1.SetSQL(MemoLines(m_parts.mSQL));
-    m_parts.Timer1.setInterval(static_cast<int>(PeriodMilliseconds()));
-    m_parts.Timer1.start();
-    if (!m_parts.Timer1.isActive())
-        throw Exception("Not enough timers available");
+    request.DBName = m_parts.edDBName.text().toStdString();
+    request.UserName = ToCp1251(m_parts.edUser.text());
+    request.Password = ToCp1251(m_parts.edPassword.text());
+    request.SQL = MemoLines(m_parts.mSQL);
+    request.PeriodMs = PeriodMilliseconds();
+    m_state = State::Starting;
+    UpdateActions();
+    m_parts.probe.Start(request);
+}
+
+// The log is emptied only once the attach has succeeded, and before the first row of the new run arrives.
+void TTestCycle::StartEnded(bool started, const std::optional<std::string>& error) {
+    m_state = started ? State::Running : State::Stopped;
+    UpdateActions();
+    if (started)
+        RunShowingErrors(&m_parts.window, [this] { m_parts.MT.ClearRecords(); });
+    if (error)
+        ShowError(*error);
 }
 
 // The editor clamps Period when it loses the focus; a text that never lost it could still hold a number far
@@ -58,63 +66,24 @@ uint32_t TTestCycle::PeriodMilliseconds() const {
     return static_cast<uint32_t>(seconds * 1000);
 }
 
-void TTestCycle::Timer1Timer() {
-    if (m_cycleRunning) {
-        m_tickPending = true;
-        return;
-    }
-    do {
-        m_tickPending = false;
-        m_cycleRunning = true;
-        try {
-            m_parts.actProcess.Execute();
-        } catch (...) {
-            m_cycleRunning = false;
-            throw;
-        }
-        m_cycleRunning = false;
-    } while (m_tickPending && m_parts.Timer1.isActive());
+void TTestCycle::AppendRow(const TProbeRow& row) {
+    RunShowingErrors(&m_parts.window, [&] {
+        TMemTable& table = m_parts.MT;
+        table.BeginAppend();
+        table.MTTime.SetAsDateTime(row.Time);
+        table.MTValue.SetAsInteger(row.Value);
+        table.MTError.SetAsString(row.Error);
+        table.PostRecord();
+    });
 }
 
-TTestCycle::TMeasurement TTestCycle::Measure() {
-    TFineTimerResolution resolution;
-    TMeasurement measurement;
-    const uint32_t t0 = timeGetTime();
-    try {
-        const int32_t amount = m_parts.seAmount.Value();
-        for (int32_t i = 0; i < amount; ++i)
-            m_parts.qry1.ExecQuery();
-    } catch (const Exception& error) {
-        // A failed cycle records the time until the failure; its Error text is what marks it.
-        measurement.errorText = error.Message();
-    }
-    measurement.elapsedMs = static_cast<int32_t>(timeGetTime() - t0);
-    return measurement;
-}
+void TTestCycle::ShowError(const std::string& message) { ShowErrorBox(&m_parts.window, message); }
 
-void TTestCycle::AppendRow(const TMeasurement& measurement) {
-    TMemTable& table = m_parts.MT;
-    table.BeginAppend();
-    table.MTTime.SetAsDateTime(Now() - m_parts.FDB.ClockDifference());
-    table.MTValue.SetAsInteger(measurement.elapsedMs);
-    table.MTError.SetAsString(measurement.errorText);
-    table.PostRecord();
-}
-
-void TTestCycle::actProcessExecute() {
-    const TMeasurement measurement = Measure();
-    AppendRow(measurement);
-    if (measurement.errorText.empty()) {
-        const TDateTime serverTime = m_parts.FDB.QueryServerTime();
-        m_parts.FDB.SetClockDifference(Now() - serverTime);
-    }
-}
-
+// The buttons change at once; the run ends its transaction and detaches on its own thread.
 void TTestCycle::actStopExecute() {
-    m_parts.Timer1.stop();
-    if (m_parts.TRO.Active())
-        m_parts.TRO.Commit();
-    m_parts.FDB.SetConnected(false);
+    m_state = State::Stopped;
+    UpdateActions();
+    m_parts.probe.Stop();
 }
 
 void TTestCycle::btnSaveClick() {
@@ -122,17 +91,12 @@ void TTestCycle::btnSaveClick() {
         m_parts.MT.SaveAsText(m_parts.SaveDialog1.FileName());
 }
 
+void TTestCycle::UpdateActions() {
+    bool handled = false;
+    ActionList1Update(&m_parts.actStop, handled);
+}
+
 void TTestCycle::ActionList1Update(TAction*, bool&) {
-    const bool running = m_parts.Timer1.isActive();
-    m_parts.actStop.SetEnabled(running);
-    m_parts.btnStart.setEnabled(!running);
-}
-
-void TTestCycle::FDBLostConnect(TFbBaseDatabase&, EFbError&, TOnLostConnectActions& Actions) {
-    Actions = laWaitRestore;
-}
-
-void TTestCycle::ErrorHandler1ErrorEvent(TComponent*, EFbError&, TKindFbError KindFbError, bool& DoRaise) {
-    if (KindFbError == keLostConnect)
-        DoRaise = true;
+    m_parts.actStop.SetEnabled(Running());
+    m_parts.btnStart.setEnabled(m_state == State::Stopped);
 }

@@ -1,25 +1,23 @@
 #pragma once
 
-#include "db/database.h"
-#include "db/error_handler.h"
-
 #include <cstdint>
+#include <optional>
 #include <string>
 
-class EFbError;
 class QAbstractButton;
 class QLineEdit;
 class QPlainTextEdit;
-class QTimer;
+class QWidget;
 class TAction;
-class TFbQuery;
-class TFbTransaction;
 class TMemTable;
+class TProbe;
+struct TProbeRow;
 class TSaveDialog;
 class TSpinEdit;
 
 // What the test cycle works with; the window owns all of it.
 struct TTestCycleParts {
+    QWidget& window;
     QLineEdit& edDBName;
     QLineEdit& edUser;
     QLineEdit& edPassword;
@@ -27,44 +25,38 @@ struct TTestCycleParts {
     TSpinEdit& sePeriod;
     TSpinEdit& seAmount;
     QAbstractButton& btnStart;
-    TAction& actProcess;
     TAction& actStop;
-    TFbDatabase& FDB;
-    TFbTransaction& TRO;
-    TFbQuery& qry1;
     TMemTable& MT;
-    QTimer& Timer1;
     TSaveDialog& SaveDialog1;
+    TProbe& probe;
 };
 
-// The controller of the tool: Start attaches and arms the timer, every tick runs one measured cycle and logs
-// it, Stop commits and detaches, Save writes the log. The tool runs exactly while Timer1 is enabled.
-// Errors that escape a handler are for the window's error box.
+// The window's side of the tool: Start hands the entries to the run, whose rows it appends to the log and
+// whose errors it shows; Stop ends the run; Save writes the log. The window never waits for the server:
+// the run answers later, on this thread, through the probe.
 class TTestCycle {
 public:
-    explicit TTestCycle(const TTestCycleParts& parts) : m_parts(parts) {}
+    explicit TTestCycle(const TTestCycleParts& parts);
 
     void btnStartClick();
-    // Runs actProcess; a tick that arrives while a cycle runs is delivered once when it has ended.
-    void Timer1Timer();
-    void actProcessExecute();
     void actStopExecute();
     void btnSaveClick();
     void ActionList1Update(TAction* action, bool& Handled);
-    void FDBLostConnect(TFbBaseDatabase& Database, EFbError& E, TOnLostConnectActions& Actions);
-    void ErrorHandler1ErrorEvent(TComponent* Sender, EFbError& ErrorValue, TKindFbError KindFbError,
-                                 bool& DoRaise);
+
+    // From a Start that succeeded to the next Stop.
+    bool Running() const { return m_state == State::Running; }
+    // From Start until the run has told how its attach ended.
+    bool Starting() const { return m_state == State::Starting; }
 
 private:
-    struct TMeasurement {
-        int32_t elapsedMs = 0;
-        std::string errorText;
-    };
-    TMeasurement Measure();
-    void AppendRow(const TMeasurement& measurement);
+    enum class State { Stopped, Starting, Running };
+
+    void StartEnded(bool started, const std::optional<std::string>& error);
+    void AppendRow(const TProbeRow& row);
+    void ShowError(const std::string& message);
+    void UpdateActions();
     uint32_t PeriodMilliseconds() const;
 
     TTestCycleParts m_parts;
-    bool m_cycleRunning = false;
-    bool m_tickPending = false;
+    State m_state = State::Stopped;
 };

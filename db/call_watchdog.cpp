@@ -1,7 +1,9 @@
 #include "db/call_watchdog.h"
 
-TFbCallWatchdog::TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle)> abortCall)
-    : m_timeoutMs(timeoutMs), m_abortCall(std::move(abortCall)), m_thread([this] { Watch(); }) {}
+#include <algorithm>
+
+TFbCallWatchdog::TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle, TFbCallCancel)> cancel)
+    : m_timeoutMs(timeoutMs), m_cancel(std::move(cancel)), m_thread([this] { Watch(); }) {}
 
 TFbCallWatchdog::~TFbCallWatchdog() {
     {
@@ -13,43 +15,73 @@ TFbCallWatchdog::~TFbCallWatchdog() {
 }
 
 void TFbCallWatchdog::Arm(isc_db_handle attachment) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    const Clock::time_point now = Clock::now();
     bool wake;
     {
         std::lock_guard lock(m_mutex);
-        m_deadline = deadline;
+        m_armedAt = now;
         m_armed = true;
         m_attachment = attachment;
-        m_aborted = false;
-        wake = deadline < m_sleepingUntil;
+        m_done = TFbCallCancel::None;
+        wake = NextStep() < m_sleepingUntil;
     }
     if (wake)
         m_wake.notify_one();
 }
 
-bool TFbCallWatchdog::Disarm() {
+TFbCallCancel TFbCallWatchdog::Disarm() {
     std::lock_guard lock(m_mutex);
     m_armed = false;
-    return m_aborted;
+    return m_done;
+}
+
+void TFbCallWatchdog::Hurry(bool hurry) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (hurry == m_hurry)
+            return;
+        m_hurry = hurry;
+        m_hurryFrom = Clock::now();
+    }
+    m_wake.notify_one();
+}
+
+// When the call in progress is due for its next step; called under the lock while armed.
+TFbCallWatchdog::Clock::time_point TFbCallWatchdog::NextStep() const {
+    if (m_done == TFbCallCancel::None) {
+        Clock::time_point raiseAt = m_armedAt + std::chrono::milliseconds(m_timeoutMs);
+        if (m_hurry)
+            raiseAt = std::min(raiseAt, std::max(m_armedAt, m_hurryFrom) + kHurryRaise);
+        return raiseAt;
+    }
+    if (m_done == TFbCallCancel::Raised) {
+        Clock::time_point abortAt = m_raisedAt + kGrace;
+        if (m_hurry)
+            abortAt = std::min(abortAt, std::max(m_raisedAt, m_hurryFrom) + kHurryAbort);
+        return abortAt;
+    }
+    return Clock::time_point::max();
 }
 
 void TFbCallWatchdog::Watch() {
     std::unique_lock lock(m_mutex);
     while (!m_stop) {
-        if (!m_armed) {
-            m_sleepingUntil = Clock::time_point::max();
+        const Clock::time_point next = m_armed ? NextStep() : Clock::time_point::max();
+        if (next == Clock::time_point::max()) {
+            m_sleepingUntil = next;
             m_wake.wait(lock);
             continue;
         }
-        if (Clock::now() < m_deadline) {
-            m_sleepingUntil = m_deadline;
-            m_wake.wait_until(lock, m_deadline);
+        const Clock::time_point now = Clock::now();
+        if (now < next) {
+            m_sleepingUntil = next;
+            m_wake.wait_until(lock, next);
             continue;
         }
-        // Aborting under the lock: a Disarm racing with the deadline then either comes first (no abort) or
-        // learns that its call was aborted.
-        m_armed = false;
-        m_aborted = true;
-        m_abortCall(m_attachment);
+        // Cancelling under the lock: a Disarm racing with the deadline then either comes first (no cancel) or
+        // learns how its call was cancelled.
+        m_done = m_done == TFbCallCancel::None ? TFbCallCancel::Raised : TFbCallCancel::Aborted;
+        m_raisedAt = now;
+        m_cancel(m_attachment, m_done);
     }
 }

@@ -9,17 +9,29 @@
 #include <mutex>
 #include <thread>
 
-// Puts a time limit on blocking client calls. One helper thread sleeps until the deadline of the call in
-// progress; when a call outlives it, the thread runs the abort given at construction with the attachment the
-// call was armed for (the abort breaks the attachment locally, so the blocked call returns with a
-// lost-connection error) and does nothing else: every consequence is handled on the calling thread as for
-// any lost connection.
+// How a watched call was cancelled: not at all, asked to stop (the server answers with its own error), or
+// aborted (the link was broken locally, so the call returned with a lost-connection error).
+enum class TFbCallCancel { None, Raised, Aborted };
+
+// Puts a time limit on blocking client calls, with an escalation. One helper thread sleeps until the next
+// deadline of the call in progress. When a call outlives the limit the thread first asks the server to cancel
+// it (a live server stops the statement and answers with its own error, the attachment stays); only when the
+// call is still blocked a grace period later does it abort the link. The thread does nothing else: every
+// consequence is handled on the calling thread.
+//
+// Hurry (Stop, or the end of the run) shortens both steps for the call in progress and for every call made
+// while it lasts, so that the caller is free within about two seconds whatever the server does.
 //
 // Arm/Disarm take an uncontended mutex and read the monotonic clock; the helper is woken only when it sleeps
 // without a deadline or a nearer deadline arrives, so a steady series of calls makes no system call.
 class TFbCallWatchdog {
 public:
-    TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle attachment)> abortCall);
+    static constexpr std::chrono::milliseconds kGrace{2000};
+    // In a hurry: the cancel after this long, the abort after kHurryAbort from the cancel or the hurry.
+    static constexpr std::chrono::milliseconds kHurryRaise{250};
+    static constexpr std::chrono::milliseconds kHurryAbort{1750};
+
+    TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle attachment, TFbCallCancel step)> cancel);
     ~TFbCallWatchdog();
     TFbCallWatchdog(const TFbCallWatchdog&) = delete;
     TFbCallWatchdog& operator=(const TFbCallWatchdog&) = delete;
@@ -27,24 +39,30 @@ public:
     uint32_t TimeoutMs() const { return m_timeoutMs; }
 
     void Arm(isc_db_handle attachment);
-    // True when the call armed last was aborted because it outlived the limit.
-    bool Disarm();
+    // How far the call armed last was cancelled.
+    TFbCallCancel Disarm();
+    // May be called from any thread.
+    void Hurry(bool hurry);
 
 private:
     using Clock = std::chrono::steady_clock;
 
     void Watch();
+    Clock::time_point NextStep() const;
 
     const uint32_t m_timeoutMs;
-    const std::function<void(isc_db_handle)> m_abortCall;
+    const std::function<void(isc_db_handle, TFbCallCancel)> m_cancel;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_armed = false;
     isc_db_handle m_attachment = 0;
-    bool m_aborted = false;
+    TFbCallCancel m_done = TFbCallCancel::None;
     bool m_stop = false;
-    Clock::time_point m_deadline;
+    Clock::time_point m_armedAt;
+    Clock::time_point m_raisedAt;
+    bool m_hurry = false;
+    Clock::time_point m_hurryFrom;
     // What the helper sleeps towards: max() while it waits for the next Arm.
     Clock::time_point m_sleepingUntil = Clock::time_point::max();
 

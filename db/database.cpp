@@ -225,15 +225,24 @@ uint16_t TFbBaseDatabase::DatabaseDialect() {
 }
 
 void TFbBaseDatabase::Attach() {
-    if (Connected())
+    if (!PrepareAttach())
         return;
+    AttachToServer();
+    if (!Connected())
+        return; // the error handler took the refusal as handled
+    CompleteAttach();
+}
+
+bool TFbBaseDatabase::PrepareAttach() {
+    if (Connected())
+        return false;
     bool doConnect = true;
     if (BeforeConnect) {
         BeforeConnect(*this, m_dbParams, doConnect);
         m_paramsChanged = true; // the handler may have edited the parameters
     }
     if (!doConnect)
-        return;
+        return false;
     m_attachmentInfo = TFbAttachmentInfo(); // version unknown until read again
     if (Connected())
         RaiseClientError(13);
@@ -247,9 +256,10 @@ void TFbBaseDatabase::Attach() {
         m_paramsChanged = true;
     }
     BuildParamBufferWhenChanged();
-    AttachToServer();
-    if (!Connected())
-        return; // the error handler took the refusal as handled
+    return true;
+}
+
+void TFbBaseDatabase::CompleteAttach() {
     NotifyLinks(&TFbQueryLink::DatabaseAttached);
     m_clockDifference = 0;
     AfterAttach();
@@ -262,17 +272,24 @@ void TFbBaseDatabase::BuildParamBufferWhenChanged() {
     m_paramsChanged = false;
 }
 
+namespace {
 // The client counts the name and the buffer in signed 16-bit fields: a longer one would crash it or be sent cut.
-void TFbBaseDatabase::CheckClientLength(const std::string& bytes, const char* what) const {
+void CheckClientLength(const TComponent& sender, const std::string& bytes, const char* what) {
     constexpr size_t kClientLengthLimit = 32767;
     if (bytes.size() > kClientLengthLimit)
-        throw Exception(FormatText("%s: the %s is longer than 32767 bytes", FullName().c_str(), what));
+        throw Exception(FormatText("%s: the %s is longer than 32767 bytes", sender.FullName().c_str(), what));
+}
+} // namespace
+
+std::string TFbBaseDatabase::AttachBuffer() const {
+    std::string buffer = WithUtf8FileName(AttachParamBuffer(m_paramBuffer), m_dbName);
+    CheckClientLength(*this, m_dbName, "database name");
+    CheckClientLength(*this, buffer, "database parameter buffer");
+    return buffer;
 }
 
 void TFbBaseDatabase::AttachToServer() {
-    const std::string buffer = WithUtf8FileName(AttachParamBuffer(m_paramBuffer), m_dbName);
-    CheckClientLength(m_dbName, "database name");
-    CheckClientLength(buffer, "database parameter buffer");
+    const std::string buffer = AttachBuffer();
     const ISC_STATUS result =
         m_library->isc_attach_database(ThreadStatusVector(), static_cast<short>(m_dbName.size()), m_dbName.data(),
                                        &m_handle, static_cast<short>(buffer.size()), buffer.data());

@@ -5,6 +5,7 @@
 #include "db/attachment_info.h"
 #include "db/client_library.h"
 #include "db/connect_params.h"
+#include "db/errors.h"
 #include "db/idle_timer.h"
 #include "db/notify_event_list.h"
 #include "db/transaction_action.h"
@@ -13,8 +14,10 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,7 +26,10 @@ class EFbError;
 class QTimer;
 class TFbBaseTransaction;
 class TFbQueryLink;
+class TFbAttachAttempt;
 class TFbWatchedClientLibrary;
+class EFbServerError;
+class QObject;
 
 // What a connection does once it is found lost (or a restore attempt failed); the order is the one stored
 // settings use.
@@ -135,6 +141,14 @@ public:
 protected:
     // The parameter buffer the attach sends, given the one built from DBParams.
     virtual std::string AttachParamBuffer(const std::string& built) const { return built; }
+    // The attach around its server call, for an attach whose server call runs on another thread: the steps
+    // before it (false when there is nothing to attach: attached already, or BeforeConnect said no), and
+    // the steps after it, once the new handle is in place.
+    bool PrepareAttach();
+    void CompleteAttach();
+    // What the attach sends with the database name, built from DBParams by PrepareAttach: refused when the
+    // client could not count it.
+    std::string AttachBuffer() const;
     // The first steps of destruction, run by the most derived class before its own detach so that an
     // overridden Detach still runs; later calls do nothing.
     void BeginDestruction();
@@ -143,7 +157,6 @@ protected:
 private:
     void BuildParamBufferWhenChanged();
     void AttachToServer();
-    void CheckClientLength(const std::string& bytes, const char* what) const;
     void AfterAttach();
     // Local time after the server-time query minus the server's time.
     void MeasureClockDifference();
@@ -213,6 +226,9 @@ public:
     // watchdog thread). A call that outlives it is aborted and fails as a lost connection.
     uint32_t CallTimeout() const { return m_callTimeout; }
     void SetCallTimeout(uint32_t milliseconds);
+    // While set (Stop, or the end of the run) a blocked call is cancelled at once and aborted soon after, and
+    // so is every call made meanwhile. The one operation that may come from any thread.
+    void HurryCalls(bool hurry);
 
     TFbLostConnectEvent OnLostConnect;
     TFbLostConnectEvent OnErrorRestoreConnect;
@@ -225,22 +241,43 @@ public:
     // Local: the handle is dropped, queries forget their statements and active transactions end through
     // their lost flag, none of it reaching the server.
     void ForgetConnection();
-    // The tick of RestoreTimer: one attempt to attach again.
+    // The tick of RestoreTimer: one attempt to attach again. Its attach runs on a helper thread, so the
+    // attempt ends later, in this thread's event loop; a tick while one is under way does nothing.
     void TryRestoreConnection();
     // Whether the last client call was aborted for outliving CallTimeout; reading it clears it.
     bool TakeCallAborted();
+    // Connected := true with the server call on a helper thread, so that this thread goes on meanwhile (an
+    // attach cannot be cancelled). The steps before the server call raise here; done runs later on this
+    // thread with what the rest of the attach raised (nothing on success, and at once when already attached).
+    // Nothing is called when the connection goes first.
+    void AttachInBackground(std::function<void(std::exception_ptr error)> done);
 
 protected:
     std::string AttachParamBuffer(const std::string& built) const override;
 
 private:
     void ReleaseDeadAttachment();
+    bool EndRestoreAttempt(isc_db_handle handle, std::optional<EFbServerError> error, TOnLostConnectActions actions);
+    // PrepareAttach, then the server call on a helper thread; none when there is nothing to attach.
+    std::shared_ptr<TFbAttachAttempt> StartHelperAttach(std::function<bool(isc_db_handle, std::optional<EFbServerError>)> done);
+    void AdoptAttachment(isc_db_handle handle, std::optional<EFbServerError>& error, bool& taken);
+    void RestoreAttemptFailed(EFbError& error, TOnLostConnectActions actions);
+    void RunShowingRestoreFailures(const std::function<void()>& step);
     void RestoreTick();
     void ShowRestoreFailure(const std::string& message);
     bool ProbeAttachment();
 
     std::unique_ptr<QTimer> m_restoreTimer;
     bool m_restoreInProgress = false;
+    // The attaches under way on their helper threads (a restore attempt's, Start's), and where their results
+    // come back.
+    std::shared_ptr<TFbAttachAttempt> m_restoreAttempt;
+    std::shared_ptr<TFbAttachAttempt> m_startAttempt;
+    std::unique_ptr<QObject> m_attemptContext;
     uint32_t m_callTimeout = 0;
+    // Guards replacing m_watchedLibrary and m_hurry against HurryCalls from another thread; the connection's
+    // own thread reads the pointer without it, as it is the only one that replaces it.
+    std::mutex m_watchMutex;
+    bool m_hurry = false;
     std::unique_ptr<TFbWatchedClientLibrary> m_watchedLibrary;
 };

@@ -123,7 +123,11 @@ bool ServerErrorHandlerRegistered() {
 }
 
 void RaiseServerError(IFbClientLibrary& library, TComponent* sender) {
-    ISC_STATUS* statusVector = ThreadStatusVector();
+    EFbServerError error = ServerError(library, ThreadStatusVector(), sender);
+    RaiseBuiltServerError(error, sender);
+}
+
+EFbServerError ServerError(IFbClientLibrary& library, ISC_STATUS* statusVector, TComponent* sender) {
     const TFbErrorMessageParts parts = ErrorMessageParts();
     EFbError::TFields fields;
     fields.sqlErrorCode = library.isc_sqlcode(statusVector);
@@ -135,8 +139,10 @@ void RaiseServerError(IFbClientLibrary& library, TComponent* sender) {
     if (sender != nullptr)
         fields.senderName = sender->FullName();
     fields.sender = sender;
-    EFbServerError error(std::move(fields));
+    return EFbServerError(std::move(fields));
+}
 
+void RaiseBuiltServerError(EFbServerError& error, TComponent* sender) {
     bool doRaise = true;
     TFbServerErrorHandler handler;
     {

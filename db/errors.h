@@ -3,6 +3,8 @@
 #include "core/exceptions.h"
 #include "db/client_messages.h"
 
+#include <ibase.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -86,6 +88,11 @@ bool ServerErrorHandlerRegistered();
 // Turns the calling thread's status vector, as the failed call left it, into an EFbServerError, passes it to
 // the registered handler and raises it. Returns normally only when the handler cleared doRaise.
 void RaiseServerError(IFbClientLibrary& library, TComponent* sender);
+// The two halves of it, for a call made on another thread: the error built from a status vector (any
+// thread; it reads only the sender's name), and the built error passed to the handler and raised (on the
+// thread of the component that made the call).
+EFbServerError ServerError(IFbClientLibrary& library, ISC_STATUS* statusVector, TComponent* sender);
+void RaiseBuiltServerError(EFbServerError& error, TComponent* sender);
 
 [[noreturn]] void RaiseClientErrorText(int number, std::string text);
 

@@ -6,6 +6,7 @@
 #include "core/platform.h"
 #include "db/errors.h"
 #include "db/query_link.h"
+#include "db/attach_attempt.h"
 #include "db/transaction.h"
 #include "db/watched_client_library.h"
 
@@ -31,6 +32,9 @@ void AskApplicationToTerminate() {
 TFbDatabase::TFbDatabase(TComponent* owner, std::string name) : TFbBaseDatabase(owner, std::move(name)) {}
 
 TFbDatabase::~TFbDatabase() {
+    for (const std::shared_ptr<TFbAttachAttempt>& attempt : {m_restoreAttempt, m_startAttempt})
+        if (attempt)
+            attempt->Abandon();
     // Detach here, while the object is still a TFbDatabase, so that its own Detach runs.
     BeginDestruction();
     try {
@@ -111,41 +115,105 @@ void TFbDatabase::ReleaseDeadAttachment() {
     ResetFloatingPointControl();
 }
 
+// The attach itself runs on a helper thread, so that this thread goes on meanwhile; the attempt ends in
+// EndRestoreAttempt when the server has answered.
 void TFbDatabase::TryRestoreConnection() {
-    if (Connected())
+    if (Connected() || m_restoreAttempt)
         return;
     m_restoreInProgress = true;
-    // Also after a success: a finished attempt is no longer in progress, and a later silenced loss must
-    // end its operation again.
-    struct EndOfAttempt {
-        bool& inProgress;
-        ~EndOfAttempt() { inProgress = false; }
-    } endOfAttempt{m_restoreInProgress};
-
     TOnLostConnectActions actions = laIgnore;
     if (m_restoreTimer && m_restoreTimer->isActive()) {
         m_restoreTimer->stop();
         actions = laWaitRestore;
     }
     try {
-        SetConnected(true);
-        if (Connected()) {
-            if (AfterRestoreConnect)
-                AfterRestoreConnect(*this);
-        } else if (actions == laWaitRestore && m_restoreTimer) {
-            // The application silenced the attach's error: the attempt failed all the same, so try again.
-            m_restoreTimer->start();
-        }
+        m_restoreAttempt =
+            StartHelperAttach([this, actions](isc_db_handle handle, std::optional<EFbServerError> error) {
+                m_restoreAttempt.reset();
+                bool taken = false;
+                RunShowingRestoreFailures([&] { taken = EndRestoreAttempt(handle, error, actions); });
+                return taken;
+            });
+        if (!m_restoreAttempt)
+            EndRestoreAttempt(0, std::nullopt, actions);
     } catch (EFbError& error) {
-        if (OnErrorRestoreConnect)
-            OnErrorRestoreConnect(*this, error, actions);
-        if (actions == laWaitRestore && m_restoreTimer)
-            m_restoreTimer->start();
-        if (actions == laTerminateApp) {
-            m_restoreInProgress = false;
-            ShowRestoreFailure(error.Message());
-            AskApplicationToTerminate();
+        m_restoreInProgress = false;
+        RestoreAttemptFailed(error, actions);
+    }
+}
+
+// Also after a success: a finished attempt is no longer in progress, and a later silenced loss must end its
+// operation again. Returns whether the new attachment was taken.
+bool TFbDatabase::EndRestoreAttempt(isc_db_handle handle, std::optional<EFbServerError> error,
+                                    TOnLostConnectActions actions) {
+    struct EndOfAttempt {
+        bool& inProgress;
+        ~EndOfAttempt() { inProgress = false; }
+    } endOfAttempt{m_restoreInProgress};
+    bool taken = false;
+    try {
+        AdoptAttachment(handle, error, taken);
+        if (!Connected()) {
+            // The application silenced the attach's error: the attempt failed all the same, so try again.
+            if (actions == laWaitRestore && m_restoreTimer)
+                m_restoreTimer->start();
+        } else if (taken && AfterRestoreConnect) {
+            AfterRestoreConnect(*this);
         }
+    } catch (EFbError& failure) {
+        RestoreAttemptFailed(failure, actions);
+    }
+    return taken;
+}
+
+void TFbDatabase::AttachInBackground(std::function<void(std::exception_ptr error)> done) {
+    m_startAttempt = StartHelperAttach([this, done](isc_db_handle handle, std::optional<EFbServerError> error) {
+        m_startAttempt.reset();
+        bool taken = false;
+        std::exception_ptr failure;
+        try {
+            AdoptAttachment(handle, error, taken);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done(failure);
+        return taken;
+    });
+    if (!m_startAttempt)
+        done(nullptr);
+}
+
+std::shared_ptr<TFbAttachAttempt> TFbDatabase::StartHelperAttach(TFbAttachAttempt::TDone done) {
+    if (!PrepareAttach())
+        return nullptr;
+    if (!m_attemptContext)
+        m_attemptContext = std::make_unique<QObject>();
+    return TFbAttachAttempt::Start(TFbBaseDatabase::ClientLibrary(), DBName(), AttachBuffer(), this,
+                                   m_attemptContext.get(), std::move(done));
+}
+
+// The attach's error goes through the error handler as the attach's own would; otherwise the new attachment
+// is put in place, unless the connection was attached again meanwhile (it is then one too many), and the
+// attach completes. Failures of the completion leave the attachment in place.
+void TFbDatabase::AdoptAttachment(isc_db_handle handle, std::optional<EFbServerError>& error, bool& taken) {
+    if (error)
+        RaiseBuiltServerError(*error, this);
+    if (handle == 0 || Connected())
+        return;
+    Handle() = handle;
+    taken = true;
+    CompleteAttach();
+}
+
+void TFbDatabase::RestoreAttemptFailed(EFbError& error, TOnLostConnectActions actions) {
+    if (OnErrorRestoreConnect)
+        OnErrorRestoreConnect(*this, error, actions);
+    if (actions == laWaitRestore && m_restoreTimer)
+        m_restoreTimer->start();
+    if (actions == laTerminateApp) {
+        m_restoreInProgress = false;
+        ShowRestoreFailure(error.Message());
+        AskApplicationToTerminate();
     }
 }
 
@@ -165,8 +233,12 @@ std::string TFbDatabase::AttachParamBuffer(const std::string& built) const {
 }
 
 void TFbDatabase::RestoreTick() {
+    RunShowingRestoreFailures([this] { TryRestoreConnection(); });
+}
+
+void TFbDatabase::RunShowingRestoreFailures(const std::function<void()>& step) {
     try {
-        TryRestoreConnection();
+        step();
     } catch (const EAbort&) {
     } catch (const Exception& error) {
         ShowRestoreFailure(error.Message());
@@ -200,16 +272,27 @@ bool TFbDatabase::ProbeAttachment() {
 }
 
 void TFbDatabase::SetCallTimeout(uint32_t milliseconds) {
+    std::lock_guard lock(m_watchMutex);
     m_callTimeout = milliseconds;
     m_watchedLibrary.reset(); // made again, with the new limit, by the next call
+}
+
+void TFbDatabase::HurryCalls(bool hurry) {
+    std::lock_guard lock(m_watchMutex);
+    m_hurry = hurry;
+    if (m_watchedLibrary)
+        m_watchedLibrary->Hurry(hurry);
 }
 
 IFbClientLibrary& TFbDatabase::ClientLibrary() {
     IFbClientLibrary& library = TFbBaseDatabase::ClientLibrary();
     if (m_callTimeout == 0 || !library.HasCancelOperation())
         return library;
-    if (!m_watchedLibrary || &m_watchedLibrary->Library() != &library)
+    if (!m_watchedLibrary || &m_watchedLibrary->Library() != &library) {
+        std::lock_guard lock(m_watchMutex);
         m_watchedLibrary = std::make_unique<TFbWatchedClientLibrary>(library, m_callTimeout, [this] { return Handle(); });
+        m_watchedLibrary->Hurry(m_hurry);
+    }
     return *m_watchedLibrary;
 }
 

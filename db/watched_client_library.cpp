@@ -23,11 +23,13 @@ constexpr bool WaitsForServer(std::string_view name) {
 TFbWatchedClientLibrary::TFbWatchedClientLibrary(IFbClientLibrary& library, uint32_t timeoutMs,
                                                  std::function<isc_db_handle()> attachment)
     : m_library(library), m_attachment(std::move(attachment)),
-      m_watchdog(timeoutMs, [&library](isc_db_handle handle) {
-          // fb_cancel_abort closes the client's side of the link: the blocked call returns at once with a
-          // network read error. (fb_cancel_raise would have to travel over the dead link.)
+      m_watchdog(timeoutMs, [&library](isc_db_handle handle, TFbCallCancel step) {
+          // fb_cancel_raise asks the server to stop the statement: a live one answers the blocked call with
+          // its own error. fb_cancel_abort closes the client's side of the link, for a server or a link that
+          // does not answer even that: the blocked call returns at once with a network read error.
+          const ISC_USHORT option = step == TFbCallCancel::Raised ? fb_cancel_raise : fb_cancel_abort;
           try {
-              library.fb_cancel_operation(ThreadStatusVector(), &handle, fb_cancel_abort);
+              library.fb_cancel_operation(ThreadStatusVector(), &handle, option);
           } catch (...) {
               // Nothing may escape the helper thread; a call it could not break simply goes on.
           }
@@ -43,7 +45,7 @@ template <typename Call>
 auto TFbWatchedClientLibrary::Watched(Call call) {
     struct Disarm {
         TFbWatchedClientLibrary& self;
-        ~Disarm() { self.m_lastCallAborted = self.m_watchdog.Disarm(); }
+        ~Disarm() { self.m_lastCallAborted = self.m_watchdog.Disarm() == TFbCallCancel::Aborted; }
     };
     m_watchdog.Arm(m_attachment());
     Disarm disarm{*this};

@@ -16,8 +16,10 @@ public:
 
     IFbClientLibrary& Library() const { return m_library; }
     uint32_t TimeoutMs() const { return m_watchdog.TimeoutMs(); }
-    // Whether the last watched call was aborted for outliving the limit; reading it clears it.
+    // Whether the last watched call was aborted for outliving the limit and its grace; reading it clears it.
     bool TakeLastCallAborted();
+    // Calls in progress and to come are cancelled soon; from any thread.
+    void Hurry(bool hurry) { m_watchdog.Hurry(hurry); }
 
     const std::string& LibraryName() const override { return m_library.LibraryName(); }
     int32_t ClientMajorVersion() const override { return m_library.ClientMajorVersion(); }

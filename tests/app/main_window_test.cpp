@@ -4,6 +4,7 @@
 #include "app/link_label.h"
 #include "app/main_window.h"
 #include "app/spin_edit.h"
+#include "app/test_cycle.h"
 #include "quiet_form.h"
 #include "view/data_grid.h"
 
@@ -100,7 +101,7 @@ TEST(MainWindow, ControlsLieAtTheirDesignedPlacesWithTheirInitialContent) {
     EXPECT_EQ(form.btnSave()->text(), "Save");
     EXPECT_EQ(form.btnSave()->iconSize(), QSize(17, 17));
     EXPECT_FALSE(form.btnSave()->icon().isNull());
-    EXPECT_FALSE(form.Timer1()->isActive());
+    EXPECT_FALSE(form.TestCycle()->Running());
 }
 
 TEST(MainWindow, ExtraWidthGoesToTheGridAndTheClientAreaStopsAtItsMinimum) {

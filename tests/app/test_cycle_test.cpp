@@ -1,5 +1,6 @@
 // The test cycle against the real server: Start, cycles, failures, Stop, Save and an outage through the
-// fault proxy. Cycles are driven by calling the tick handler, so a test takes seconds, not periods.
+// fault proxy. The run lives on its own thread; most cycles are driven by calling its tick handler there, so a
+// test takes seconds, not periods, and rows are waited for as they arrive on the window's thread.
 #include "app/action.h"
 #include "app/escaped_errors.h"
 #include "app/labeled_edit.h"
@@ -16,7 +17,10 @@
 #include "db/transaction.h"
 #include "log/mem_table.h"
 #include "modal_watcher.h"
+#include "probe/probe.h"
+#include "probe/probe_run.h"
 #include "quiet_form.h"
+#include "test_cycle_fixture.h"
 #include "tests/support/fault_proxy.h"
 #include "tests/support/test_server.h"
 
@@ -36,58 +40,7 @@
 #include <optional>
 
 namespace {
-constexpr double OneSecond = 1.0 / 86400;
-
-class TestCycle : public testing::Test {
-protected:
-    // Made by the outage test; declared first so that it outlives the window's connection.
-    std::optional<FaultProxy> proxy;
-    QuietForm form;
-    TTestCycle& cycle = *form.TestCycle();
-    TMemTable& log = *form.MT();
-    ModalWatcher watcher;
-
-    TestCycle() {
-        form.show();
-        EnterServer(TestServer::Db1());
-        form.sePeriod()->SetValue(1);
-    }
-
-    void EnterServer(const std::string& database) {
-        form.edDBName()->setText(QString::fromStdString(database));
-        form.edUser()->setText(QString::fromStdString(TestServer::User()));
-        form.edPassword()->setText(QString::fromStdString(TestServer::Password()));
-    }
-    void SetSql(const QString& sql) { form.mSQL()->setPlainText(sql); }
-    // The events a user's click produces, then one idle moment for the enabling rule.
-    void Click(QPushButton* button) {
-        QTest::mouseClick(button, Qt::LeftButton);
-        // A real event loop, which goes idle (QTest::qWait only polls and never does).
-        QEventLoop loop;
-        QTimer::singleShot(30, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    // A tick of Timer1, delivered the way its own ticks are.
-    void Tick() { QMetaObject::invokeMethod(form.Timer1(), "timeout", Qt::DirectConnection); }
-    std::string ErrorOfRow(int row) const {
-        return log.RowValue(row, 2).index() == 3 ? std::get<std::string>(log.RowValue(row, 2))
-                                                 : std::string();
-    }
-    int32_t ValueOfRow(int row) const { return std::get<int32_t>(log.RowValue(row, 1)); }
-    TDateTime TimeOfRow(int row) const { return std::get<TDateTime>(log.RowValue(row, 0)); }
-
-    // A generator counts the executions of a statement that reads it.
-    static std::string MakeCounter(const std::string& name) {
-        TestServer::Isql(TestServer::Db1(), "recreate sequence " + name + "; commit;");
-        return name;
-    }
-    static int CounterValue(const std::string& name) {
-        const std::string out =
-            TestServer::Isql(TestServer::Db1(), "select 'N=' || gen_id(" + name + ", 0) from rdb$database;");
-        const auto at = out.find("N=");
-        return at == std::string::npos ? -1 : std::stoi(out.substr(at + 2));
-    }
-};
+using TestCycle = TestCycleFixture;
 
 // Types a name into the open save dialog as a user would. selectFile alone leaves the name field as it was
 // when that field has the focus, and then the dialog would open the folder or ask about the last file.
@@ -107,7 +60,8 @@ void AddOldRow(TMemTable& table) {
 TEST_F(TestCycle, WrongPasswordShowsTheAttachErrorAndLeavesEverythingAsItWas) {
     AddOldRow(log);
     form.edPassword()->setText("wrong");
-    Click(form.btnStart());
+    Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.Boxes().empty(); }, 2000));
     ASSERT_EQ(watcher.Boxes().size(), 1u);
     const ModalWatcher::Box& box = watcher.Boxes().front();
     EXPECT_TRUE(box.text.contains("user name and password are not defined")) << box.text.toStdString();
@@ -115,8 +69,11 @@ TEST_F(TestCycle, WrongPasswordShowsTheAttachErrorAndLeavesEverythingAsItWas) {
     EXPECT_EQ(box.icon, QMessageBox::Critical);
     EXPECT_EQ(box.buttons, QMessageBox::Ok);
     EXPECT_EQ(log.RecordCount(), 1);
-    EXPECT_FALSE(form.FDB()->Connected());
-    EXPECT_FALSE(form.Timer1()->isActive());
+    OnWorker([](TProbeRun& run) {
+        EXPECT_FALSE(run.FDB().Connected());
+        EXPECT_FALSE(run.Running());
+    });
+    EXPECT_FALSE(cycle.Running());
     EXPECT_TRUE(form.btnStart()->isEnabled());
     EXPECT_FALSE(form.btnStop()->isEnabled());
 }
@@ -124,24 +81,30 @@ TEST_F(TestCycle, WrongPasswordShowsTheAttachErrorAndLeavesEverythingAsItWas) {
 TEST_F(TestCycle, EmptyDatabaseNameIsRefusedTheSameWay) {
     AddOldRow(log);
     form.edDBName()->clear();
-    Click(form.btnStart());
-    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.Boxes().empty(); }, 2000));
     EXPECT_FALSE(watcher.Boxes().front().text.isEmpty());
     EXPECT_EQ(log.RecordCount(), 1);
-    EXPECT_FALSE(form.Timer1()->isActive());
+    EXPECT_FALSE(cycle.Running());
     EXPECT_TRUE(form.btnStart()->isEnabled());
 }
 
 TEST_F(TestCycle, StartEmptiesTheLogArmsOnePeriodAndSwapsTheButtons) {
     AddOldRow(log);
     form.sePeriod()->SetValue(2);
-    Click(form.btnStart());
+    QTest::mouseClick(form.btnStart(), Qt::LeftButton);
+    EXPECT_FALSE(form.btnStart()->isEnabled()) << "disabled while the attach is pending";
+    EXPECT_FALSE(form.btnStop()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cycle.Running(); }, 10000));
     EXPECT_TRUE(watcher.Boxes().empty());
-    EXPECT_TRUE(form.FDB()->Connected());
     EXPECT_EQ(log.RecordCount(), 0);
-    EXPECT_TRUE(form.Timer1()->isActive());
-    EXPECT_EQ(form.Timer1()->interval(), 2000);
-    EXPECT_GT(form.Timer1()->remainingTime(), 1500); // the first cycle comes one period later, not at once
+    OnWorker([](TProbeRun& run) {
+        EXPECT_TRUE(run.FDB().Connected());
+        EXPECT_TRUE(run.Timer1().isActive());
+        EXPECT_EQ(run.Timer1().interval(), 2000);
+        EXPECT_GT(run.Timer1().remainingTime(), 1500); // the first cycle comes one period later, not at once
+    });
+    Click(form.btnSave()); // any click lets the enabling rule run
     EXPECT_FALSE(form.btnStart()->isEnabled());
     EXPECT_TRUE(form.btnStop()->isEnabled());
 
@@ -149,10 +112,12 @@ TEST_F(TestCycle, StartEmptiesTheLogArmsOnePeriodAndSwapsTheButtons) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() == 1; }, 5000));
     EXPECT_EQ(ErrorOfRow(0), "");
 
-    Click(form.btnStop());
-    EXPECT_FALSE(form.Timer1()->isActive());
-    EXPECT_FALSE(form.TRO()->Active());
-    EXPECT_FALSE(form.FDB()->Connected());
+    Stop();
+    OnWorker([](TProbeRun& run) {
+        EXPECT_FALSE(run.Timer1().isActive());
+        EXPECT_FALSE(run.TRO().Active());
+        EXPECT_FALSE(run.FDB().Connected());
+    });
     EXPECT_TRUE(form.btnStart()->isEnabled());
     EXPECT_FALSE(form.btnStop()->isEnabled());
     EXPECT_TRUE(form.btnSave()->isEnabled());
@@ -161,40 +126,47 @@ TEST_F(TestCycle, StartEmptiesTheLogArmsOnePeriodAndSwapsTheButtons) {
 // Stop during an outage leaves the waiting in force; once it has re-attached, Start with the same entries
 // carries on with that attachment.
 TEST_F(TestCycle, StartOnAConnectionThatReattachedByItselfKeepsItAndItsClockDifference) {
-    Click(form.btnStart());
-    Click(form.btnStop());
-    ASSERT_FALSE(form.FDB()->Connected());
-    form.FDB()->SetConnected(true);
-    const auto handle = form.FDB()->Handle();
-    form.FDB()->SetClockDifference(0.25);
+    Start();
+    Stop();
+    ASSERT_FALSE(Connected());
+    isc_db_handle handle = 0;
+    OnWorker([&](TProbeRun& run) {
+        run.FDB().SetConnected(true);
+        handle = run.FDB().Handle();
+        run.FDB().SetClockDifference(0.25);
+    });
     AddOldRow(log);
 
-    Click(form.btnStart());
+    Start();
     EXPECT_TRUE(watcher.Boxes().empty()) << watcher.Boxes().front().text.toStdString();
-    EXPECT_TRUE(form.Timer1()->isActive());
-    EXPECT_EQ(form.FDB()->Handle(), handle);
-    EXPECT_EQ(form.FDB()->ClockDifference(), 0.25);
+    OnWorker([&](TProbeRun& run) {
+        EXPECT_TRUE(run.Timer1().isActive());
+        EXPECT_EQ(run.FDB().Handle(), handle);
+        EXPECT_EQ(run.FDB().ClockDifference(), 0.25);
+    });
     EXPECT_EQ(log.RecordCount(), 0);
-    Click(form.btnStop());
+    Stop();
 
     // A changed Database text is still refused while attached.
-    form.FDB()->SetConnected(true);
+    OnWorker([](TProbeRun& run) { run.FDB().SetConnected(true); });
     form.edDBName()->setText(QString::fromStdString(TestServer::Db3()));
-    Click(form.btnStart());
+    Start();
     ASSERT_EQ(watcher.Boxes().size(), 1u);
     EXPECT_EQ(watcher.Boxes().front().text.toStdString(), "Cannot perform operation -- DB is currently open.");
-    EXPECT_FALSE(form.Timer1()->isActive());
+    OnWorker([](TProbeRun& run) { EXPECT_FALSE(run.Timer1().isActive()); });
 }
 
 TEST_F(TestCycle, GoodCyclesLogEmptyErrorsAndRefreshTheClockDifference) {
-    Click(form.btnStart());
-    ASSERT_TRUE(form.FDB()->Connected());
+    Start();
+    ASSERT_TRUE(Connected());
     // A made-up difference: the first row must use it, and the cycle must then measure the real one.
-    form.FDB()->SetClockDifference(100 * OneSecond);
+    OnWorker([](TProbeRun& run) { run.FDB().SetClockDifference(100 * OneSecond); });
     form.seAmount()->SetValue(10);
     Tick();
     EXPECT_NEAR(TimeOfRow(0), Now() - 100 * OneSecond, 2 * OneSecond);
-    EXPECT_LT(std::abs(form.FDB()->ClockDifference()), 2 * OneSecond); // server and client share a clock
+    OnWorker([](TProbeRun& run) {
+        EXPECT_LT(std::abs(run.FDB().ClockDifference()), 2 * OneSecond); // server and client share a clock
+    });
     Tick();
     ASSERT_EQ(log.RecordCount(), 2);
     EXPECT_NEAR(TimeOfRow(1), Now(), 2 * OneSecond);
@@ -203,14 +175,16 @@ TEST_F(TestCycle, GoodCyclesLogEmptyErrorsAndRefreshTheClockDifference) {
         EXPECT_GE(ValueOfRow(row), 0);
         EXPECT_LT(ValueOfRow(row), 10000);
     }
-    EXPECT_TRUE(form.TRO()->Active()); // the transaction stays open through the cycles
-    EXPECT_TRUE(form.Timer1()->isActive());
+    OnWorker([](TProbeRun& run) {
+        EXPECT_TRUE(run.TRO().Active()); // the transaction stays open through the cycles
+        EXPECT_TRUE(run.Running());
+    });
 }
 
 TEST_F(TestCycle, RejectedStatementLogsItsErrorEveryCycleAndTheRunGoesOn) {
     SetSql("select * from no_such_table");
-    Click(form.btnStart());
-    form.FDB()->SetClockDifference(5 * OneSecond);
+    Start();
+    OnWorker([](TProbeRun& run) { run.FDB().SetClockDifference(5 * OneSecond); });
     Tick();
     Tick();
     ASSERT_EQ(log.RecordCount(), 2);
@@ -218,8 +192,10 @@ TEST_F(TestCycle, RejectedStatementLogsItsErrorEveryCycleAndTheRunGoesOn) {
         EXPECT_NE(ErrorOfRow(row).find("Form1.qry1"), std::string::npos) << ErrorOfRow(row);
         EXPECT_NE(ErrorOfRow(row).find("NO_SUCH_TABLE"), std::string::npos) << ErrorOfRow(row);
     }
-    EXPECT_DOUBLE_EQ(form.FDB()->ClockDifference(), 5 * OneSecond); // not refreshed after a failed cycle
-    EXPECT_TRUE(form.Timer1()->isActive());
+    OnWorker([](TProbeRun& run) {
+        EXPECT_DOUBLE_EQ(run.FDB().ClockDifference(), 5 * OneSecond); // not refreshed after a failed cycle
+        EXPECT_TRUE(run.Running());
+    });
     EXPECT_TRUE(watcher.Boxes().empty());
 }
 
@@ -228,7 +204,7 @@ TEST_F(TestCycle, FailureAtOneExecutionSkipsTheRestOfTheCycle) {
     // The third execution divides by zero.
     SetSql(QString::fromStdString("select 1 / (gen_id(" + counter + ", 1) - 3) from rdb$database"));
     form.seAmount()->SetValue(10);
-    Click(form.btnStart());
+    Start();
     Tick();
     ASSERT_EQ(log.RecordCount(), 1);
     EXPECT_EQ(ErrorOfRow(0).rfind("Form1.qry1:", 0), 0u) << ErrorOfRow(0);
@@ -237,16 +213,46 @@ TEST_F(TestCycle, FailureAtOneExecutionSkipsTheRestOfTheCycle) {
     EXPECT_LT(ValueOfRow(0), 10000);
 }
 
+// The limit here is 1 s instead of the window's 30 s, to keep the test short; the escalation is the same.
+TEST_F(TestCycle, AStatementThatOutlivesTheLimitIsCancelledByTheServerAndTheRunGoesOn) {
+    const std::string counter = MakeCounter("G_LONG_FIRST");
+    // The first execution loops for minutes; the later ones return at once.
+    SetSql(QString::fromStdString("execute block returns (n integer) as\n"
+                                  "declare i integer = 0;\n"
+                                  "declare k integer;\n"
+                                  "begin\n"
+                                  "  k = gen_id(" + counter + ", 1);\n"
+                                  "  while (k = 1 and i < 2000000000) do i = i + 1;\n"
+                                  "  n = i;\n"
+                                  "  suspend;\n"
+                                  "end"));
+    form.seAmount()->SetValue(1);
+    Start();
+    OnWorker([](TProbeRun& run) { run.FDB().SetCallTimeout(1000); });
+    Tick();
+    EXPECT_EQ(ErrorOfRow(0).rfind("Form1.qry1:\r\n", 0), 0u) << ErrorOfRow(0);
+    EXPECT_NE(ErrorOfRow(0).find("cancelled"), std::string::npos) << ErrorOfRow(0);
+    EXPECT_EQ(ErrorOfRow(0).find("aborted"), std::string::npos) << ErrorOfRow(0);
+    EXPECT_GE(ValueOfRow(0), 1000);
+    EXPECT_LT(ValueOfRow(0), 2500);
+    OnWorker([](TProbeRun& run) {
+        EXPECT_TRUE(run.FDB().Connected());
+        EXPECT_FALSE(run.FDB().RestoreTimer()->isActive());
+    });
+    Tick();
+    EXPECT_EQ(ErrorOfRow(1), "");
+}
+
 TEST_F(TestCycle, AmountIsReadAtEveryTickAndZeroOrLessExecutesNothing) {
     const std::string counter = MakeCounter("G_AMOUNT");
     SetSql(QString::fromStdString("select gen_id(" + counter + ", 1) from rdb$database"));
-    Click(form.btnStart());
+    Start();
     for (const char* text : {"0", "-5"}) {
         form.seAmount()->setText(text);
         Tick();
     }
     EXPECT_EQ(CounterValue(counter), 0);
-    EXPECT_FALSE(form.TRO()->Active());
+    OnWorker([](TProbeRun& run) { EXPECT_FALSE(run.TRO().Active()); });
     ASSERT_EQ(log.RecordCount(), 2);
     EXPECT_EQ(ErrorOfRow(0), "");
     EXPECT_LT(ValueOfRow(0), 100);
@@ -260,45 +266,47 @@ TEST_F(TestCycle, AmountIsReadAtEveryTickAndZeroOrLessExecutesNothing) {
 }
 
 TEST_F(TestCycle, PeriodAndSqlChangesWaitForTheNextStart) {
-    Click(form.btnStart());
+    Start();
     form.sePeriod()->setText("5");
     SetSql("select * from no_such_table");
     Tick();
-    EXPECT_EQ(form.Timer1()->interval(), 1000);
+    OnWorker([](TProbeRun& run) { EXPECT_EQ(run.Timer1().interval(), QuietPeriod * 1000); });
     EXPECT_EQ(ErrorOfRow(0), "");
 
-    Click(form.btnStop());
+    Stop();
     form.sePeriod()->setText("99999"); // never left, so never clamped by the editor
-    Click(form.btnStart());
-    EXPECT_EQ(form.Timer1()->interval(), 3600 * 1000);
+    Start();
+    OnWorker([](TProbeRun& run) { EXPECT_EQ(run.Timer1().interval(), 3600 * 1000); });
     EXPECT_EQ(log.RecordCount(), 0);
     Tick();
     EXPECT_NE(ErrorOfRow(0).find("NO_SUCH_TABLE"), std::string::npos);
 }
 
 TEST_F(TestCycle, TicksThatArriveDuringACycleAreDeliveredOnceAfterIt) {
-    Click(form.btnStart());
+    Start();
     int nestedTicks = 0;
-    form.TRO()->BeforeSQLExecute = [&](TComponent&) {
-        if (log.RecordCount() == 0) { // only inside the first cycle
-            ++nestedTicks;
-            Tick(); // as if the thread let two timer events through while executing
-            Tick();
-        }
-    };
+    OnWorker([&](TProbeRun& run) {
+        run.TRO().BeforeSQLExecute = [&](TComponent&) {
+            if (nestedTicks++ == 0) { // only inside the first cycle
+                run.Timer1Timer(); // as if the thread let two timer events through while executing
+                run.Timer1Timer();
+            }
+        };
+    });
     form.seAmount()->SetValue(1);
-    Tick();
+    OnWorker([](TProbeRun& run) { run.Timer1Timer(); });
     // One cycle for the tick itself and one for the ticks that fell due while it ran; none nested.
-    EXPECT_EQ(nestedTicks, 1);
-    EXPECT_EQ(log.RecordCount(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() == 2; }, 5000));
+    EXPECT_EQ(nestedTicks, 2);
     EXPECT_EQ(ErrorOfRow(0), "");
     EXPECT_EQ(ErrorOfRow(1), "");
+    OnWorker([](TProbeRun& run) { run.TRO().BeforeSQLExecute = nullptr; });
 }
 
 TEST_F(TestCycle, SaveDuringARunHoldsEveryRowAndRemembersTheName) {
     QTemporaryDir dir;
     const QString typed = dir.filePath("run");
-    Click(form.btnStart());
+    Start();
     Tick();
     Tick();
     watcher.OnFileDialog = [&](QFileDialog& dialog) { ChooseFile(dialog, typed); };
@@ -311,7 +319,7 @@ TEST_F(TestCycle, SaveDuringARunHoldsEveryRowAndRemembersTheName) {
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(lines[i].endsWith('\r'));
     EXPECT_TRUE(lines[3].isEmpty());
-    EXPECT_TRUE(form.Timer1()->isActive());
+    EXPECT_TRUE(cycle.Running());
     EXPECT_EQ(form.SaveDialog1()->FileName(), typed + ".txt");
 
     // Opened again with the last name; cancelling writes nothing.
@@ -373,17 +381,18 @@ TEST_F(TestCycle, SaveWritesExactlyTheNameChosenInTheDialog) {
 
 TEST_F(TestCycle, StartAttachesToADatabaseWhoseNameHasLettersOutsideTheCodePage) {
     EnterServer(TestServer::Database("\u00e9t\u00e9-\u0442\u0435\u0441\u0442.fdb"));
-    Click(form.btnStart());
+    Start();
     EXPECT_TRUE(watcher.Boxes().empty()) << watcher.Boxes()[0].text.toStdString();
-    EXPECT_TRUE(form.FDB()->Connected());
+    EXPECT_TRUE(Connected());
     Tick();
     ASSERT_EQ(log.RecordCount(), 1);
     EXPECT_EQ(ErrorOfRow(0), "");
-    Click(form.btnStop());
+    Stop();
 }
 
 TEST_F(TestCycle, TicksKeepRunningCyclesWhileAnErrorBoxIsOpen) {
-    Click(form.btnStart());
+    form.sePeriod()->SetValue(1);
+    Start();
     // A link whose opener is missing: its box stays open for 2.5 s while the 1 s period goes on.
     QTemporaryDir emptyPath;
     const QByteArray path = qgetenv("PATH");
@@ -399,14 +408,14 @@ TEST_F(TestCycle, TicksKeepRunningCyclesWhileAnErrorBoxIsOpen) {
     EXPECT_EQ(watcher.Boxes().front().text,
               "There is no application associated with the given filename extension.");
     EXPECT_GE(rowsWhileOpen, 1);
-    EXPECT_TRUE(form.Timer1()->isActive());
+    EXPECT_TRUE(cycle.Running());
 }
 
 TEST_F(TestCycle, AnOutageLogsOneLostConnectionRowThenNotOpenRowsThenRecovers) {
     proxy.emplace();
     EnterServer(proxy->DbName(TestServer::Db1()));
-    Click(form.btnStart());
-    ASSERT_TRUE(form.FDB()->Connected());
+    Start();
+    ASSERT_TRUE(Connected());
     Tick();
     ASSERT_EQ(ErrorOfRow(0), "");
 
@@ -419,16 +428,18 @@ TEST_F(TestCycle, AnOutageLogsOneLostConnectionRowThenNotOpenRowsThenRecovers) {
     for (int row = 2; row < 4; ++row)
         EXPECT_EQ(ErrorOfRow(row), "Form1.FDB: Cannot perform operation -- DB is not open.")
             << ErrorOfRow(row);
-    EXPECT_FALSE(form.FDB()->Connected());
-    EXPECT_TRUE(form.FDB()->RestoreTimer()->isActive());
+    OnWorker([](TProbeRun& run) {
+        EXPECT_FALSE(run.FDB().Connected());
+        EXPECT_TRUE(run.FDB().RestoreTimer()->isActive());
+    });
 
     proxy->Restore();
     // The restore timer re-attaches within its 5 s period.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form.FDB()->Connected(); }, 8000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 8000));
     Tick();
     EXPECT_EQ(ErrorOfRow(log.RecordCount() - 1), "");
-    EXPECT_TRUE(form.Timer1()->isActive());
+    EXPECT_TRUE(cycle.Running());
     EXPECT_TRUE(watcher.Boxes().empty());
-    Click(form.btnStop());
-    EXPECT_FALSE(form.FDB()->Connected());
+    Stop();
+    EXPECT_FALSE(Connected());
 }

@@ -335,6 +335,9 @@ TEST(DatabaseAttach, NamesAndBuffersTheClientCannotCountAreRefusedBeforeTheCall)
         TForm f(TestServer::Db1() + std::string(letters, 'x'));
         EXPECT_EQ(MessageOf([&] { f.FDB.SetConnected(true); }),
                   "Form1.FDB: the database name is longer than 32767 bytes");
+        // Start's attach on a helper thread sends the same, checked the same way.
+        EXPECT_EQ(MessageOf([&] { f.FDB.AttachInBackground([](std::exception_ptr) {}); }),
+                  "Form1.FDB: the database name is longer than 32767 bytes");
         EXPECT_FALSE(f.FDB.Connected());
     }
 }

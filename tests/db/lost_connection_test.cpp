@@ -184,15 +184,17 @@ TEST_F(LostConnection, AKilledServerIsReattachedOnceItIsBack) {
     m_tro.Commit();
 }
 
-TEST_F(LostConnection, AFrozenCallIsAbortedAtItsLimitAndSaysSo) {
+TEST_F(LostConnection, AFrozenCallIsAbortedAtItsLimitAndItsGraceAndSaysSo) {
     m_fdb.SetCallTimeout(2000);
     m_tro.StartTransaction();
     m_proxy.Freeze();
 
+    // The request to cancel at the limit travels into the frozen link and stays unanswered; the abort a
+    // grace later breaks the call.
     const auto started = Clock::now();
     const EFbError lost = ErrorOf([&] { m_tro.Commit(); });
-    EXPECT_GE(ElapsedMs(started), 2000);
-    EXPECT_LT(ElapsedMs(started), 3500);
+    EXPECT_GE(ElapsedMs(started), 4000);
+    EXPECT_LT(ElapsedMs(started), 5500);
     EXPECT_EQ(TFbErrorHandler::Classify(lost.SqlErrorCode(), lost.EngineErrorCode()), keLostConnect);
     EXPECT_EQ(lost.ExtraText(), "No answer from the server for 2 s; the call was aborted.\r\n");
     const std::string& message = lost.Message();
@@ -217,7 +219,7 @@ TEST_F(LostConnection, TheDetachCheckOverAFrozenLinkEndsWithinTheLimit) {
     m_proxy.Freeze();
     const auto started = Clock::now();
     EXPECT_NO_THROW(m_fdb.SetConnected(false));
-    EXPECT_LT(ElapsedMs(started), 2500);
+    EXPECT_LT(ElapsedMs(started), 4500);
     EXPECT_FALSE(m_fdb.Connected());
     EXPECT_EQ(Count("lost 1"), 2);
 }

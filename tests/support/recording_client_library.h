@@ -7,9 +7,8 @@
 #include <vector>
 
 // Forwards every call to a real binding and notes the name of each client function called, in order.
-// Tests derive from it to change single answers (override a method, call the base for the rest). The watchdog
-// calls fb_cancel_operation from its own thread while the main thread is inside a call, so the list is locked
-// (and the lock is never held while a call is forwarded).
+// Tests derive from it to change single answers (override a method, call the base for the rest). Calls may
+// come from several threads (restore attempts attach on a helper thread).
 class TRecordingClientLibrary : public IFbClientLibrary {
 public:
     // Registered under `name` (RegisterClientLibrary), a connection whose LibraryName is `name` uses it.
@@ -17,11 +16,11 @@ public:
         : m_inner(std::move(inner)), m_name(name.empty() ? m_inner->LibraryName() : std::move(name)) {}
 
     std::vector<std::string> Calls() const {
-        std::lock_guard lock(m_callsMutex);
+        std::lock_guard lock(m_mutex);
         return m_calls;
     }
     void ClearCalls() {
-        std::lock_guard lock(m_callsMutex);
+        std::lock_guard lock(m_mutex);
         m_calls.clear();
     }
     IFbClientLibrary& Inner() const { return *m_inner; }
@@ -43,12 +42,12 @@ public:
 
 private:
     void Record(const char* name) {
-        std::lock_guard lock(m_callsMutex);
+        std::lock_guard lock(m_mutex);
         m_calls.push_back(name);
     }
 
     IFbClientLibraryPtr m_inner;
     std::string m_name;
-    mutable std::mutex m_callsMutex;
+    mutable std::mutex m_mutex;
     std::vector<std::string> m_calls;
 };

@@ -1,0 +1,16 @@
+#include "core/escaped_error.h"
+
+#include "core/exceptions.h"
+
+TEscapedError CatchEscapedError(const std::function<void()>& command) {
+    try {
+        command();
+        return {};
+    } catch (const EAbort&) {
+        return {true, std::nullopt};
+    } catch (const Exception& error) {
+        return {true, error.Message()};
+    } catch (const std::exception& error) {
+        return {true, std::string(error.what())};
+    }
+}

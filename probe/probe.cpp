@@ -1,0 +1,125 @@
+#include "probe/probe.h"
+
+#include "core/posted_call.h"
+#include "probe/probe_run.h"
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QThread>
+
+#include <atomic>
+#include <exception>
+#include <mutex>
+
+namespace {
+// How long the end of a run may take before the caller stops waiting for it; the call watchdog's stop
+// escalation ends any blocked call well within it.
+constexpr int kEndBudgetMs = 2600;
+} // namespace
+
+// What the worker's events reach: the caller's thread through its receiver, while the TProbe exists.
+struct TProbe::TShared {
+    std::mutex mutex;
+    QObject* receiver = nullptr;
+    std::atomic<int32_t> amount{1};
+
+    void Post(std::function<void()> call) {
+        std::lock_guard lock(mutex);
+        if (receiver != nullptr)
+            PostCall(receiver, std::move(call));
+    }
+};
+
+// The worker thread and what lives on it. Shared with the queued calls, so that a worker that cannot end in
+// time keeps what it still uses.
+struct TProbe::TWorker {
+    QThread* thread = nullptr;
+    QObject* anchor = nullptr; // lives on the worker thread: queued calls run there
+    std::unique_ptr<TProbeRun> run;
+
+    void Post(std::function<void()> call) const { PostCall(anchor, std::move(call)); }
+};
+
+TProbe::TProbe(const std::string& ownerName)
+    : m_shared(std::make_shared<TShared>()), m_worker(std::make_shared<TWorker>()) {
+    m_shared->receiver = new QObject;
+    m_worker->thread = new QThread;
+    m_worker->thread->setObjectName("probe");
+    m_worker->anchor = new QObject;
+    m_worker->anchor->moveToThread(m_worker->thread);
+    m_worker->thread->start();
+
+    TProbeRun::TEvents events;
+    const std::shared_ptr<TShared> shared = m_shared;
+    events.Row = [this, shared](const TProbeRow& row) {
+        shared->Post([this, row] {
+            if (OnRow)
+                OnRow(row);
+        });
+    };
+    events.StartEnded = [this, shared](bool started, const std::optional<std::string>& error) {
+        shared->Post([this, started, error] {
+            if (OnStartEnded)
+                OnStartEnded(started, error);
+        });
+    };
+    events.Error = [this, shared](const std::string& message) {
+        shared->Post([this, message] {
+            if (OnError)
+                OnError(message);
+        });
+    };
+    events.Amount = [shared] { return shared->amount.load(); };
+
+    std::exception_ptr failure;
+    RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &ownerName, &events, &failure] {
+        try {
+            worker->run = std::make_unique<TProbeRun>(ownerName, std::move(events));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    if (failure) {
+        m_worker->anchor->deleteLater();
+        m_worker->thread->quit();
+        m_worker->thread->wait();
+        delete m_worker->thread;
+        delete m_shared->receiver;
+        std::rethrow_exception(failure);
+    }
+}
+
+TProbe::~TProbe() {
+    {
+        std::lock_guard lock(m_shared->mutex);
+        delete m_shared->receiver; // with it go the calls still queued for this side
+        m_shared->receiver = nullptr;
+    }
+    std::shared_ptr<TWorker> worker = m_worker;
+    worker->run->FDB().HurryCalls(true);
+    worker->Post([worker] {
+        worker->run.reset();
+        worker->anchor->deleteLater();
+        QThread::currentThread()->quit();
+    });
+    if (worker->thread->wait(QDeadlineTimer(kEndBudgetMs)))
+        delete worker->thread;
+    // Otherwise the worker is still inside a client call that nothing could break; it ends by itself, and
+    // its thread is left to the end of the process.
+}
+
+void TProbe::Start(const TProbeStartRequest& request) {
+    m_worker->Post([worker = m_worker, request] { worker->run->Start(request); });
+}
+
+// A call that blocks the run is cancelled now, not when the run gets to the stop request.
+void TProbe::Stop() {
+    m_worker->run->FDB().HurryCalls(true);
+    m_worker->Post([worker = m_worker] { worker->run->Stop(); });
+}
+
+void TProbe::SetAmount(int32_t amount) { m_shared->amount = amount; }
+
+void TProbe::Inspect(const std::function<void(TProbeRun& run)>& look) {
+    RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &look] { look(*worker->run); });
+}

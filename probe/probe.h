@@ -1,0 +1,56 @@
+#pragma once
+
+#include "probe/probe_messages.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QObject;
+class QThread;
+class TProbeRun;
+
+// The test run behind a narrow boundary, for a window or for a program without one.
+//
+// Threads: the TProbe object lives on the thread that made it (the caller's thread, which has an event loop).
+// Everything that talks to the server lives on a worker thread of its own with its own event loop: the
+// TProbeRun with FDB, TRO, qry1, ErrorHandler1, the restore timer and Timer1. Besides it there are only the
+// call watchdog of FDB and the short-lived helper threads on which attaches (Start's, restore attempts')
+// wait for the server; their results come back to the worker as queued calls.
+//
+// What crosses, and nothing else:
+//   caller -> worker: a start request with its snapshot of the entries, stop (which also cancels a blocked
+//                     call at once), the Amount value (read by every cycle);
+//   worker -> caller: each measured row, the end of Start (started, or the error to show), errors to show.
+// Both directions are queued, so the caller sees rows in the order they were measured and never waits for
+// the server; the callbacks below run on the caller's thread.
+class TProbe {
+public:
+    // ownerName: the name the run's components are owned under; it heads every message ("Form1.qry1: ...").
+    explicit TProbe(const std::string& ownerName = "Form1");
+    // Ends the run within about 3 s whatever the server does: a blocked call is cancelled, then aborted.
+    ~TProbe();
+    TProbe(const TProbe&) = delete;
+    TProbe& operator=(const TProbe&) = delete;
+
+    void Start(const TProbeStartRequest& request);
+    void Stop();
+    void SetAmount(int32_t amount);
+
+    std::function<void(const TProbeRow& row)> OnRow;
+    std::function<void(bool started, const std::optional<std::string>& error)> OnStartEnded;
+    std::function<void(const std::string& message)> OnError;
+
+    // Runs look on the worker thread and waits for it: for tests, which check the run's own state. The
+    // window never calls it.
+    void Inspect(const std::function<void(TProbeRun& run)>& look);
+
+private:
+    struct TShared;
+    struct TWorker;
+
+    std::shared_ptr<TShared> m_shared;
+    std::shared_ptr<TWorker> m_worker;
+};

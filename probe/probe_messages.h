@@ -1,0 +1,25 @@
+#pragma once
+
+#include "core/date_time.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What Start hands to the run: the entries as they stood when Start was pressed. Later edits do not reach a
+// run that is under way (Amount excepted, which the run reads at every cycle).
+struct TProbeStartRequest {
+    std::string DBName;
+    std::string UserName;
+    std::string Password;
+    std::vector<std::string> SQL;
+    uint32_t PeriodMs = 10000;
+};
+
+// One measured cycle: the server-side time of its end, the elapsed milliseconds and the error text (empty
+// for a good cycle).
+struct TProbeRow {
+    TDateTime Time = 0;
+    int32_t Value = 0;
+    std::string Error;
+};

@@ -1,0 +1,164 @@
+#include "probe/probe_run.h"
+
+#include "core/escaped_error.h"
+#include "core/exceptions.h"
+#include "core/platform.h"
+#include "db/query.h"
+#include "db/transaction.h"
+
+#include <QTimer>
+
+namespace {
+// Holds the 1 ms timer resolution for one measurement and gives it back however the measurement ends.
+class TFineTimerResolution {
+public:
+    TFineTimerResolution() { timeBeginPeriod(1); }
+    ~TFineTimerResolution() { timeEndPeriod(1); }
+    TFineTimerResolution(const TFineTimerResolution&) = delete;
+    TFineTimerResolution& operator=(const TFineTimerResolution&) = delete;
+};
+} // namespace
+
+TProbeRun::TProbeRun(const std::string& ownerName, TEvents events)
+    : m_events(std::move(events)), m_owner(nullptr, ownerName) {
+    CreateDatabaseComponents();
+    m_Timer1 = std::make_unique<QTimer>();
+    m_Timer1->setObjectName("Timer1");
+    QObject::connect(m_Timer1.get(), &QTimer::timeout, [this] { Timer1Timer(); });
+}
+
+// The components go in the reverse order of their making; the connection detaches with force on its way.
+TProbeRun::~TProbeRun() = default;
+
+void TProbeRun::CreateDatabaseComponents() {
+    m_ErrorHandler1 = std::make_unique<TFbErrorHandler>(&m_owner, "ErrorHandler1");
+    m_ErrorHandler1->SetOptions({oeLostConnect});
+    m_ErrorHandler1->OnFbErrorEvent = [this](TComponent* sender, EFbError& error, TKindFbError kind,
+                                             bool& doRaise) { ErrorHandler1ErrorEvent(sender, error, kind, doRaise); };
+
+    m_FDB = std::make_unique<TFbDatabase>(&m_owner, "FDB");
+    m_FDB->SetDBParams({"lc_ctype=WIN1251"});
+    m_FDB->SetSQLDialect(1);
+    m_FDB->SetTimeout(0);
+    m_FDB->SetWaitForRestoreConnect(5000);
+    // A hung server or a black-holed link must not hold the run: no client call blocks longer than 30 s.
+    m_FDB->SetCallTimeout(30000);
+    m_FDB->OnLostConnect = [this](TFbBaseDatabase& database, EFbError& error, TOnLostConnectActions& actions) {
+        FDBLostConnect(database, error, actions);
+    };
+    m_FDB->OnErrorRestoreConnect = m_FDB->OnLostConnect;
+    m_FDB->ShowErrorMessage = [this](const std::string& message) { m_events.Error(message); };
+
+    m_TRO = std::make_unique<TFbTransaction>(&m_owner, "TRO");
+    m_TRO->SetDefaultDatabase(m_FDB.get());
+    m_TRO->SetTimeoutAction(TARollback);
+    m_TRO->SetTRParams({"read", "nowait", "read_committed", "rec_version"});
+    m_TRO->SetTPBMode(tpbDefault);
+    m_FDB->SetDefaultTransaction(m_TRO.get());
+
+    m_qry1 = std::make_unique<TFbQuery>(&m_owner, "qry1");
+    m_qry1->SetDatabase(m_FDB.get());
+    m_qry1->SetTransaction(m_TRO.get());
+    m_qry1->SetSQL({"select 1 from rdb$database"});
+    m_qry1->SetOptions({qoStartTransaction});
+}
+
+bool TProbeRun::Running() const { return m_Timer1->isActive(); }
+
+// The attach runs on a helper thread, so the run stays free for its other requests while the server is slow
+// to answer; Start ends in AttachEnded.
+void TProbeRun::Start(const TProbeStartRequest& request) {
+    const TEscapedError escaped = CatchEscapedError([&] {
+        m_FDB->SetDBName(request.DBName);
+        m_FDB->ConnectParams().SetUserName(request.UserName);
+        m_FDB->ConnectParams().SetPassword(request.Password);
+        m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
+    });
+    if (escaped.failed)
+        m_events.StartEnded(false, escaped.message);
+}
+
+// Start's steps after the attach, up to arming the timer; emptying the log is the receiver's part, done when
+// it learns that Start succeeded (before any row of the new run reaches it).
+void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_ptr error) {
+    const TEscapedError escaped = CatchEscapedError([&] {
+        if (error)
+            std::rethrow_exception(error);
+        m_qry1->SetSQL(request.SQL);
+        m_Timer1->setInterval(static_cast<int>(request.PeriodMs));
+        m_Timer1->start();
+        if (!m_Timer1->isActive())
+            throw Exception("Not enough timers available");
+    });
+    m_events.StartEnded(!escaped.failed, escaped.message);
+}
+
+// The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and
+// the detach run hurried too, and the next Start finds the calls at their normal limit again.
+void TProbeRun::Stop() {
+    ReportEscaped([this] { StopSteps(); });
+    m_FDB->HurryCalls(false);
+}
+
+void TProbeRun::StopSteps() {
+    m_Timer1->stop();
+    if (m_TRO->Active())
+        m_TRO->Commit();
+    m_FDB->SetConnected(false);
+}
+
+void TProbeRun::ReportEscaped(const std::function<void()>& command) {
+    if (const TEscapedError escaped = CatchEscapedError(command); escaped.message)
+        m_events.Error(*escaped.message);
+}
+
+void TProbeRun::Timer1Timer() {
+    if (m_cycleRunning) {
+        m_tickPending = true;
+        return;
+    }
+    struct TRunning {
+        bool& flag;
+        ~TRunning() { flag = false; }
+    };
+    do {
+        m_tickPending = false;
+        m_cycleRunning = true;
+        TRunning running{m_cycleRunning};
+        ReportEscaped([this] { Cycle(); });
+    } while (m_tickPending && m_Timer1->isActive());
+}
+
+TProbeRun::TMeasurement TProbeRun::Measure() {
+    TFineTimerResolution resolution;
+    TMeasurement measurement;
+    const uint32_t t0 = timeGetTime();
+    try {
+        const int32_t amount = m_events.Amount();
+        for (int32_t i = 0; i < amount; ++i)
+            m_qry1->ExecQuery();
+    } catch (const Exception& error) {
+        // A failed cycle records the time until the failure; its Error text is what marks it.
+        measurement.errorText = error.Message();
+    }
+    measurement.elapsedMs = static_cast<int32_t>(timeGetTime() - t0);
+    return measurement;
+}
+
+void TProbeRun::Cycle() {
+    const TMeasurement measurement = Measure();
+    m_events.Row({Now() - m_FDB->ClockDifference(), measurement.elapsedMs, measurement.errorText});
+    if (measurement.errorText.empty()) {
+        const TDateTime serverTime = m_FDB->QueryServerTime();
+        m_FDB->SetClockDifference(Now() - serverTime);
+    }
+}
+
+void TProbeRun::FDBLostConnect(TFbBaseDatabase&, EFbError&, TOnLostConnectActions& Actions) {
+    Actions = laWaitRestore;
+}
+
+void TProbeRun::ErrorHandler1ErrorEvent(TComponent*, EFbError&, TKindFbError KindFbError, bool& DoRaise) {
+    if (KindFbError == keLostConnect)
+        DoRaise = true;
+}

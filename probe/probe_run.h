@@ -1,0 +1,78 @@
+#pragma once
+
+#include "core/component.h"
+#include "db/database.h"
+#include "db/error_handler.h"
+#include "probe/probe_messages.h"
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class EFbError;
+class QTimer;
+class TFbQuery;
+class TFbTransaction;
+
+// The test run on the thread it was made on: the connection FDB, the transaction TRO, the query qry1, the
+// error handler ErrorHandler1 and the cycle timer Timer1, all owned by a component named after the window so
+// that every message names them as the window's ("Form1.qry1"). Start attaches and arms Timer1, each tick
+// runs one measured cycle, Stop commits and detaches. It tells the world only through its events, which it
+// calls on its own thread.
+class TProbeRun {
+public:
+    struct TEvents {
+        std::function<void(const TProbeRow& row)> Row;
+        // Start ended: started, or not, with the error to show (none for a silent abort).
+        std::function<void(bool started, const std::optional<std::string>& error)> StartEnded;
+        // An error that escaped a cycle's bookkeeping, Stop or a restore attempt.
+        std::function<void(const std::string& message)> Error;
+        // Read at every cycle.
+        std::function<int32_t()> Amount;
+    };
+
+    TProbeRun(const std::string& ownerName, TEvents events);
+    ~TProbeRun();
+    TProbeRun(const TProbeRun&) = delete;
+    TProbeRun& operator=(const TProbeRun&) = delete;
+
+    void Start(const TProbeStartRequest& request);
+    void Stop();
+    // Runs one cycle; a tick that arrives while a cycle runs is delivered once when it has ended.
+    void Timer1Timer();
+    bool Running() const;
+
+    TFbDatabase& FDB() { return *m_FDB; }
+    TFbTransaction& TRO() { return *m_TRO; }
+    TFbQuery& qry1() { return *m_qry1; }
+    QTimer& Timer1() { return *m_Timer1; }
+
+    void FDBLostConnect(TFbBaseDatabase& Database, EFbError& E, TOnLostConnectActions& Actions);
+    void ErrorHandler1ErrorEvent(TComponent* Sender, EFbError& ErrorValue, TKindFbError KindFbError,
+                                 bool& DoRaise);
+
+private:
+    struct TMeasurement {
+        int32_t elapsedMs = 0;
+        std::string errorText;
+    };
+    void CreateDatabaseComponents();
+    void AttachEnded(const TProbeStartRequest& request, std::exception_ptr error);
+    void StopSteps();
+    void Cycle();
+    TMeasurement Measure();
+    void ReportEscaped(const std::function<void()>& command);
+
+    TEvents m_events;
+    TComponent m_owner;
+    // Declared in the order of their dependencies, so that they are destroyed the other way round.
+    std::unique_ptr<TFbErrorHandler> m_ErrorHandler1;
+    std::unique_ptr<TFbDatabase> m_FDB;
+    std::unique_ptr<TFbTransaction> m_TRO;
+    std::unique_ptr<TFbQuery> m_qry1;
+    std::unique_ptr<QTimer> m_Timer1;
+    bool m_cycleRunning = false;
+    bool m_tickPending = false;
+};

@@ -1,0 +1,178 @@
+// The window while the link to the server is frozen (a hung server, a black-holed link): it answers
+// throughout, the log keeps one row per period, and Stop and closing the window end within 3 s.
+#include "app/labeled_edit.h"
+#include "app/main_window.h"
+#include "app/test_cycle.h"
+#include "settings/app_ini_file_storage.h"
+#include "test_cycle_fixture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// How late the window's event loop ever was: a 10 ms timer on the window's thread notes the largest gap
+// beyond its interval between two of its ticks.
+class LatenessProbe {
+public:
+    LatenessProbe() {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_worst = std::max(m_worst, m_sinceTick.restart() - 10);
+        });
+        m_sinceTick.start();
+        m_timer.start();
+    }
+    qint64 WorstLateMs() const { return m_worst; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_sinceTick;
+    qint64 m_worst = 0;
+};
+
+class FrozenLink : public TestCycleFixture {
+protected:
+    FrozenLink() {
+        proxy.emplace();
+        EnterServer(proxy->DbName(TestServer::Db1()));
+        form.sePeriod()->SetValue(1);
+    }
+    // The real Timer1 runs the cycles here; waits for the first good row.
+    void StartRunning() {
+        Start();
+        ASSERT_TRUE(cycle.Running());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() >= 1; }, 5000));
+        ASSERT_EQ(ErrorOfRow(0), "");
+    }
+};
+
+TEST_F(FrozenLink, ASixtySecondFreezeKeepsTheWindowLiveAndOneRowPerPeriod) {
+    form.seAmount()->SetValue(3);
+    StartRunning();
+    LatenessProbe lateness;
+    const int before = log.RecordCount();
+    proxy->Freeze();
+    QTest::qWait(60000);
+    proxy->Restore();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorOfRow(log.RecordCount() - 1).empty(); }, 15000))
+        << "the run re-attaches once the link answers again";
+    Stop();
+    EXPECT_LT(lateness.WorstLateMs(), 100);
+
+    // One row of the hung call (its Value its own elapsed time), a row per period around it.
+    int hung = -1;
+    for (int row = before; row < log.RecordCount(); ++row)
+        if (ValueOfRow(row) >= 30000) {
+            EXPECT_EQ(hung, -1) << "one hung call only";
+            hung = row;
+        }
+    ASSERT_GE(hung, 0);
+    EXPECT_EQ(ErrorOfRow(hung).rfind("Form1.qry1:\r\n", 0), 0u) << ErrorOfRow(hung);
+    EXPECT_NE(ErrorOfRow(hung).find("the call was aborted"), std::string::npos) << ErrorOfRow(hung);
+    EXPECT_LT(ValueOfRow(hung), 33000) << "the limit and its grace";
+    int notOpen = 0;
+    for (int row = before; row < log.RecordCount(); ++row) {
+        notOpen += ErrorOfRow(row) == "Form1.FDB: Cannot perform operation -- DB is not open.";
+        if (row == before || row == hung)
+            continue;
+        const double gapMs = (TimeOfRow(row) - TimeOfRow(row - 1)) * 86400000.0;
+        EXPECT_LT(gapMs, 2000) << "rows " << row - 1 << " and " << row;
+    }
+    EXPECT_GE(notOpen, 20) << "the cycles went on while restore attempts waited for the frozen link";
+}
+
+TEST_F(FrozenLink, StopDuringAHungCallEndsTheRunWithinThreeSeconds) {
+    StartRunning();
+    // Just after a cycle, so that the next cycle's executions hang, not this one's server-time query.
+    const int rows = log.RecordCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() > rows; }, 3000));
+    QTest::qWait(200);
+    proxy->Freeze();
+    const int before = log.RecordCount();
+    QTest::qWait(2500); // the next cycle is hung by now
+    EXPECT_EQ(log.RecordCount(), before);
+
+    QElapsedTimer stopping;
+    stopping.start();
+    QTest::mouseClick(form.btnStop(), Qt::LeftButton);
+    EXPECT_TRUE(form.btnStart()->isEnabled()) << "the buttons change at once";
+    EXPECT_FALSE(form.btnStop()->isEnabled());
+    OnWorker([](TProbeRun& run) {
+        EXPECT_FALSE(run.Running());
+        EXPECT_FALSE(run.FDB().Connected());
+    });
+    EXPECT_LT(stopping.elapsed(), 3000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() > before; }, 1000));
+    EXPECT_EQ(ErrorOfRow(log.RecordCount() - 1).rfind("Form1.qry1:\r\n", 0), 0u);
+}
+
+// A window of its own with its settings in a folder that outlives it; the fixture's window is not made, as
+// there is one error handler per process.
+class OwnWindow {
+public:
+    explicit OwnWindow(const FaultProxy& proxy) : form(std::make_unique<TForm1>()) {
+        form->AppIniFileStorage1()->SetLocation(flCustom);
+        form->AppIniFileStorage1()->SetCustomDirectory(settings.path().toStdString());
+        form->show();
+        form->edDBName()->setText(QString::fromStdString(proxy.DbName(TestServer::Db1())));
+        form->edUser()->setText(QString::fromStdString(TestServer::User()));
+        form->edPassword()->setText(QString::fromStdString(TestServer::Password()));
+        form->sePeriod()->SetValue(1);
+    }
+    // Closes the window as a user does and destroys it; returns how long that took.
+    qint64 CloseMs() {
+        QElapsedTimer closing;
+        closing.start();
+        form->close();
+        form.reset();
+        return closing.elapsed();
+    }
+    QByteArray SettingsFile() const {
+        const QStringList files = QDir(settings.path()).entryList({"*.ini"}, QDir::Files);
+        if (files.size() != 1)
+            return {};
+        QFile file(settings.filePath(files.front()));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir settings;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST(FrozenLinkWindow, ClosingDuringAHungCallEndsWithinThreeSecondsWithTheSettingsWritten) {
+    FaultProxy proxy;
+    OwnWindow window(proxy);
+    QTest::mouseClick(window.form->btnStart(), Qt::LeftButton);
+    TMemTable& log = *window.form->MT();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() >= 1; }, 5000));
+    proxy.Freeze();
+    QTest::qWait(2500); // the next cycle is hung by now
+
+    EXPECT_LT(window.CloseMs(), 3000);
+    EXPECT_TRUE(window.SettingsFile().contains(QByteArray::fromStdString(proxy.DbName(TestServer::Db1()))))
+        << window.SettingsFile().toStdString();
+}
+
+TEST(FrozenLinkWindow, AnAttachIntoAFrozenServerKeepsTheWindowLiveAndClosingEndsWithinThreeSeconds) {
+    FaultProxy proxy;
+    proxy.Freeze();
+    OwnWindow window(proxy);
+    LatenessProbe lateness;
+    QTest::mouseClick(window.form->btnStart(), Qt::LeftButton);
+    QTest::qWait(3000);
+    EXPECT_TRUE(window.form->TestCycle()->Starting());
+    EXPECT_FALSE(window.form->btnStart()->isEnabled()) << "until the attach has ended";
+    EXPECT_LT(lateness.WorstLateMs(), 100);
+
+    EXPECT_LT(window.CloseMs(), 3000);
+    EXPECT_FALSE(window.SettingsFile().isEmpty());
+}
+
+} // namespace
