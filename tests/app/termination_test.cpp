@@ -1,6 +1,7 @@
 // The real executable, copied into a folder of its own (so its settings file lies there), ended by each
 // termination signal: before Start, during a run on the server and during a run on an embedded database.
 // A small module put into it (start_on_show_preload.cpp) presses Start and tells when the window is up.
+#include "tests/support/fault_proxy.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/test_server.h"
 
@@ -105,6 +106,21 @@ TEST_F(Termination, EachSignalDuringARunOnTheServerEndsTheProgramAsClosingItDoes
         EndWith(signalNumber);
         ExpectCompleteSettings(TestServer::Db1());
         EXPECT_EQ(Settings().find(TestServer::Password()), std::string::npos) << "the password is never stored";
+    }
+}
+
+// A link that stops answering holds a call of the run; the window does not wait for it, and neither does
+// the end of the program.
+TEST_F(Termination, ASignalDuringAFrozenLinkEndsTheProgramWithinThreeSeconds) {
+    FaultProxy proxy;
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        Launch(proxy.DbName(TestServer::Db1()));
+        ASSERT_TRUE(WaitForLine("running", 15000));
+        proxy.Freeze();
+        QTest::qWait(2500); // the next cycle's call is now blocked in the frozen link
+        EndWith(signalNumber);
+        ExpectCompleteSettings(proxy.DbName(TestServer::Db1()));
+        proxy.Restore();
     }
 }
 
