@@ -7,10 +7,10 @@ TEscapedError CatchEscapedError(const std::function<void()>& command) {
         command();
         return {};
     } catch (const EAbort&) {
-        return {true, std::nullopt};
+        return {true, std::nullopt, {}};
     } catch (const Exception& error) {
-        return {true, error.Message()};
+        return {true, error.Message(), error.Utf8Message()};
     } catch (const std::exception& error) {
-        return {true, std::string(error.what())};
+        return {true, std::string(error.what()), {}};
     }
 }

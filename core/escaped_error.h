@@ -9,7 +9,10 @@
 // event handler, which must not let them loose.
 struct TEscapedError {
     bool failed = false;
+    // In the code page, as every message of the system.
     std::optional<std::string> message;
+    // The same in UTF-8 when it quotes what the code page lacks (a file name), else empty.
+    std::string utf8Message;
 };
 
 TEscapedError CatchEscapedError(const std::function<void()>& command);
