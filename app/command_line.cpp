@@ -6,6 +6,9 @@
 namespace {
 // What the usual command-line tools return for a command line they do not understand.
 constexpr int BadUsageExitCode = 2;
+// Where the options' help begins, and where it wraps.
+constexpr size_t HelpColumn = 24;
+constexpr size_t HelpWidth = 79;
 
 std::string BaseName(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -17,6 +20,19 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
     static const std::vector<TOption> options = {
         {"help", "", "Show this help and exit."},
         {"version", "", "Show the version and exit."},
+        {"journal", "PATH", "Keep a journal: each Start writes its rows to a new file, PATH with the start time "
+                            "before the extension."},
+        {"headless", "", "Run the test without a window: rows go to standard output, errors and the summary "
+                         "to standard error; SIGTERM, SIGINT or SIGHUP ends it."},
+        {"database", "NAME", "The database as the client names it (host/port:/path/db.fdb).", "headless"},
+        {"user", "NAME", "The user (SYSDBA when not given).", "headless"},
+        {"password-file", "PATH", "Read the password from the first line of PATH (else from the "
+                                  "QUORVANE_PASSWORD variable).", "headless"},
+        {"sql", "TEXT", "The statement (select 1 from rdb$database when not given).", "headless"},
+        {"sql-file", "PATH", "Read the statement from PATH.", "headless"},
+        {"period", "SECONDS", "Seconds from one cycle to the next, 1 to 3600 (10 when not given).", "headless"},
+        {"amount", "COUNT", "Executions per cycle, 1 to 10000 (10 when not given).", "headless"},
+        {"duration", "TIME", "Stop after TIME: seconds, or a number with s, m, h or d (90m, 7d).", "headless"},
     };
     return options;
 }
@@ -55,6 +71,9 @@ void TCommandLine::Parse(const std::vector<std::string>& arguments) {
             m_error = "option '--" + name + "' needs a value (" + option->ValueName + ")";
         }
     }
+    for (const TOption& option : m_options)
+        if (m_error.empty() && IsSet(option.Name) && !option.Requires.empty() && !IsSet(option.Requires))
+            m_error = "option '--" + option.Name + "' needs '--" + option.Requires + "'";
 }
 
 std::string TCommandLine::Value(const std::string& name) const {
@@ -65,11 +84,25 @@ std::string TCommandLine::Value(const std::string& name) const {
 std::string TCommandLine::HelpText() const {
     std::string text = "Usage: " + m_program + " [options]\n"
                        "Quorvane, the connection tester: measures how a Firebird server answers over time.\n"
-                       "Without options it opens its window.\n\nOptions:\n";
+                       "Without --headless it opens its window.\n\nOptions:\n";
     for (const TOption& option : m_options) {
-        std::string left = "  --" + option.Name + (option.ValueName.empty() ? "" : " " + option.ValueName);
-        left.resize(std::max<size_t>(left.size() + 2, 22), ' ');
-        text += left + option.Help + "\n";
+        std::string line = "  --" + option.Name + (option.ValueName.empty() ? "" : " " + option.ValueName);
+        line.resize(std::max<size_t>(line.size() + 2, HelpColumn), ' ');
+        // The help's words, wrapped under one another.
+        size_t lineStart = 0;
+        for (size_t at = 0; at < option.Help.size();) {
+            size_t end = option.Help.find(' ', at);
+            end = end == std::string::npos ? option.Help.size() : end;
+            if (line.size() - lineStart > HelpColumn && line.size() - lineStart + (end - at) > HelpWidth) {
+                line.back() = '\n';
+                lineStart = line.size();
+                line.append(HelpColumn, ' ');
+            }
+            line.append(option.Help, at, end - at).push_back(' ');
+            at = end + 1;
+        }
+        line.back() = '\n';
+        text += line;
     }
     return text;
 }
@@ -78,18 +111,17 @@ std::string TCommandLine::VersionText() const {
     return m_program + " " QUORVANE_VERSION "\n";
 }
 
+int TCommandLine::Refuse(const std::string& error) const {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", m_program.c_str(), error.c_str(), m_program.c_str());
+    return BadUsageExitCode;
+}
+
 std::optional<int> TCommandLine::Respond() const {
-    if (!m_error.empty()) {
-        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", m_program.c_str(), m_error.c_str(), m_program.c_str());
-        return BadUsageExitCode;
-    }
+    if (!m_error.empty())
+        return Refuse(m_error);
     if (IsSet("help") || IsSet("version")) {
         std::fputs((IsSet("help") ? HelpText() : VersionText()).c_str(), stdout);
         return 0;
     }
     return std::nullopt;
-}
-
-std::optional<int> RespondToCommandLine(int argc, char** argv) {
-    return TCommandLine(std::vector<std::string>(argv, argv + argc)).Respond();
 }

@@ -14,6 +14,7 @@ public:
         std::string Name;      // without the leading "--"
         std::string ValueName; // empty for an option that takes no value
         std::string Help;
+        std::string Requires = {}; // an option that works only together with this one; empty when none
     };
     static const std::vector<TOption>& Options();
 
@@ -30,8 +31,10 @@ public:
     std::string VersionText() const;
 
     // Answers --help, --version and a bad command line on the standard streams and returns the exit code;
-    // nothing when the program should go on and open its window.
+    // nothing when the program should go on (to its window, or to a run without one).
     std::optional<int> Respond() const;
+    // Tells what is wrong with the command line on standard error and returns the exit code for it.
+    int Refuse(const std::string& error) const;
 
 private:
     const TOption* Find(const std::string& name) const;
@@ -42,6 +45,3 @@ private:
     std::map<std::string, std::string> m_values;
     std::string m_error;
 };
-
-// The one call of main(): the exit code when the command line has been answered, nothing to open the window.
-std::optional<int> RespondToCommandLine(int argc, char** argv);

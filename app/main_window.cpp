@@ -25,10 +25,12 @@
 #include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -47,6 +49,8 @@ constexpr int GridMinimumWidth = 300;
 constexpr int FontPixelSize = 11;
 
 const char* const CopyrightCaption = "\xa9 Quorvane team";
+// Where the settings file keeps the journal's path.
+const char* const JournalKey = "Form1\\Journal";
 
 // The credit line opens the read-me installed with the program (a build tree keeps a copy at the same place
 // beside its executable), so the address holds on every machine.
@@ -103,6 +107,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") 
     m_AppIniFileStorage1 = std::make_unique<TAppIniFileStorage>(this, "AppIniFileStorage1");
     m_FormStorage1 = std::make_unique<TFormStorage>(this, "FormStorage1");
     m_FormStorageWindow = std::make_unique<TFormStorageWindow>(*this, *m_AppIniFileStorage1, *m_FormStorage1);
+    RunCommand([this] { SetJournalPath(QString::fromStdString(m_AppIniFileStorage1->GetString(JournalKey, ""))); });
 }
 
 TForm1::~TForm1() = default;
@@ -225,7 +230,7 @@ void TForm1::CreateLog() {
     m_ds1->SetDataSet(m_MT.get());
     m_DataGrid1->SetDataSource(m_ds1.get());
     m_statistics = std::make_unique<TStatisticsWindow>(*m_MT, this);
-    m_statistics->AttachTo(*m_DataGrid1);
+    m_statistics->AttachTo(*m_DataGrid1, [this](QMenu& menu) { AddJournalEntries(menu); });
 }
 
 void TForm1::ConnectEvents() {
@@ -266,4 +271,46 @@ void TForm1::RunCommand(const std::function<void()>& command) {
 
 void TForm1::lblCopyrightClick(TLinkLabel* sender) {
     OpenWithShell(this, ToCp1251(sender->Hint()));
+}
+
+void TForm1::SetJournalPath(const QString& path) { m_testCycle->SetJournalPath(path.toStdString()); }
+
+QString TForm1::JournalPath() const { return QString::fromStdString(m_testCycle->JournalPath()); }
+
+void TForm1::AddJournalEntries(QMenu& menu) {
+    menu.addSeparator();
+    QAction* keep = menu.addAction("Keep a journal...", this, [this] { RunCommand([this] { ChooseJournal(); }); });
+    keep->setCheckable(true);
+    keep->setChecked(!JournalPath().isEmpty());
+    if (!JournalPath().isEmpty()) {
+        keep->setToolTip(JournalPath());
+        menu.addAction("Stop keeping a journal", this, [this] { RunCommand([this] { StopJournal(); }); });
+    }
+}
+
+// Each Start makes a file of its own from the chosen name, so there is nothing to replace.
+void TForm1::ChooseJournal() {
+    QFileDialog dialog(this);
+    dialog.setObjectName("JournalDialog");
+    dialog.setWindowTitle("Keep a journal");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters({"Tab-separated files (*.tsv)", "All files (*.*)"});
+    dialog.setDefaultSuffix("tsv");
+    if (!JournalPath().isEmpty())
+        dialog.selectFile(JournalPath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    RememberJournalPath(dialog.selectedFiles().front());
+}
+
+void TForm1::StopJournal() { RememberJournalPath(QString()); }
+
+void TForm1::RememberJournalPath(const QString& path) {
+    SetJournalPath(path);
+    if (path.isEmpty())
+        m_AppIniFileStorage1->RemoveValue(JournalKey);
+    else
+        m_AppIniFileStorage1->SetString(JournalKey, path.toStdString());
 }

@@ -9,6 +9,7 @@
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class TAction;
@@ -68,6 +69,16 @@ public:
     // The handler of both link labels: opens the address in the clicked label's hint.
     void lblCopyrightClick(TLinkLabel* sender);
 
+    // The journal for the runs started from now on (the platform's file name; empty for none), for this
+    // session only, as the command line gives it.
+    void SetJournalPath(const QString& path);
+    QString JournalPath() const;
+    // The grid's context menu: "Keep a journal..." asks for the path and remembers it in the settings file;
+    // while one is kept, "Stop keeping a journal" ends that.
+    void AddJournalEntries(QMenu& menu);
+    void ChooseJournal();
+    void StopJournal();
+
 private:
     void CreatePanel();
     void CreateEntries();
@@ -80,6 +91,7 @@ private:
     void SetTabOrder();
     QLabel* CreateLabel(const QString& caption, const QRect& bounds);
     void RunCommand(const std::function<void()>& command);
+    void RememberJournalPath(const QString& path);
 
     QFrame* m_pnl1 = nullptr;
     TDataGrid* m_DataGrid1 = nullptr;

@@ -43,6 +43,7 @@ void TTestCycle::btnStartClick() {
     request.Password = ToCp1251(m_parts.edPassword.text());
     request.SQL = MemoLines(m_parts.mSQL);
     request.PeriodMs = PeriodMilliseconds();
+    request.JournalPath = m_journalPath;
     m_state = State::Starting;
     UpdateActions();
     m_parts.probe.Start(request);
@@ -67,14 +68,7 @@ uint32_t TTestCycle::PeriodMilliseconds() const {
 }
 
 void TTestCycle::AppendRow(const TProbeRow& row) {
-    RunShowingErrors(&m_parts.window, [&] {
-        TMemTable& table = m_parts.MT;
-        table.BeginAppend();
-        table.MTTime.SetAsDateTime(row.Time);
-        table.MTValue.SetAsInteger(row.Value);
-        table.MTError.SetAsString(row.Error);
-        table.PostRecord();
-    });
+    RunShowingErrors(&m_parts.window, [&] { m_parts.MT.AppendRecord(row.Time, row.Value, row.Error); });
 }
 
 void TTestCycle::ShowError(const std::string& message) { ShowErrorBox(&m_parts.window, message); }

@@ -43,6 +43,11 @@ public:
     void btnSaveClick();
     void ActionList1Update(TAction* action, bool& Handled);
 
+    // The journal's path (the platform's file name, UTF-8) for the runs that Start begins from now on; empty
+    // for none.
+    const std::string& JournalPath() const { return m_journalPath; }
+    void SetJournalPath(std::string path) { m_journalPath = std::move(path); }
+
     // From a Start that succeeded to the next Stop.
     bool Running() const { return m_state == State::Running; }
     // From Start until the run has told how its attach ended.
@@ -59,4 +64,5 @@ private:
 
     TTestCycleParts m_parts;
     State m_state = State::Stopped;
+    std::string m_journalPath;
 };

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cfenv>
 #include <climits>
+#include <csignal>
 #include <ctime>
 #include <unistd.h>
 
@@ -36,3 +37,5 @@ std::string ExecutableDirectory() {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
+
+void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }

@@ -21,3 +21,6 @@ void ResetFloatingPointControl();
 // Full path of the running executable, and its directory with a trailing "/".
 std::string ExecutablePath();
 std::string ExecutableDirectory();
+
+// Writing to a pipe whose reader has gone fails with an error instead of ending the program.
+void IgnoreBrokenPipes();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/component.h"
+#include "log/csv_line_writer.h"
 
 #include <QIODevice>
 #include <string>
@@ -27,6 +28,8 @@ public:
     // Writes every record of the table, in row order, to the stream. The table is locked and its views hear
     // nothing until the end, then one data set change, also when writing fails ("Stream write error").
     void SaveToStream(TMemTable& table, QIODevice& stream) const;
+    // The lines of this format one at a time, for output that grows row by row.
+    TCsvLineWriter LineWriter() const;
 
 private:
     class TWriter;

@@ -18,6 +18,18 @@ std::string TypeMismatchText(const TField& field) {
     return FormatText("Invalid value for field '%s'", field.FieldName().c_str());
 }
 
+int64_t StoredTime(TDateTime time) {
+    const std::optional<int64_t> msecs = DateTimeToMSecs(time);
+    if (!msecs)
+        throw EConvertError::InvalidDateTime(std::to_string(time));
+    return *msecs;
+}
+
+// The field keeps the text up to a zero character, and at most its size.
+std::string_view StoredError(std::string_view text) {
+    return text.substr(0, std::min(text.find('\0'), static_cast<size_t>(ErrorSize)));
+}
+
 } // namespace
 
 TMemTable::TMemTable(TComponent* owner, std::string name)
@@ -393,10 +405,7 @@ void TMemTable::StoreFieldValue(int fieldIndex, const TFieldValue& value) {
         const auto* time = std::get_if<TDateTime>(&value);
         if (!time)
             throw EConvertError(TypeMismatchText(field));
-        const std::optional<int64_t> msecs = DateTimeToMSecs(*time);
-        if (!msecs)
-            throw EConvertError::InvalidDateTime(std::to_string(*time));
-        m_buffer.timeMs = *msecs;
+        m_buffer.timeMs = StoredTime(*time);
     } else if (fieldIndex == 1) {
         const auto* number = std::get_if<int32_t>(&value);
         if (!number)
@@ -406,10 +415,22 @@ void TMemTable::StoreFieldValue(int fieldIndex, const TFieldValue& value) {
         const auto* text = std::get_if<std::string>(&value);
         if (!text)
             throw EConvertError(TypeMismatchText(field));
-        const size_t end = std::min(text->find('\0'), static_cast<size_t>(field.Size()));
-        m_buffer.error.assign(*text, 0, end);
+        m_buffer.error.assign(StoredError(*text));
     }
     m_buffer.present |= PresenceBit[fieldIndex];
+}
+
+void TMemTable::AppendRecord(TDateTime time, int32_t value, const std::string& error) {
+    std::lock_guard guard(m_lock);
+    BeginAppend();
+    MTTime.SetAsDateTime(time);
+    MTValue.SetAsInteger(value);
+    MTError.SetAsString(error);
+    PostRecord();
+}
+
+TRecordData TMemTable::StoredRecord(TDateTime time, int32_t value, std::string_view error) {
+    return {StoredTime(time), value, std::string(StoredError(error)), HasTime | HasValue | HasError};
 }
 
 void TMemTable::NotifyDataSetChanged() {

@@ -69,6 +69,12 @@ TProbe::TProbe(const std::string& ownerName)
                 OnError(message);
         });
     };
+    events.StopEnded = [this, shared] {
+        shared->Post([this] {
+            if (OnStopEnded)
+                OnStopEnded();
+        });
+    };
     events.Amount = [shared] { return shared->amount.load(); };
 
     std::exception_ptr failure;

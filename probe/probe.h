@@ -15,15 +15,16 @@ class TProbeRun;
 // The test run behind a narrow boundary, for a window or for a program without one.
 //
 // Threads: the TProbe object lives on the thread that made it (the caller's thread, which has an event loop).
-// Everything that talks to the server lives on a worker thread of its own with its own event loop: the
-// TProbeRun with FDB, TRO, qry1, ErrorHandler1, the restore timer and Timer1. Besides it there are only the
-// call watchdog of FDB and the short-lived helper threads on which attaches (Start's, restore attempts')
+// Everything that talks to the server or the disk lives on a worker thread of its own with its own event
+// loop: the TProbeRun with FDB, TRO, qry1, ErrorHandler1, the restore timer, Timer1 and the journal. Besides
+// it there are only the call watchdog of FDB and the short-lived helper threads on which attaches (Start's, restore attempts')
 // wait for the server; their results come back to the worker as queued calls.
 //
 // What crosses, and nothing else:
-//   caller -> worker: a start request with its snapshot of the entries, stop (which also cancels a blocked
-//                     call at once), the Amount value (read by every cycle);
-//   worker -> caller: each measured row, the end of Start (started, or the error to show), errors to show.
+//   caller -> worker: a start request with its snapshot of the entries and the journal's path, stop (which
+//                     also cancels a blocked call at once), the Amount value (read by every cycle);
+//   worker -> caller: each measured row, the end of Start (started, or the error to show), the end of Stop,
+//                     errors to show (the journal's among them).
 // Both directions are queued, so the caller sees rows in the order they were measured and never waits for
 // the server; the callbacks below run on the caller's thread.
 class TProbe {
@@ -42,6 +43,8 @@ public:
     std::function<void(const TProbeRow& row)> OnRow;
     std::function<void(bool started, const std::optional<std::string>& error)> OnStartEnded;
     std::function<void(const std::string& message)> OnError;
+    // Stop has ended on the worker; every row of the run has reached OnRow before.
+    std::function<void()> OnStopEnded;
 
     // Runs look on the worker thread and waits for it: for tests, which check the run's own state. The
     // window never calls it.

@@ -5,6 +5,7 @@
 #include "core/platform.h"
 #include "db/query.h"
 #include "db/transaction.h"
+#include "probe/journal.h"
 
 #include <QTimer>
 
@@ -91,6 +92,11 @@ void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_pt
             throw Exception("Not enough timers available");
     });
     m_events.StartEnded(!escaped.failed, escaped.message);
+    // After the news of the start, so that a journal that cannot be made is reported as a failure of a run
+    // that goes on.
+    if (!escaped.failed && !request.JournalPath.empty())
+        m_journal = std::make_unique<TJournal>(request.JournalPath, QDateTime::currentDateTime(),
+                                               [this](const std::string& message) { m_events.Error(message); });
 }
 
 // The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and
@@ -98,10 +104,14 @@ void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_pt
 void TProbeRun::Stop() {
     ReportEscaped([this] { StopSteps(); });
     m_FDB->HurryCalls(false);
+    if (m_events.StopEnded)
+        m_events.StopEnded();
 }
 
 void TProbeRun::StopSteps() {
     m_Timer1->stop();
+    // No row comes after this; the journal is on the disk before the server is asked for anything more.
+    m_journal.reset();
     if (m_TRO->Active())
         m_TRO->Commit();
     m_FDB->SetConnected(false);
@@ -147,7 +157,10 @@ TProbeRun::TMeasurement TProbeRun::Measure() {
 
 void TProbeRun::Cycle() {
     const TMeasurement measurement = Measure();
-    m_events.Row({Now() - m_FDB->ClockDifference(), measurement.elapsedMs, measurement.errorText});
+    const TProbeRow row{Now() - m_FDB->ClockDifference(), measurement.elapsedMs, measurement.errorText};
+    m_events.Row(row);
+    if (m_journal)
+        m_journal->Append(row);
     if (measurement.errorText.empty()) {
         const TDateTime serverTime = m_FDB->QueryServerTime();
         m_FDB->SetClockDifference(Now() - serverTime);

@@ -13,13 +13,15 @@
 
 class EFbError;
 class QTimer;
+class TJournal;
 class TFbQuery;
 class TFbTransaction;
 
 // The test run on the thread it was made on: the connection FDB, the transaction TRO, the query qry1, the
 // error handler ErrorHandler1 and the cycle timer Timer1, all owned by a component named after the window so
 // that every message names them as the window's ("Form1.qry1"). Start attaches and arms Timer1, each tick
-// runs one measured cycle, Stop commits and detaches. It tells the world only through its events, which it
+// runs one measured cycle (and writes its row to the journal, when the run keeps one), Stop commits and
+// detaches. It tells the world only through its events, which it
 // calls on its own thread.
 class TProbeRun {
 public:
@@ -29,6 +31,8 @@ public:
         std::function<void(bool started, const std::optional<std::string>& error)> StartEnded;
         // An error that escaped a cycle's bookkeeping, Stop or a restore attempt.
         std::function<void(const std::string& message)> Error;
+        // Stop has ended: every row of the run has been told before it.
+        std::function<void()> StopEnded;
         // Read at every cycle.
         std::function<int32_t()> Amount;
     };
@@ -48,6 +52,8 @@ public:
     TFbTransaction& TRO() { return *m_TRO; }
     TFbQuery& qry1() { return *m_qry1; }
     QTimer& Timer1() { return *m_Timer1; }
+    // The journal of the run under way, if it keeps one.
+    const TJournal* Journal() const { return m_journal.get(); }
 
     void FDBLostConnect(TFbBaseDatabase& Database, EFbError& E, TOnLostConnectActions& Actions);
     void ErrorHandler1ErrorEvent(TComponent* Sender, EFbError& ErrorValue, TKindFbError KindFbError,
@@ -73,6 +79,8 @@ private:
     std::unique_ptr<TFbTransaction> m_TRO;
     std::unique_ptr<TFbQuery> m_qry1;
     std::unique_ptr<QTimer> m_Timer1;
+    // Made when Start succeeds, ended by Stop; goes before the events it reports through.
+    std::unique_ptr<TJournal> m_journal;
     bool m_cycleRunning = false;
     bool m_tickPending = false;
 };

@@ -76,14 +76,16 @@ TStatisticsWindow::~TStatisticsWindow() {
         m_table.RemoveListener(this);
 }
 
-void TStatisticsWindow::AttachTo(TDataGrid& grid) {
-    grid.OnContextRequest = [this](TDataGrid&, QPoint globalPos, bool byKey) {
+void TStatisticsWindow::AttachTo(TDataGrid& grid, std::function<void(QMenu& menu)> moreEntries) {
+    grid.OnContextRequest = [this, moreEntries = std::move(moreEntries)](TDataGrid&, QPoint globalPos, bool byKey) {
         if (byKey) {
             Open();
             return;
         }
         QMenu menu;
         AddMenuEntry(menu);
+        if (moreEntries)
+            moreEntries(menu);
         menu.exec(globalPos);
     };
 }

@@ -4,6 +4,7 @@
 #include "log/log_statistics.h"
 
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QMenu;
@@ -18,8 +19,9 @@ public:
     explicit TStatisticsWindow(TMemTable& table, QWidget* parent = nullptr);
     ~TStatisticsWindow() override;
 
-    // Ctrl+G in the grid opens the window; the grid's context menu offers "Statistics and chart...".
-    void AttachTo(TDataGrid& grid);
+    // Ctrl+G in the grid opens the window; the grid's context menu offers "Statistics and chart...", then
+    // what moreEntries adds.
+    void AttachTo(TDataGrid& grid, std::function<void(QMenu& menu)> moreEntries = {});
     void AddMenuEntry(QMenu& menu);
     // Shows the window, or brings it to the front when it is shown already.
     void Open();

@@ -19,8 +19,8 @@ TEST(CommandLine, HelpAndVersionAreUnderstoodAndQtsOwnArgumentsLeftAlone) {
 
     const std::string help = Parsed({}).HelpText();
     EXPECT_EQ(help.rfind("Usage: quorvane [options]\n", 0), 0u) << help;
-    EXPECT_NE(help.find("\n  --help              Show this help and exit.\n"), std::string::npos) << help;
-    EXPECT_NE(help.find("\n  --version           Show the version and exit.\n"), std::string::npos) << help;
+    EXPECT_NE(help.find("\n  --help                Show this help and exit.\n"), std::string::npos) << help;
+    EXPECT_NE(help.find("\n  --version             Show the version and exit.\n"), std::string::npos) << help;
     EXPECT_EQ(Parsed({}).VersionText(), "quorvane " QUORVANE_VERSION "\n");
 }
 
@@ -43,7 +43,7 @@ TEST(CommandLine, OptionsWithValuesTakeTheNextArgumentOrTheTextAfterTheEqualsSig
     EXPECT_EQ(parsed({"--period="}).Value("period"), "");
     EXPECT_TRUE(parsed({"--period="}).IsSet("period"));
     EXPECT_EQ(parsed({"--period"}).Error(), "option '--period' needs a value (SECONDS)");
-    EXPECT_NE(parsed({}).HelpText().find("\n  --period SECONDS    Seconds between cycles.\n"), std::string::npos);
+    EXPECT_NE(parsed({}).HelpText().find("\n  --period SECONDS      Seconds between cycles.\n"), std::string::npos);
 }
 
 TEST(CommandLine, TheProgramAnswersOnItsStreamsWithTheUsualExitCodes) {

@@ -255,3 +255,35 @@ TEST(CsvStreamFormat, PythonsCsvReaderReadsBackEveryRow) {
         ASSERT_EQ(row, expected[static_cast<size_t>(i)]) << "row " << i;
     }
 }
+
+// A journal and the headless run write their lines one at a time from the values of a measured row; the lines
+// must be the very bytes that saving the log writes, cut and escaped texts included.
+TEST(CsvStreamFormat, LinesWrittenOneAtATimeAreTheSavedFile) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); // 12-hour clock, designator last
+    TSavedLog log;
+    struct Row {
+        TDateTime time;
+        int32_t value;
+        std::string error;
+    };
+    const Row rows[] = {
+        {Day + (14 * 3600 + 3 * 60 + 9.25) / 86400, 37, ""},
+        {Day + 1, -5, "Query failed: \"x\" at 50%\r\nsecond line"},
+        {Day + 1.5, 0, std::string(400, 'e')},             // cut to the field's 300 characters
+        {Day + 2, 1, std::string("before\0after", 12)},     // cut at the zero character
+        {Day + 2.25, 2, "Query failed: \"x\" at 50%\r\nsecond line"},
+    };
+    TCsvLineWriter lines = log.format.LineWriter();
+    std::string written = lines.HeaderLine();
+    for (const Row& row : rows) {
+        AppendRecord(log.table, row.time, row.value, row.error);
+        const TRecordData stored = TMemTable::StoredRecord(row.time, row.value, row.error);
+        // No pool behind these rows: every text comes with the same reference, which must not mix them up.
+        written += lines.RecordLine({stored.timeMs, stored.value, stored.error, 0, stored.present, 0});
+    }
+    EXPECT_EQ(written, log.Save());
+    EXPECT_NE(written.find("\"09/12/2025 12:00:00 PM\"\t\"0\"\t\"" + std::string(300, 'e') + "\"\r\n"),
+              std::string::npos);
+    EXPECT_NE(written.find("\"10/12/2025\"\t\"1\"\t\"before\"\r\n"), std::string::npos);
+    QLocale::setDefault(QLocale::system());
+}

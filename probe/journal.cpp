@@ -1,0 +1,120 @@
+#include "probe/journal.h"
+
+#include "core/exceptions.h"
+#include "log/csv_stream_format.h"
+#include "log/mem_table.h"
+
+namespace {
+constexpr qint64 kSyncIntervalMs = 1000;
+// Names tried for the files of one second before giving up; more Starts than that in a second are not a run.
+constexpr int kNamesPerSecond = 1000;
+} // namespace
+
+TJournal::TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report)
+    : m_path(std::move(path)), m_start(start), m_report(std::move(report)),
+      m_lines(TCsvStreamFormat().LineWriter()) {
+    m_syncTimer.setSingleShot(true);
+    QObject::connect(&m_syncTimer, &QTimer::timeout, [this] { Sync(); });
+    m_sinceSync.start();
+    Write();
+}
+
+TJournal::~TJournal() {
+    m_syncTimer.stop();
+    if (!m_waiting.empty())
+        Write();
+    Sync();
+}
+
+std::string TJournal::FileName() const { return m_file ? m_file->Path() : std::string(); }
+
+std::string TJournal::FileNameFor(const std::string& path, const QDateTime& start, int number) {
+    const size_t nameStart = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
+    size_t dot = path.rfind('.');
+    // A name that only begins with a dot (".journal") has no extension.
+    if (dot == std::string::npos || dot <= nameStart)
+        dot = path.size();
+    std::string stamp = "-" + start.toString("yyyy-MM-dd_HH-mm-ss").toStdString();
+    if (number > 1)
+        stamp += "-" + std::to_string(number);
+    return path.substr(0, dot) + stamp + path.substr(dot);
+}
+
+void TJournal::Append(const TProbeRow& row) {
+    try {
+        const TRecordData stored = TMemTable::StoredRecord(row.Time, row.Value, row.Error);
+        m_waiting += m_lines.RecordLine({stored.timeMs, stored.value, stored.error, 0, stored.present, 0});
+    } catch (const Exception& error) {
+        Failed(error.Message());
+        return;
+    }
+    Write();
+}
+
+void TJournal::Write() {
+    try {
+        if (!m_file)
+            OpenNewFile();
+        if (m_needsHeader) {
+            m_file->Append(m_lines.HeaderLine() + m_waiting);
+            m_needsHeader = false;
+        } else {
+            m_file->Append(m_waiting);
+        }
+        if (!m_file->StillAtPath()) {
+            // What was just written went with the file; it waits for the next one.
+            const std::string name = m_file->Path();
+            m_file.reset();
+            throw Exception::FromUtf8(FormatText("Cannot write file \"%s\". The file was removed or moved",
+                                                 name.c_str()));
+        }
+        m_waiting.clear();
+        m_unsynced = true;
+        SyncSoon();
+    } catch (const Exception& error) {
+        Failed(error.Message());
+    }
+}
+
+void TJournal::OpenNewFile() {
+    for (int number = 1; number <= kNamesPerSecond; ++number) {
+        const std::string name = FileNameFor(m_path, m_start, number);
+        if (TAppendOnlyFile::Exists(name))
+            continue;
+        m_file = std::make_unique<TAppendOnlyFile>(name);
+        m_needsHeader = true;
+        return;
+    }
+    throw Exception::FromUtf8(FormatText("Cannot create file \"%s\". %s", FileNameFor(m_path, m_start, 1).c_str(),
+                                         "Too many files of the same second"));
+}
+
+void TJournal::SyncSoon() {
+    const qint64 since = m_sinceSync.elapsed();
+    if (since >= kSyncIntervalMs)
+        Sync();
+    else if (!m_syncTimer.isActive())
+        m_syncTimer.start(static_cast<int>(kSyncIntervalMs - since));
+}
+
+void TJournal::Sync() {
+    if (!m_unsynced || !m_file)
+        return;
+    try {
+        m_file->Sync();
+        m_unsynced = false;
+        // Written and on the disk: the journal works again, and its next failure is news.
+        m_failing = false;
+        m_sinceSync.restart();
+    } catch (const Exception& error) {
+        Failed(error.Message());
+    }
+}
+
+void TJournal::Failed(const std::string& message) {
+    if (m_failing)
+        return;
+    m_failing = true;
+    if (m_report)
+        m_report(message);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/append_only_file.h"
+#include "log/csv_line_writer.h"
+#include "probe/probe_messages.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+// One run's record on disk, in the format of a saved log: a new file for each Start (the given path with the
+// start time before its extension), its header, then every row as it is measured. Each row is written at
+// once and put on the disk at most a second later, so a crash loses at most the last second.
+//
+// A failure never stops the run: it is reported once (again only after the journal has worked in between),
+// the rows that could not be written wait in memory, and every later row tries again; a file that has gone
+// is made anew, with the header and the waiting rows.
+class TJournal {
+public:
+    // path: the platform's file name (UTF-8) as the user gave it. report gets each failure's message.
+    TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report);
+    // Puts everything written on the disk.
+    ~TJournal();
+    TJournal(const TJournal&) = delete;
+    TJournal& operator=(const TJournal&) = delete;
+
+    void Append(const TProbeRow& row);
+    // The file being written; empty while there is none.
+    std::string FileName() const;
+
+    // "run.tsv" started at 16:31:29 on 9 December 2026 becomes "run-2026-12-09_16-31-29.tsv"; the second
+    // file of the same second "run-2026-12-09_16-31-29-2.tsv", and so on.
+    static std::string FileNameFor(const std::string& path, const QDateTime& start, int number);
+
+private:
+    void Write();
+    void OpenNewFile();
+    void SyncSoon();
+    void Sync();
+    void Failed(const std::string& message);
+
+    std::string m_path;
+    QDateTime m_start;
+    std::function<void(const std::string&)> m_report;
+    TCsvLineWriter m_lines;
+    std::unique_ptr<TAppendOnlyFile> m_file;
+    std::string m_waiting; // rows not yet in the file
+    bool m_needsHeader = false; // the file is new and empty
+    bool m_failing = false;
+    bool m_unsynced = false;
+    QElapsedTimer m_sinceSync;
+    QTimer m_syncTimer;
+};

@@ -1,0 +1,118 @@
+#include "probe/journal.h"
+
+#include "core/date_time.h"
+#include "log/csv_stream_format.h"
+#include "log/mem_table.h"
+#include "tests/support/file_bytes.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+const QDateTime Start(QDate(2026, 12, 9), QTime(16, 31, 29));
+const std::string Header = "\"Time\"\t\"Value\"\t\"Error\"\r\n";
+
+TProbeRow RowAt(int second, int32_t value, std::string error = {}) {
+    return {EncodeDate(2026, 12, 9) + (16 * 3600 + 32 * 60 + second) / 86400.0, value, std::move(error)};
+}
+
+// What saving a log of these rows would write.
+std::string SavedLog(const std::vector<TProbeRow>& rows) {
+    TCsvStreamFormat format;
+    TMemTable table;
+    table.SetDefaultFormat(&format);
+    for (const TProbeRow& row : rows)
+        table.AppendRecord(row.Time, row.Value, row.Error);
+    QTemporaryDir dir;
+    table.SaveAsText(dir.filePath("saved.txt"));
+    return ReadFileBytes(dir.filePath("saved.txt").toStdString());
+}
+
+struct JournalFolder {
+    QTemporaryDir dir;
+    std::vector<std::string> reports;
+
+    std::string Path(const QString& name) const { return dir.filePath(name).toStdString(); }
+    std::unique_ptr<TJournal> Begin(const std::string& path) {
+        return std::make_unique<TJournal>(path, Start, [this](const std::string& message) { reports.push_back(message); });
+    }
+};
+} // namespace
+
+TEST(Journal, IsNamedAfterThePathWithTheStartTimeBeforeTheExtension) {
+    EXPECT_EQ(TJournal::FileNameFor("run.tsv", Start, 1), "run-2026-12-09_16-31-29.tsv");
+    EXPECT_EQ(TJournal::FileNameFor("/var/log/q.d/run.log.tsv", Start, 1),
+              "/var/log/q.d/run.log-2026-12-09_16-31-29.tsv");
+    EXPECT_EQ(TJournal::FileNameFor("/var/log/q.d/run", Start, 2), "/var/log/q.d/run-2026-12-09_16-31-29-2");
+    EXPECT_EQ(TJournal::FileNameFor("logs/.journal", Start, 1), "logs/.journal-2026-12-09_16-31-29");
+    EXPECT_EQ(TJournal::FileNameFor("Журнал прогона.tsv", Start, 3), "Журнал прогона-2026-12-09_16-31-29-3.tsv");
+}
+
+// Each row is in the file as soon as Append returns, in the bytes a save of the same log writes; a second
+// journal of the same second takes the next name and leaves the first one as it was.
+TEST(Journal, WritesEachRowAtOnceAndNeverReplacesAnEarlierFile) {
+    JournalFolder folder;
+    const std::string path = folder.Path("run.tsv");
+    const std::vector<TProbeRow> rows = {RowAt(0, 3), RowAt(10, 10012, "Form1.qry1: lost\r\n100% gone"),
+                                         RowAt(20, 4)};
+    auto first = folder.Begin(path);
+    const std::string firstName = folder.Path("run-2026-12-09_16-31-29.tsv");
+    EXPECT_EQ(first->FileName(), firstName);
+    EXPECT_EQ(ReadFileBytes(firstName), Header);
+    for (const TProbeRow& row : rows)
+        first->Append(row);
+    EXPECT_EQ(ReadFileBytes(firstName), SavedLog(rows));
+    first.reset();
+
+    auto second = folder.Begin(path);
+    EXPECT_EQ(second->FileName(), folder.Path("run-2026-12-09_16-31-29-2.tsv"));
+    second->Append(RowAt(30, 5));
+    second.reset();
+    EXPECT_EQ(ReadFileBytes(firstName), SavedLog(rows));
+    EXPECT_EQ(ReadFileBytes(folder.Path("run-2026-12-09_16-31-29-2.tsv")), SavedLog({RowAt(30, 5)}));
+    EXPECT_TRUE(folder.reports.empty());
+}
+
+// The folder goes away under a running journal: one report, the rows wait; when the folder is back, a new
+// file gets the header and every row that waited, and a later failure is reported again.
+TEST(Journal, AFolderThatDisappearsIsReportedOnceAndTheRowsCatchUpWhenItIsBack) {
+    JournalFolder folder;
+    const QString runs = folder.dir.filePath("runs");
+    ASSERT_TRUE(QDir().mkpath(runs));
+    auto journal = folder.Begin((runs + "/run.tsv").toStdString());
+    const std::string name = journal->FileName();
+    journal->Append(RowAt(0, 1));
+    ASSERT_TRUE(QDir(runs).removeRecursively());
+    for (int second = 1; second <= 4; ++second)
+        journal->Append(RowAt(second, second, "Form1.FDB: gone"));
+    ASSERT_EQ(folder.reports.size(), 1u);
+    EXPECT_EQ(folder.reports[0], "Cannot write file \"" + name + "\". The file was removed or moved");
+    EXPECT_EQ(journal->FileName(), "");
+
+    ASSERT_TRUE(QDir().mkpath(runs));
+    journal->Append(RowAt(5, 5));
+    EXPECT_EQ(journal->FileName(), name);
+    EXPECT_EQ(ReadFileBytes(name), SavedLog({RowAt(1, 1, "Form1.FDB: gone"), RowAt(2, 2, "Form1.FDB: gone"),
+                                             RowAt(3, 3, "Form1.FDB: gone"), RowAt(4, 4, "Form1.FDB: gone"),
+                                             RowAt(5, 5)}));
+    // On the disk within a second: only then has the journal recovered.
+    QTest::qWait(1300);
+    ASSERT_TRUE(QDir(runs).removeRecursively());
+    journal->Append(RowAt(6, 6));
+    journal->Append(RowAt(7, 7));
+    EXPECT_EQ(folder.reports.size(), 2u);
+}
+
+// A path that never works (no such folder): reported once when the run starts, not at every row.
+TEST(Journal, APathThatNeverWorksIsReportedOnce) {
+    JournalFolder folder;
+    const std::string path = folder.Path("missing/run.tsv");
+    auto journal = folder.Begin(path);
+    for (int second = 0; second < 5; ++second)
+        journal->Append(RowAt(second, 1));
+    ASSERT_EQ(folder.reports.size(), 1u);
+    EXPECT_EQ(folder.reports[0], "Cannot create file \"" + folder.Path("missing/run-2026-12-09_16-31-29.tsv") +
+                                     "\". No such file or directory");
+}
