@@ -13,6 +13,7 @@
 #include "probe/probe.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTimer>
 #include <cstdio>
@@ -73,8 +74,6 @@ std::vector<std::string> StatementLines(const QString& text) {
     return result;
 }
 
-std::string Utf8(const std::string& cp1251) { return FromCp1251(cp1251).toStdString(); }
-
 class THeadlessRun {
 public:
     explicit THeadlessRun(const THeadlessSettings& settings);
@@ -85,19 +84,22 @@ private:
 
     void StartEnded(bool started, const std::optional<std::string>& error);
     void Row(const TProbeRow& row);
+    void AwaitTheEnd();
     void Finish();
     void End(int exitCode);
     void Out(const std::string& bytes);
     void Tell(const std::string& message);
 
     const THeadlessSettings& m_settings;
-    TProbe m_probe;
     TMemTable m_log;
     TCsvLineWriter m_lines;
+    QDeadlineTimer m_end;
     QTimer m_duration;
     QTimer m_stopBudget;
     State m_state = State::Starting;
     bool m_outputFailed = false;
+    // Goes first, so that nothing of the run reaches the rest afterwards.
+    TProbe m_probe;
 };
 
 THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
@@ -110,7 +112,7 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     m_probe.OnStopEnded = [this] { End(0); };
     m_probe.SetAmount(settings.amount);
     m_duration.setSingleShot(true);
-    QObject::connect(&m_duration, &QTimer::timeout, [this] { Finish(); });
+    QObject::connect(&m_duration, &QTimer::timeout, [this] { AwaitTheEnd(); });
     m_stopBudget.setSingleShot(true);
     QObject::connect(&m_stopBudget, &QTimer::timeout, [this] { End(0); });
 }
@@ -132,8 +134,18 @@ void THeadlessRun::StartEnded(bool started, const std::optional<std::string>& er
     }
     m_state = State::Running;
     Out(m_lines.HeaderLine());
-    if (m_settings.durationMs)
-        m_duration.start(std::chrono::milliseconds(*m_settings.durationMs));
+    if (m_settings.durationMs) {
+        m_end.setRemainingTime(std::chrono::milliseconds(*m_settings.durationMs));
+        AwaitTheEnd();
+    }
+}
+
+// A timer counts at most 24 days in one go; a longer run looks again every hour.
+void THeadlessRun::AwaitTheEnd() {
+    if (m_end.hasExpired())
+        Finish();
+    else
+        m_duration.start(std::chrono::milliseconds(std::min<int64_t>(m_end.remainingTime(), 3600000)));
 }
 
 void THeadlessRun::Row(const TProbeRow& row) {
@@ -181,8 +193,12 @@ void THeadlessRun::Out(const std::string& bytes) {
     }
 }
 
+// The box's text, with the line ends of a terminal.
 void THeadlessRun::Tell(const std::string& message) {
-    std::fputs((Utf8(ErrorBoxText(message)) + "\n").c_str(), stderr);
+    QString text = FromCp1251(ErrorBoxText(message)).replace("\r\n", "\n");
+    if (!text.endsWith('\n'))
+        text += '\n';
+    std::fputs(text.toStdString().c_str(), stderr);
 }
 } // namespace
 

@@ -17,11 +17,14 @@
 #include "db/transaction.h"
 #include "log/mem_table.h"
 #include "modal_watcher.h"
+#include "probe/journal.h"
 #include "probe/probe.h"
 #include "probe/probe_run.h"
 #include "quiet_form.h"
 #include "test_cycle_fixture.h"
+#include "settings/app_ini_file_storage.h"
 #include "tests/support/fault_proxy.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/test_server.h"
 
 #include <QEventLoop>
@@ -30,6 +33,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -442,4 +446,73 @@ TEST_F(TestCycle, AnOutageLogsOneLostConnectionRowThenNotOpenRowsThenRecovers) {
     EXPECT_TRUE(watcher.Boxes().empty());
     Stop();
     EXPECT_FALSE(Connected());
+}
+
+namespace {
+QAction* MenuEntry(QMenu& menu, const QString& text) {
+    for (QAction* action : menu.actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+} // namespace
+
+// The journal chosen in the grid's menu is remembered in the settings file; each Start gets a file of its own,
+// which holds exactly what a save at Stop holds, whatever the grid deletes.
+TEST_F(TestCycle, AJournalChosenInTheGridsMenuIsRememberedAndEachStartWritesAFileOfItsOwn) {
+    QTemporaryDir dir;
+    const QString chosen = dir.filePath("run.tsv");
+    {
+        QMenu menu;
+        form.AddJournalEntries(menu);
+        QAction* keep = MenuEntry(menu, "Keep a journal...");
+        ASSERT_NE(keep, nullptr);
+        EXPECT_FALSE(keep->isChecked());
+        EXPECT_EQ(MenuEntry(menu, "Stop keeping a journal"), nullptr);
+        watcher.OnFileDialog = [&](QFileDialog& dialog) { ChooseFile(dialog, chosen); };
+        keep->trigger();
+    }
+    ASSERT_EQ(watcher.FileDialogs(), 1);
+    EXPECT_EQ(form.JournalPath(), chosen);
+    EXPECT_EQ(form.AppIniFileStorage1()->GetString("Form1\\Journal", ""), chosen.toStdString());
+
+    const auto journalOfTheRun = [&] {
+        std::string name;
+        OnWorker([&](TProbeRun& run) { name = run.Journal() ? run.Journal()->FileName() : "<none>"; });
+        return name;
+    };
+    const auto savedLog = [&](const QString& name) {
+        log.SaveAsText(dir.filePath(name));
+        return ReadFileBytes(dir.filePath(name).toStdString());
+    };
+    Start();
+    const std::string first = journalOfTheRun();
+    Tick();
+    Tick();
+    const std::string firstRun = savedLog("first.txt");
+    log.First();
+    log.DeleteRecord();
+    Stop();
+    EXPECT_EQ(ReadFileBytes(first), firstRun);
+
+    Start();
+    const std::string second = journalOfTheRun();
+    EXPECT_NE(second, first);
+    Tick();
+    Stop();
+    EXPECT_EQ(ReadFileBytes(second), savedLog("second.txt"));
+    EXPECT_EQ(ReadFileBytes(first), firstRun);
+    EXPECT_EQ(QDir(dir.path()).entryList({"run-*.tsv"}).size(), 2);
+    EXPECT_TRUE(watcher.Boxes().empty());
+
+    QMenu menu;
+    form.AddJournalEntries(menu);
+    ASSERT_TRUE(MenuEntry(menu, "Keep a journal...")->isChecked());
+    ASSERT_NE(MenuEntry(menu, "Stop keeping a journal"), nullptr);
+    MenuEntry(menu, "Stop keeping a journal")->trigger();
+    EXPECT_EQ(form.JournalPath(), "");
+    EXPECT_FALSE(form.AppIniFileStorage1()->HasValue("Form1\\Journal"));
+    Start();
+    EXPECT_EQ(journalOfTheRun(), "<none>");
+    Stop();
 }

@@ -1,6 +1,7 @@
 #include "log/csv_stream_format.h"
 #include "log/mem_table.h"
 #include "log_test_support.h"
+#include "tests/support/python_csv.h"
 
 #include "core/exceptions.h"
 #include "core/text_codec.h"
@@ -239,21 +240,10 @@ TEST(CsvStreamFormat, PythonsCsvReaderReadsBackEveryRow) {
     }
     log.Save();
 
-    QProcess python;
-    python.start("python3", {"-c", "import csv, json, sys\n"
-                                   "with open(sys.argv[1], newline='', encoding='cp1251') as f:\n"
-                                   "    print(json.dumps(list(csv.reader(f, delimiter='\\t', quotechar='\"'))))\n",
-                             log.Path()});
-    ASSERT_TRUE(python.waitForFinished(60000));
-    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
-    ASSERT_EQ(rows.size(), static_cast<qsizetype>(expected.size()));
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        QStringList row;
-        for (const auto& value : rows[i].toArray())
-            row << value.toString();
-        ASSERT_EQ(row, expected[static_cast<size_t>(i)]) << "row " << i;
-    }
+    const std::vector<QStringList> rows = PythonCsvRows(log.Path());
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        ASSERT_EQ(rows[i], expected[i]) << "row " << i;
 }
 
 // A journal and the headless run write their lines one at a time from the values of a measured row; the lines

@@ -1,0 +1,107 @@
+#include "app/command_line.h"
+#include "app/headless_run.h"
+#include "app/run_summary.h"
+#include "core/date_time.h"
+#include "core/exceptions.h"
+#include "log/log_statistics.h"
+#include "log/mem_table.h"
+#include "tests/support/file_bytes.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+TCommandLine Parsed(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"quorvane", "--headless"});
+    return TCommandLine(arguments);
+}
+
+std::string RefusalOf(std::vector<std::string> arguments, const char* password = nullptr) {
+    const TCommandLine commandLine = Parsed(std::move(arguments));
+    if (!commandLine.Error().empty())
+        return commandLine.Error();
+    try {
+        ReadHeadlessSettings(commandLine, password);
+    } catch (const Exception& error) {
+        return error.Message();
+    }
+    return "accepted";
+}
+} // namespace
+
+TEST(HeadlessSettings, TakeTheWindowsDefaultsAndThePasswordNeverFromTheCommandLine) {
+    const THeadlessSettings plain = ReadHeadlessSettings(Parsed({"--database", "host/3050:/db/Журнал.fdb"}), "s3cret");
+    EXPECT_EQ(plain.request.DBName, "host/3050:/db/Журнал.fdb"); // a file name, kept in UTF-8
+    EXPECT_EQ(plain.request.UserName, "SYSDBA");
+    EXPECT_EQ(plain.request.Password, "s3cret");
+    EXPECT_EQ(plain.request.SQL, std::vector<std::string>{"select 1 from rdb$database"});
+    EXPECT_EQ(plain.request.PeriodMs, 10000u);
+    EXPECT_EQ(plain.request.JournalPath, "");
+    EXPECT_EQ(plain.amount, 10);
+    EXPECT_EQ(plain.durationMs, std::nullopt);
+
+    QTemporaryDir dir;
+    const std::string passwordFile = dir.filePath("password").toStdString();
+    const std::string sqlFile = dir.filePath("probe.sql").toStdString();
+    WriteFileBytes(passwordFile, "p\xD0\xB0ss\r\nsecond line\n"); // a Cyrillic a
+    WriteFileBytes(sqlFile, "select 'й'\r\nfrom rdb$database\n");
+    const THeadlessSettings full = ReadHeadlessSettings(
+        Parsed({"--database", "db", "--user", "Пётр", "--password-file", passwordFile, "--sql-file", sqlFile,
+                "--period=3600", "--amount", "10000", "--journal", "run.tsv", "--duration", "7d"}),
+        "ignored");
+    EXPECT_EQ(full.request.UserName, "\xCF\xB8\xF2\xF0"); // in the code page, as the window sends it
+    EXPECT_EQ(full.request.Password, "p\xE0ss");
+    EXPECT_EQ(full.request.SQL, (std::vector<std::string>{"select '\xE9'", "from rdb$database"}));
+    EXPECT_EQ(full.request.PeriodMs, 3600000u);
+    EXPECT_EQ(full.request.JournalPath, "run.tsv");
+    EXPECT_EQ(full.amount, 10000);
+    EXPECT_EQ(full.durationMs, int64_t{7} * 86400000);
+
+    for (const auto& [duration, ms] : {std::pair{"90", 90000}, {"90s", 90000}, {"1.5m", 90000}, {"2h", 7200000}})
+        EXPECT_EQ(ReadHeadlessSettings(Parsed({"--database", "db", "--duration", duration}), nullptr).durationMs, ms)
+            << duration;
+}
+
+TEST(HeadlessSettings, AWrongOptionIsRefusedInOneLine) {
+    EXPECT_EQ(RefusalOf({}), "option '--headless' needs '--database'");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--period", "0"}), "option '--period' takes a whole number from 1 to 3600");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--period", "3601"}),
+              "option '--period' takes a whole number from 1 to 3600");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--amount", "ten"}),
+              "option '--amount' takes a whole number from 1 to 10000");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--duration", "-5"}),
+              "option '--duration' takes a time such as 3600, 90m, 12h or 7d");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--duration", "9999d"}),
+              "option '--duration' takes a time such as 3600, 90m, 12h or 7d");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--sql", "x", "--sql-file", "y"}),
+              "options '--sql' and '--sql-file' exclude each other");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--password-file", "/no/such/file"}),
+              "option '--password-file': cannot read \"/no/such/file\": No such file or directory");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--password", "x"}), "unknown option '--password'");
+    EXPECT_EQ(TCommandLine({"quorvane", "--period", "5"}).Error(), "option '--period' needs '--headless'");
+    EXPECT_EQ(TCommandLine({"quorvane", "--journal", "run.tsv"}).Error(), "");
+}
+
+TEST(RunSummary, CountsTheRowsAndListsEachOutageWithItsTimes) {
+    TMemTable table;
+    const TDateTime day = EncodeDate(2026, 12, 9);
+    const auto at = [&](int second, int milliseconds = 0) {
+        return day + (16 * 3600 + 31 * 60 + second + milliseconds / 1000.0) / 86400;
+    };
+    for (const int value : {4, 2, 9})
+        table.AppendRecord(at(value), value, "");
+    table.AppendRecord(at(10, 250), 5012, "Form1.qry1: connection lost\r\nsecond line");
+    table.AppendRecord(at(20), 3, "Form1.FDB: DB is not open");
+    table.AppendRecord(at(30), 7, "");
+    TLogStatistics statistics;
+    statistics.Rebuild(table);
+    EXPECT_EQ(RunSummary(statistics), "Rows: 6\n"
+                                      "Failed rows: 2\n"
+                                      "Availability: 66.667 %\n"
+                                      "Elapsed ms: min 2, median 5.5, p95 9, max 9\n"
+                                      "Outages: 1\n"
+                                      "  2026-12-09 16:31:10.250 to 2026-12-09 16:31:20.000, 2 rows: "
+                                      "Form1.qry1: connection lost\n");
+    statistics.Rebuild(TMemTable());
+    EXPECT_EQ(RunSummary(statistics), "Rows: 0\nFailed rows: 0\nAvailability: -\nElapsed ms: -\nOutages: 0\n");
+}
