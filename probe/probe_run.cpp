@@ -4,6 +4,7 @@
 #include "core/exceptions.h"
 #include "core/platform.h"
 #include "db/query.h"
+#include "db/tester_setup.h"
 #include "db/transaction.h"
 #include "probe/journal.h"
 
@@ -33,35 +34,19 @@ TProbeRun::~TProbeRun() = default;
 
 void TProbeRun::CreateDatabaseComponents() {
     m_ErrorHandler1 = std::make_unique<TFbErrorHandler>(&m_owner, "ErrorHandler1");
-    m_ErrorHandler1->SetOptions({oeLostConnect});
+    m_FDB = std::make_unique<TFbDatabase>(&m_owner, "FDB");
+    m_TRO = std::make_unique<TFbTransaction>(&m_owner, "TRO");
+    m_qry1 = std::make_unique<TFbQuery>(&m_owner, "qry1");
+    SetUpTesterErrorHandler(*m_ErrorHandler1);
+    SetUpTesterComponents(*m_FDB, *m_TRO, *m_qry1);
+
     m_ErrorHandler1->OnFbErrorEvent = [this](TComponent* sender, EFbError& error, TKindFbError kind,
                                              bool& doRaise) { ErrorHandler1ErrorEvent(sender, error, kind, doRaise); };
-
-    m_FDB = std::make_unique<TFbDatabase>(&m_owner, "FDB");
-    m_FDB->SetDBParams({"lc_ctype=WIN1251"});
-    m_FDB->SetSQLDialect(1);
-    m_FDB->SetTimeout(0);
-    m_FDB->SetWaitForRestoreConnect(5000);
-    // A hung server or a black-holed link must not hold the run: no client call blocks longer than 30 s.
-    m_FDB->SetCallTimeout(30000);
     m_FDB->OnLostConnect = [this](TFbBaseDatabase& database, EFbError& error, TOnLostConnectActions& actions) {
         FDBLostConnect(database, error, actions);
     };
     m_FDB->OnErrorRestoreConnect = m_FDB->OnLostConnect;
     m_FDB->ShowErrorMessage = [this](const std::string& message) { m_events.Error(message); };
-
-    m_TRO = std::make_unique<TFbTransaction>(&m_owner, "TRO");
-    m_TRO->SetDefaultDatabase(m_FDB.get());
-    m_TRO->SetTimeoutAction(TARollback);
-    m_TRO->SetTRParams({"read", "nowait", "read_committed", "rec_version"});
-    m_TRO->SetTPBMode(tpbDefault);
-    m_FDB->SetDefaultTransaction(m_TRO.get());
-
-    m_qry1 = std::make_unique<TFbQuery>(&m_owner, "qry1");
-    m_qry1->SetDatabase(m_FDB.get());
-    m_qry1->SetTransaction(m_TRO.get());
-    m_qry1->SetSQL({"select 1 from rdb$database"});
-    m_qry1->SetOptions({qoStartTransaction});
 }
 
 bool TProbeRun::Running() const { return m_Timer1->isActive(); }

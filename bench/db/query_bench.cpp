@@ -5,6 +5,7 @@
 
 #include "db/database.h"
 #include "db/query.h"
+#include "db/tester_setup.h"
 #include "db/transaction.h"
 
 #include <QCoreApplication>
@@ -117,16 +118,10 @@ void BM_ExecQuerySeries(benchmark::State& state) {
     TFbDatabase fdb(&form, "FDB");
     TFbTransaction tro(&form, "TRO");
     TFbQuery qry1(&form, "qry1");
+    SetUpTesterComponents(fdb, tro, qry1);
     fdb.SetDBName(Env("QV_TEST_DB1"));
     fdb.ConnectParams().SetUserName(Env("QV_TEST_USER"));
     fdb.ConnectParams().SetPassword(Env("QV_TEST_PASSWORD"));
-    fdb.ConnectParams().SetCharSet("WIN1251");
-    tro.SetDefaultDatabase(&fdb);
-    tro.SetTRParams({"read", "nowait", "read_committed", "rec_version"});
-    tro.SetTPBMode(tpbDefault);
-    fdb.SetDefaultTransaction(&tro);
-    qry1.SetDatabase(&fdb);
-    qry1.SetOptions({qoStartTransaction});
     fdb.SetConnected(true);
     qry1.SetSQL({kStatement});
     for (auto _ : state)

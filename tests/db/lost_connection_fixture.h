@@ -4,6 +4,7 @@
 #include "db/error_handler.h"
 #include "db/errors.h"
 #include "db/query.h"
+#include "db/tester_setup.h"
 #include "db/transaction.h"
 #include "tests/support/fault_proxy.h"
 #include "tests/support/recording_client_library.h"
@@ -60,10 +61,11 @@ inline TRecordingClientLibrary& Recorder() {
 // library; every event is written down in order.
 class LostConnection : public testing::Test {
 protected:
+    // Shorter than the tester's, so that the tests wait less.
     static constexpr uint32_t kRestorePeriod = 500;
 
     void SetUp() override {
-        m_handler.SetOptions({oeLostConnect});
+        SetUpTesterErrorHandler(m_handler);
         m_handler.OnFbErrorEvent = [this](TComponent* sender, EFbError&, TKindFbError kind, bool& doRaise) {
             if (kind == keLostConnect)
                 doRaise = true;
@@ -71,7 +73,7 @@ protected:
         };
         m_fdb.SetLibraryName(Recorder().LibraryName());
         m_fdb.SetDBName(m_proxy.DbName(TestServer::Db1()));
-        m_fdb.SetDBParams({"lc_ctype=WIN1251"});
+        SetUpTesterComponents(m_fdb, m_tro, m_qry1);
         m_fdb.ConnectParams().SetUserName(TestServer::User());
         m_fdb.ConnectParams().SetPassword(TestServer::Password());
         m_fdb.SetWaitForRestoreConnect(kRestorePeriod);
@@ -84,11 +86,6 @@ protected:
             actions = laWaitRestore;
         };
         m_fdb.AfterRestoreConnect = [this](TFbBaseDatabase&) { m_events.push_back("restored"); };
-        m_tro.SetDefaultDatabase(&m_fdb);
-        m_fdb.SetDefaultTransaction(&m_tro);
-        m_qry1.SetDatabase(&m_fdb);
-        m_qry1.SetOptions({qoStartTransaction});
-        m_qry1.SetSQL({"select 1 from rdb$database"});
         m_fdb.SetConnected(true);
     }
 

@@ -1,4 +1,5 @@
 #include "db/query.h"
+#include "db/tester_setup.h"
 
 #include "core/exceptions.h"
 #include "db/database.h"
@@ -68,15 +69,10 @@ class QueryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fdb.SetLibraryName(Recorder().LibraryName());
+        SetUpTesterComponents(fdb, tro, qry1);
         fdb.SetDBName(TestServer::Db1());
         fdb.ConnectParams().SetUserName(TestServer::User());
         fdb.ConnectParams().SetPassword(TestServer::Password());
-        tro.SetDefaultDatabase(&fdb);
-        tro.SetTRParams({"read", "nowait", "read_committed", "rec_version"});
-        tro.SetTPBMode(tpbDefault);
-        fdb.SetDefaultTransaction(&tro);
-        qry1.SetDatabase(&fdb);
-        qry1.SetOptions({qoStartTransaction});
     }
 
     void Attach() {
