@@ -48,7 +48,7 @@ constexpr int GridMinimumWidth = 300;
 // "MS Sans Serif" 8 pt: a character height of 11 pixels.
 constexpr int FontPixelSize = 11;
 
-const char* const CopyrightCaption = "\xa9 Quorvane team";
+const char* const CopyrightCaption = "© Quorvane team";
 // Where the settings file keeps the journal's path.
 const char* const JournalKey = "Form1\\Journal";
 
@@ -207,7 +207,7 @@ void TForm1::CreateLinkLabels() {
         };
         return label;
     };
-    m_lblCopyright = linkLabel("lblCopyright", FromCp1251(CopyrightCaption), {226, 344, 103, 13}, ReadmeAddress());
+    m_lblCopyright = linkLabel("lblCopyright", QString::fromUtf8(CopyrightCaption), {226, 344, 103, 13}, ReadmeAddress());
     // The project's page, shown as its host name.
     const QString page = QUORVANE_PROJECT_PAGE;
     m_lblTessmark = linkLabel("lblTessmark", QUrl(page).host(), {240, 360, 89, 13}, page);
