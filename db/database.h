@@ -59,17 +59,17 @@ public:
     void SetConnected(bool value);
     // The database's path or connection string in UTF-8 (a file name, not text of the code page).
     const std::string& DBName() const { return m_dbName; }
-    // A different name is refused while attached (client error 13).
+    // A different name is refused while attached (ceDbOpen).
     void SetDBName(const std::string& name);
     const std::vector<std::string>& DBParams() const { return m_dbParams; }
-    // Refused while attached (client error 13), before anything changes.
+    // Refused while attached (ceDbOpen), before anything changes.
     void SetDBParams(std::vector<std::string> lines);
     TConnectParams& ConnectParams() { return m_connectParams; }
     const TConnectParams& ConnectParams() const { return m_connectParams; }
     TFbBaseTransaction* DefaultTransaction() const { return m_defaultTransaction; }
     void SetDefaultTransaction(TFbBaseTransaction* transaction);
     int32_t SQLDialect() const { return m_sqlDialect; }
-    // Client error 61 below 1, or above the database's dialect while attached.
+    // ceInvalidSqlDialect below 1, or above the database's dialect while attached.
     void SetSQLDialect(int32_t dialect);
     // Idle detach in milliseconds; 0 means off.
     uint32_t Timeout() const { return m_idleTimer.Interval(); }
@@ -80,7 +80,7 @@ public:
     bool SynchronizeTime() const { return m_synchronizeTime; }
     void SetSynchronizeTime(bool value) { m_synchronizeTime = value; }
     const std::string& LibraryName() const { return m_libraryName; }
-    // Refused while attached (client error 13); a new name takes effect at the next attach.
+    // Refused while attached (ceDbOpen); a new name takes effect at the next attach.
     void SetLibraryName(const std::string& name);
 
     TFbLoginEvent BeforeConnect;
@@ -122,9 +122,9 @@ public:
     // The binding of LibraryName, loaded on first use.
     virtual IFbClientLibrary& ClientLibrary();
     // Makes the connection call through this binding (a recording or watching wrapper) instead of acquiring
-    // the one of LibraryName; refused while attached (client error 13). A new LibraryName drops it again.
+    // the one of LibraryName; refused while attached (ceDbOpen). A new LibraryName drops it again.
     void UseClientLibrary(IFbClientLibraryPtr library);
-    // Client error 12 when not attached.
+    // ceDbNotOpen when not attached.
     void CheckConnected() const;
     // After every client call: resets the floating-point settings, marks the connection as used and raises the
     // server error (sender: the connection) when asked to and the call failed. Returns the result.
