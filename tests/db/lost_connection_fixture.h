@@ -1,8 +1,8 @@
 #pragma once
 
-#include "db/database.h"
 #include "db/error_handler.h"
 #include "db/errors.h"
+#include "db/fb_database.h"
 #include "db/query.h"
 #include "db/transaction.h"
 #include "tests/support/fault_proxy.h"

@@ -1,6 +1,4 @@
-// The lost-connection side of TFbDatabase: forgetting a dead attachment, the restore timer and its attempts,
-// the probe before a detach, and the time limit of its client calls.
-#include "db/database.h"
+#include "db/fb_database.h"
 
 #include "core/error_box.h"
 #include "core/platform.h"
