@@ -52,7 +52,6 @@ void TFbDatabase::SetWaitForRestoreConnect(uint32_t milliseconds) {
     }
     if (!m_restoreTimer) {
         m_restoreTimer = std::make_unique<QTimer>();
-        m_restoreTimer->setInterval(30000);
         QObject::connect(m_restoreTimer.get(), &QTimer::timeout, [this] { RestoreTick(); });
     }
     m_restoreTimer->setInterval(static_cast<int>(milliseconds));
