@@ -219,7 +219,12 @@ void TFbBaseQuery::PrepareOnServer() {
     case SQLStartTransaction:
         FreeStatement();
         RaiseClientError(ceNotPermitted);
-    default:
+    case SQLUnknown:
+    case SQLDDL:
+    case SQLCommit:
+    case SQLRollback:
+    case SQLSetGenerator:
+    case SQLSavePointOperation:
         break;
     }
 }
@@ -320,22 +325,32 @@ void TFbBaseQuery::ExecuteByType() {
     case SQLSelect:
     case SQLSelectForUpdate:
         OpenCursor();
-        break;
+        return;
     case SQLExecProcedure:
         CheckStatus(library.isc_dsql_execute2(status, &m_transaction->Handle(), &m_statementHandle, Dialect(),
                                               m_input.AsXSQLDA(), m_output.AsXSQLDA()));
-        break;
+        return;
     case SQLCommit:
         m_transaction->Commit();
-        break;
+        return;
     case SQLRollback:
         m_transaction->Rollback();
-        break;
-    default:
-        CheckStatus(library.isc_dsql_execute(status, &m_transaction->Handle(), &m_statementHandle, Dialect(),
-                                             m_input.AsXSQLDA()));
+        return;
+    case SQLUnknown:
+    case SQLInsert:
+    case SQLUpdate:
+    case SQLDelete:
+    case SQLDDL:
+    case SQLGetSegment:
+    case SQLPutSegment:
+    case SQLStartTransaction:
+    case SQLSetGenerator:
+    case SQLSavePointOperation:
         break;
     }
+    // The rest, and a type code the server has and this layer has no name for, simply execute.
+    CheckStatus(library.isc_dsql_execute(status, &m_transaction->Handle(), &m_statementHandle, Dialect(),
+                                         m_input.AsXSQLDA()));
 }
 
 void TFbBaseQuery::OpenCursor() {
