@@ -115,7 +115,7 @@ void TFbBaseDatabase::SetDBName(const std::string& name) {
     if (name == m_dbName)
         return;
     if (Connected())
-        RaiseClientError(13);
+        RaiseClientError(ceDbOpen);
     m_dbName = name;
 }
 
@@ -125,7 +125,7 @@ void TFbBaseDatabase::SetDBParams(std::vector<std::string> lines) {
     if (lines == m_dbParams)
         return;
     if (Connected())
-        RaiseClientError(13);
+        RaiseClientError(ceDbOpen);
     m_dbParams = std::move(lines);
     m_paramsChanged = true;
 }
@@ -138,13 +138,13 @@ void TFbBaseDatabase::SetDefaultTransaction(TFbBaseTransaction* transaction) {
 
 void TFbBaseDatabase::SetSQLDialect(int32_t dialect) {
     if (dialect < 1 || (Connected() && DatabaseDialect() < dialect))
-        RaiseClientError(61);
+        RaiseClientError(ceInvalidSqlDialect);
     m_sqlDialect = dialect;
 }
 
 void TFbBaseDatabase::SetLibraryName(const std::string& name) {
     if (Connected())
-        RaiseClientError(13);
+        RaiseClientError(ceDbOpen);
     if (name == m_libraryName)
         return;
     m_library.reset();
@@ -159,13 +159,13 @@ IFbClientLibrary& TFbBaseDatabase::ClientLibrary() {
 
 void TFbBaseDatabase::UseClientLibrary(IFbClientLibraryPtr library) {
     if (Connected())
-        RaiseClientError(13);
+        RaiseClientError(ceDbOpen);
     m_library = std::move(library);
 }
 
 void TFbBaseDatabase::CheckConnected() const {
     if (!Connected())
-        RaiseClientError(12, FullName());
+        RaiseClientError(ceDbNotOpen, FullName());
 }
 
 ISC_STATUS TFbBaseDatabase::CheckStatus(ISC_STATUS result, bool raise) {
@@ -245,14 +245,14 @@ bool TFbBaseDatabase::PrepareAttach() {
         return false;
     m_attachmentInfo = TFbAttachmentInfo(); // version unknown until read again
     if (Connected())
-        RaiseClientError(13);
+        RaiseClientError(ceDbOpen);
     if (m_dbName.empty())
-        RaiseClientError(14);
+        RaiseClientError(ceDatabaseNameMissing);
     ClientLibrary();
     NotifyLinks(&TFbQueryLink::DatabaseAttaching);
     if (m_useLoginPrompt) {
         if (!LoginPrompt || !LoginPrompt(*this, m_dbParams))
-            RaiseClientError(7);
+            RaiseClientError(ceOperationCancelled);
         m_paramsChanged = true;
     }
     BuildParamBufferWhenChanged();

@@ -155,9 +155,9 @@ void RaiseBuiltServerError(EFbServerError& error, TComponent* sender) {
         throw error;
 }
 
-void RaiseClientErrorText(int number, std::string text) {
+void RaiseClientErrorText(TFbClientErrorCode code, std::string text) {
     EFbError::TFields fields;
-    fields.sqlErrorCode = number;
+    fields.sqlErrorCode = code;
     fields.engineErrorCode = static_cast<int32_t>(ThreadStatusVector()[1]);
     fields.clientText = std::move(text);
     throw EFbClientError(std::move(fields));

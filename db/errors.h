@@ -60,7 +60,7 @@ public:
     using EFbError::EFbError;
 };
 
-// A check inside the access layer, with a numbered message.
+// A check inside the access layer; the codes and their messages are in client_messages.h.
 class EFbClientError : public EFbError {
 public:
     using EFbError::EFbError;
@@ -94,7 +94,7 @@ void RaiseServerError(IFbClientLibrary& library, TComponent* sender);
 EFbServerError ServerError(IFbClientLibrary& library, ISC_STATUS* statusVector, TComponent* sender);
 void RaiseBuiltServerError(EFbServerError& error, TComponent* sender);
 
-[[noreturn]] void RaiseClientErrorText(int number, std::string text);
+[[noreturn]] void RaiseClientErrorText(TFbClientErrorCode code, std::string text);
 
 // std::string arguments reach the printf-style formatting as C strings.
 inline const char* ClientErrorArgument(const std::string& text) { return text.c_str(); }
@@ -105,9 +105,9 @@ T ClientErrorArgument(T value) {
     return value;
 }
 
-// Raises EFbClientError with table message `number` (taken modulo 128) formatted with the arguments
-// (texts for %s, integers for %d and %.8x).
+// Raises EFbClientError with the message of `code` formatted with the arguments (texts for %s, integers for
+// %d and %.8x).
 template <typename... Arguments>
-[[noreturn]] void RaiseClientError(int number, const Arguments&... arguments) {
-    RaiseClientErrorText(number, FormatText(ClientErrorMessage(number), ClientErrorArgument(arguments)...));
+[[noreturn]] void RaiseClientError(TFbClientErrorCode code, const Arguments&... arguments) {
+    RaiseClientErrorText(code, FormatText(ClientErrorMessage(code), ClientErrorArgument(arguments)...));
 }

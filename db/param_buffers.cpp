@@ -113,14 +113,14 @@ void AppendDatabaseItem(std::string& buffer, int code, const TParamLine& line) {
         return;
     }
     default:
-        RaiseClientError(8, DatabaseParamNames[code - 1].data());
+        RaiseClientError(ceDpbConstantUnsupported, DatabaseParamNames[code - 1].data());
     }
 }
 
 void AppendTransactionItem(std::string& buffer, int code, const TParamLine& line) {
     switch (code) {
     case 12: case 13: case 16: case 19:
-        RaiseClientError(10, TransactionParamNames[code - 1].data());
+        RaiseClientError(ceTpbConstantUnsupported, TransactionParamNames[code - 1].data());
     case 10: case 11:
         buffer += static_cast<char>(code);
         AppendCounted(buffer, line);
@@ -141,7 +141,7 @@ std::string BuildDatabaseParamBuffer(std::vector<std::string>& lines) {
         const TParamLine param = SplitLine(line, "isc_dpb_");
         const int code = CodeOf(DatabaseParamNames, param.name);
         if (code == 0)
-            RaiseClientError(9, param.name.c_str());
+            RaiseClientError(ceDpbConstantUnknown, param.name.c_str());
         AppendDatabaseItem(buffer, code, param);
     }
     return buffer;
@@ -158,7 +158,7 @@ std::string BuildTransactionParamBuffer(std::vector<std::string>& lines) {
         const TParamLine param = SplitLine(line, "isc_tpb_");
         const int code = CodeOf(TransactionParamNames, param.name);
         if (code == 0)
-            RaiseClientError(11, param.name.c_str());
+            RaiseClientError(ceTpbConstantUnknown, param.name.c_str());
         AppendTransactionItem(buffer, code, param);
     }
     return buffer;

@@ -109,7 +109,7 @@ std::string TFbBaseQuery::SQLText() const {
 
 void TFbBaseQuery::SetSQL(std::vector<std::string> lines) {
     if (m_isOpen)
-        RaiseClientError(28, "change sql text", FullName());
+        RaiseClientError(ceDatasetOpen, "change sql text", FullName());
     if (OnSQLChanging)
         OnSQLChanging(*this);
     if (m_statementHandle != 0)
@@ -137,7 +137,7 @@ void TFbBaseQuery::ClassifyText() {
 
 IFbClientLibrary& TFbBaseQuery::Library() const {
     if (m_database == nullptr)
-        RaiseClientError(21, FullName());
+        RaiseClientError(ceDatabaseNotAssigned, FullName());
     return m_database->ClientLibrary();
 }
 
@@ -155,13 +155,13 @@ ISC_STATUS TFbBaseQuery::CheckStatus(ISC_STATUS result, bool raise) {
 
 void TFbBaseQuery::CheckDatabase() const {
     if (m_database == nullptr)
-        RaiseClientError(21, FullName());
+        RaiseClientError(ceDatabaseNotAssigned, FullName());
     m_database->CheckConnected();
 }
 
 void TFbBaseQuery::CheckTransactionAssigned() const {
     if (m_transaction == nullptr)
-        RaiseClientError(22, FullName());
+        RaiseClientError(ceTransactionNotAssigned, FullName());
 }
 
 void TFbBaseQuery::Prepare() {
@@ -177,7 +177,7 @@ void TFbBaseQuery::Prepare() {
     if (m_isPrepared)
         return;
     if (IsBlank(m_processedSql))
-        RaiseClientError(37, "Prepare");
+        RaiseClientError(ceEmptyQuery, "Prepare");
     try {
         PrepareOnServer();
     } catch (...) {
@@ -218,8 +218,13 @@ void TFbBaseQuery::PrepareOnServer() {
     case SQLPutSegment:
     case SQLStartTransaction:
         FreeStatement();
-        RaiseClientError(2);
-    default:
+        RaiseClientError(ceNotPermitted);
+    case SQLUnknown:
+    case SQLDDL:
+    case SQLCommit:
+    case SQLRollback:
+    case SQLSetGenerator:
+    case SQLSavePointOperation:
         break;
     }
 }
@@ -230,7 +235,7 @@ void TFbBaseQuery::ReadStatementType() {
     CheckStatus(Library().isc_dsql_sql_info(ThreadStatusVector(), &m_statementHandle, sizeof items, items,
                                             sizeof answer, answer));
     if (answer[0] != isc_info_sql_stmt_type)
-        RaiseClientError(0);
+        RaiseClientError(ceUnknownError);
     const int length = std::clamp(VaxInteger(answer + 1, 2), 0, 4);
     m_statementType = static_cast<TFbSQLTypes>(VaxInteger(answer + 3, length));
 }
@@ -320,22 +325,32 @@ void TFbBaseQuery::ExecuteByType() {
     case SQLSelect:
     case SQLSelectForUpdate:
         OpenCursor();
-        break;
+        return;
     case SQLExecProcedure:
         CheckStatus(library.isc_dsql_execute2(status, &m_transaction->Handle(), &m_statementHandle, Dialect(),
                                               m_input.AsXSQLDA(), m_output.AsXSQLDA()));
-        break;
+        return;
     case SQLCommit:
         m_transaction->Commit();
-        break;
+        return;
     case SQLRollback:
         m_transaction->Rollback();
-        break;
-    default:
-        CheckStatus(library.isc_dsql_execute(status, &m_transaction->Handle(), &m_statementHandle, Dialect(),
-                                             m_input.AsXSQLDA()));
+        return;
+    case SQLUnknown:
+    case SQLInsert:
+    case SQLUpdate:
+    case SQLDelete:
+    case SQLDDL:
+    case SQLGetSegment:
+    case SQLPutSegment:
+    case SQLStartTransaction:
+    case SQLSetGenerator:
+    case SQLSavePointOperation:
         break;
     }
+    // The rest, and a type code the server has and this layer has no name for, simply execute.
+    CheckStatus(library.isc_dsql_execute(status, &m_transaction->Handle(), &m_statementHandle, Dialect(),
+                                         m_input.AsXSQLDA()));
 }
 
 void TFbBaseQuery::OpenCursor() {
@@ -408,7 +423,7 @@ void TFbBaseQuery::FetchNext() {
     if (m_endOfCursor)
         return;
     if (!m_isOpen)
-        RaiseClientError(29, "fetch next record", FullName());
+        RaiseClientError(ceDatasetClosed, "fetch next record", FullName());
     ISC_STATUS* status = ThreadStatusVector();
     const ISC_STATUS result = CheckStatus(
         Library().isc_dsql_fetch(status, &m_statementHandle, Dialect(), m_output.AsXSQLDA()), false);
@@ -456,7 +471,7 @@ void TFbBaseQuery::ForgetStatement() {
 
 TDateTime TFbBaseQuery::ColumnAsDateTime(int index) const {
     if (index < 0 || index >= m_output.Count())
-        RaiseClientError(41, "Field No: " + std::to_string(index));
+        RaiseClientError(ceFieldNotFound, "Field No: " + std::to_string(index));
     const TFbXSQLVAR& column = m_output[index];
     if (column.IsNull())
         return 0;
@@ -482,7 +497,7 @@ TDateTime TFbBaseQuery::ColumnAsDateTime(int index) const {
         return EncodeDate(date.year(), date.month(), date.day());
     }
     default:
-        RaiseClientError(33);
+        RaiseClientError(ceInvalidDataConversion);
     }
 }
 

@@ -58,7 +58,7 @@ public:
     TFbBaseTransaction* Transaction() const { return m_transaction; }
     void SetTransaction(TFbBaseTransaction* transaction);
     const std::vector<std::string>& SQL() const { return m_sql; }
-    // Refused with client error 28 while a cursor is open; the next execution prepares the new text.
+    // Refused with ceDatasetOpen while a cursor is open; the next execution prepares the new text.
     void SetSQL(std::vector<std::string> lines);
     // The lines, each followed by CR LF.
     std::string SQLText() const;

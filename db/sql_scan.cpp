@@ -128,7 +128,8 @@ TPreprocessedSql PreprocessSql(const std::string& text, const std::string& query
             bool isComment = false;
             const size_t end = SkipQuotedOrComment(text, i, isComment);
             if (end == std::string::npos)
-                RaiseClientError(51, queryName, isComment ? "EOF in comment detected" : "EOF in string detected");
+                RaiseClientError(ceSqlParseError, queryName,
+                                 isComment ? "EOF in comment detected" : "EOF in string detected");
             result.processedSql.append(text, i, end - i);
             i = end;
         } else if (executeBlock && KeywordAt(text, i, "AS") && i > 0 && !IsNameCharacter(text[i - 1])) {
@@ -144,7 +145,7 @@ TPreprocessedSql PreprocessSql(const std::string& text, const std::string& query
             if (At(text, end) == '"') {
                 const size_t close = text.find('"', end + 1);
                 if (close == std::string::npos)
-                    RaiseClientError(51, queryName, "EOF in string detected");
+                    RaiseClientError(ceSqlParseError, queryName, "EOF in string detected");
                 name = text.substr(end + 1, close - end - 1);
                 end = close + 1;
             } else {
@@ -153,7 +154,7 @@ TPreprocessedSql PreprocessSql(const std::string& text, const std::string& query
                 name = text.substr(i + 1, end - i - 1);
             }
             if (name.empty())
-                RaiseClientError(51, queryName, "Parameter name expected");
+                RaiseClientError(ceSqlParseError, queryName, "Parameter name expected");
             result.parameterNames.push_back(name);
             result.processedSql += '?';
             i = end;

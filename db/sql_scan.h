@@ -18,6 +18,6 @@ struct TPreprocessedSql {
     std::vector<std::string> parameterNames; // in order; empty for a "?" marker
 };
 
-// Rewrites named markers to "?". Raises client error 51 for queryName with "EOF in comment detected",
+// Rewrites named markers to "?". Raises ceSqlParseError for queryName with "EOF in comment detected",
 // "EOF in string detected" or "Parameter name expected".
 TPreprocessedSql PreprocessSql(const std::string& text, const std::string& queryName);

@@ -99,13 +99,13 @@ void TFbBaseTransaction::UnregisterQueryLink(TFbQueryLink* link) { std::erase(m_
 
 IFbClientLibrary& TFbBaseTransaction::ClientLibrary() const {
     if (m_databases.empty())
-        RaiseClientError(18, FullName());
+        RaiseClientError(ceNoDatabasesInTransaction, FullName());
     return m_databases.front()->ClientLibrary();
 }
 
 void TFbBaseTransaction::CheckInTransaction() const {
     if (!Active())
-        RaiseClientError(15, FullName());
+        RaiseClientError(ceTransactionNotActive, FullName());
 }
 
 ISC_STATUS TFbBaseTransaction::CheckStatus(ISC_STATUS result, bool raise) {
@@ -122,9 +122,9 @@ void TFbBaseTransaction::NotifySQLExecute(TComponent& /*query*/, bool /*executed
 
 void TFbBaseTransaction::StartTransaction() {
     if (Active())
-        RaiseClientError(16, FullName());
+        RaiseClientError(ceTransactionActive, FullName());
     if (m_databases.empty())
-        RaiseClientError(18, FullName());
+        RaiseClientError(ceNoDatabasesInTransaction, FullName());
     if (m_paramsChanged) {
         m_paramBuffer = BuildTransactionParamBuffer(m_trParams);
         m_paramsChanged = false;
@@ -185,7 +185,7 @@ void TFbBaseTransaction::EndRetaining(TTransactionAction action, bool force) {
 
 void TFbBaseTransaction::EndPlain(TTransactionAction action, bool force) {
     if (m_lost && !force && action != m_timeoutAction)
-        RaiseClientError(58);
+        RaiseClientError(ceCannotEndSharedTransaction);
     const bool commit = action == TACommit;
     m_state = commit ? tsDoCommit : tsDoRollback;
     NotifyEnding(action, force);

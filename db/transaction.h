@@ -75,7 +75,7 @@ public:
 
     // For queries.
     isc_tr_handle& Handle() { return m_handle; }
-    // Client error 15 when the transaction is not active.
+    // ceTransactionNotActive when the transaction is not active.
     void CheckInTransaction() const;
     // After every client call made for the transaction: resets the floating-point settings, marks the
     // transaction and its connections as used, and raises the server error (sender: the transaction) when asked

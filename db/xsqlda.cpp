@@ -45,7 +45,7 @@ void TFbXSQLVAR::AllocateBuffer() {
     XSQLVAR& var = Var();
     const int length = DataLength(SqlType(), var.sqllen);
     if (length < 0)
-        RaiseClientError(30, SqlType());
+        RaiseClientError(ceUnknownSqlDataType, SqlType());
     m_data.assign(static_cast<size_t>(std::max(length, 1)), 0);
     var.sqldata = m_data.data();
     var.sqlind = IsNullable() ? &m_nullIndicator : nullptr;

@@ -25,7 +25,7 @@ public:
     void SetName(std::string name) { m_name = std::move(name); }
 
     // Sizes the data buffer for the entry's type and points the XSQLVAR at it and at the null indicator;
-    // an unknown type raises client error 30.
+    // an unknown type raises ceUnknownSqlDataType.
     void AllocateBuffer();
     // A parameter the system binds as NULL: nullable, indicator -1.
     void BindNull();

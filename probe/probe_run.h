@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/component.h"
-#include "db/database.h"
 #include "db/error_handler.h"
+#include "db/fb_database.h"
 #include "probe/probe_messages.h"
 
 #include <exception>

@@ -3,7 +3,7 @@
 // statement in a transaction with TRO's parameters and with concurrency isolation, and Qt's QIBASE driver as a
 // reference. Needs the test server; run it through tools/bench-query, which starts it and sets QV_TEST_*.
 
-#include "db/database.h"
+#include "db/fb_database.h"
 #include "db/query.h"
 #include "db/tester_setup.h"
 #include "db/transaction.h"

@@ -13,7 +13,7 @@
 #include "core/error_box.h"
 #include "core/platform.h"
 #include "core/text_codec.h"
-#include "db/database.h"
+#include "db/fb_database.h"
 #include "db/transaction.h"
 #include "log/mem_table.h"
 #include "modal_watcher.h"

@@ -1,7 +1,7 @@
 // The connection against the real server: attach, detach, its checks and what it tells others.
 #include "core/exceptions.h"
-#include "db/database.h"
 #include "db/errors.h"
+#include "db/fb_database.h"
 #include "db/transaction.h"
 #include "tests/db/error_capture.h"
 #include "tests/db/recording_query_link.h"

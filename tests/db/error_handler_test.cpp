@@ -1,7 +1,7 @@
 #include "db/error_handler.h"
 
-#include "db/database.h"
 #include "db/errors.h"
+#include "db/fb_database.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>

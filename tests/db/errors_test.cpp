@@ -2,6 +2,7 @@
 
 #include "core/component.h"
 #include "db/client_library.h"
+#include "db/client_messages.h"
 #include "tests/support/recording_client_library.h"
 #include "tests/support/test_server.h"
 
@@ -194,7 +195,8 @@ EFbClientError CatchClientError(const std::function<void()>& raise) {
 
 TEST(ClientError, MessageIsExactlyTheFormattedEntryWithoutASenderLine) {
     ThreadStatusVector()[1] = 0;
-    const EFbClientError error = CatchClientError([] { RaiseClientError(12, std::string("Form1.FDB")); });
+    const EFbClientError error =
+        CatchClientError([] { RaiseClientError(ceDbNotOpen, std::string("Form1.FDB")); });
     EXPECT_EQ(error.Message(), "Form1.FDB: Cannot perform operation -- DB is not open.");
     EXPECT_EQ(error.ClientText(), error.Message());
     EXPECT_EQ(error.SqlErrorCode(), 12);
@@ -202,19 +204,20 @@ TEST(ClientError, MessageIsExactlyTheFormattedEntryWithoutASenderLine) {
     EXPECT_TRUE(error.SenderName().empty());
     EXPECT_EQ(error.Sender(), nullptr);
 
-    EXPECT_EQ(CatchClientError([] { RaiseClientError(55, 5, 255); }).Message(),
+    EXPECT_EQ(CatchClientError([] { RaiseClientError(ceWindowsApiError, 5, 255); }).Message(),
               "Windows API error. (Windows error 5 [$000000ff])");
-    EXPECT_EQ(CatchClientError([] { RaiseClientError(30, 999); }).Message(), "Unknown SQL Data type (999).");
-    EXPECT_EQ(CatchClientError([] { RaiseClientError(37, "Prepare"); }).Message(),
+    EXPECT_EQ(CatchClientError([] { RaiseClientError(ceUnknownSqlDataType, 999); }).Message(),
+              "Unknown SQL Data type (999).");
+    EXPECT_EQ(CatchClientError([] { RaiseClientError(ceEmptyQuery, "Prepare"); }).Message(),
               "Can't Prepare , because  query is empty");
-    EXPECT_EQ(CatchClientError([] { RaiseClientError(51, "Form1.qry1", "EOF in string detected"); }).Message(),
+    EXPECT_EQ(CatchClientError([] {
+                  RaiseClientError(ceSqlParseError, "Form1.qry1", "EOF in string detected");
+              }).Message(),
               "SQL Parse Error in :Form1.qry1 \r\n\r\nEOF in string detected");
-    EXPECT_EQ(CatchClientError([] { RaiseClientError(41, "Field No: 3"); }).Message(),
+    EXPECT_EQ(CatchClientError([] { RaiseClientError(ceFieldNotFound, "Field No: 3"); }).Message(),
               "Field \"Field No: 3\" not found.");
-    EXPECT_EQ(CatchClientError([] { RaiseClientError(128 + 2); }).Message(), "Not permitted.")
-        << "the number is taken modulo 128";
-    EXPECT_EQ(CatchClientError([] { RaiseClientError(100); }).Message(), "Unknown error.")
-        << "a number without an entry";
+    EXPECT_STREQ(ClientErrorMessage(128 + 2), "Not permitted.") << "the number is taken modulo 128";
+    EXPECT_STREQ(ClientErrorMessage(100), "Unknown error.") << "a number without an entry";
 }
 
 TEST(ClientError, EngineCodeKeepsTheFirstCodeOfTheLastFailedCall) {
@@ -222,7 +225,7 @@ TEST(ClientError, EngineCodeKeepsTheFirstCodeOfTheLastFailedCall) {
     FailAttach(*library, TestServer::Db1(), "wrong-password");
     const ISC_STATUS failedCode = ThreadStatusVector()[1];
     ASSERT_NE(failedCode, 0);
-    const EFbClientError error = CatchClientError([] { RaiseClientError(14); });
+    const EFbClientError error = CatchClientError([] { RaiseClientError(ceDatabaseNameMissing); });
     EXPECT_EQ(error.EngineErrorCode(), failedCode);
     EXPECT_EQ(error.Message(), "Database name is missing.");
 }

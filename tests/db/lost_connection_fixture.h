@@ -1,8 +1,8 @@
 #pragma once
 
-#include "db/database.h"
 #include "db/error_handler.h"
 #include "db/errors.h"
+#include "db/fb_database.h"
 #include "db/query.h"
 #include "db/tester_setup.h"
 #include "db/transaction.h"

@@ -2,8 +2,8 @@
 #include "db/tester_setup.h"
 
 #include "core/exceptions.h"
-#include "db/database.h"
 #include "db/errors.h"
+#include "db/fb_database.h"
 #include "db/transaction.h"
 #include "tests/support/recording_client_library.h"
 #include "tests/support/test_server.h"

@@ -1,7 +1,7 @@
 // Transactions against the real server: start, the four ways of ending, their checks and notices.
 #include "core/exceptions.h"
-#include "db/database.h"
 #include "db/errors.h"
+#include "db/fb_database.h"
 #include "db/transaction.h"
 #include "tests/db/error_capture.h"
 #include "tests/db/recording_query_link.h"

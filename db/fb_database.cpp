@@ -1,6 +1,4 @@
-// The lost-connection side of TFbDatabase: forgetting a dead attachment, the restore timer and its attempts,
-// the probe before a detach, and the time limit of its client calls.
-#include "db/database.h"
+#include "db/fb_database.h"
 
 #include "core/error_box.h"
 #include "core/platform.h"
@@ -54,7 +52,6 @@ void TFbDatabase::SetWaitForRestoreConnect(uint32_t milliseconds) {
     }
     if (!m_restoreTimer) {
         m_restoreTimer = std::make_unique<QTimer>();
-        m_restoreTimer->setInterval(30000);
         QObject::connect(m_restoreTimer.get(), &QTimer::timeout, [this] { RestoreTick(); });
     }
     m_restoreTimer->setInterval(static_cast<int>(milliseconds));
