@@ -1,6 +1,6 @@
 #include "db/tester_setup.h"
 
-#include "db/database.h"
+#include "db/fb_database.h"
 #include "db/error_handler.h"
 #include "db/query.h"
 #include "db/transaction.h"
