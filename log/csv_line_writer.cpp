@@ -23,16 +23,24 @@ char* TCsvLineWriter::WriteHeader(char* out) const {
     return EndLine(out);
 }
 
+// A null value leaves its place between the delimiters empty.
 char* TCsvLineWriter::WriteRecord(char* out, const TRecordView& record) {
-    if (record.present & HasTime)
-        out = AppendTime(out, record.timeMs);
-    *out++ = m_fieldDelimiter;
-    if (record.present & HasValue)
-        out = AppendValue(out, record.value);
-    *out++ = m_fieldDelimiter;
-    if (record.present & HasError)
-        out = AppendError(out, record.error, record.errorRef);
+    for (int i = 0; i < LogColumnCount; ++i) {
+        if (i > 0)
+            *out++ = m_fieldDelimiter;
+        if (record.present & LogColumns[i].presence)
+            out = AppendField(out, LogColumns[i].column, record);
+    }
     return EndLine(out);
+}
+
+char* TCsvLineWriter::AppendField(char* out, TLogColumn column, const TRecordView& record) {
+    switch (column) {
+    case lcTime: return AppendTime(out, record.timeMs);
+    case lcValue: return AppendValue(out, record.value);
+    case lcError: return AppendError(out, record.error, record.errorRef);
+    }
+    return out;
 }
 
 std::string TCsvLineWriter::HeaderLine() const {

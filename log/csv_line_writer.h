@@ -1,6 +1,7 @@
 #pragma once
 
 #include "log/locale_format.h"
+#include "log/log_columns.h"
 #include "log/record_store.h"
 
 #include <cstddef>
@@ -30,6 +31,7 @@ public:
 
 private:
     char* EndLine(char* out) const;
+    char* AppendField(char* out, TLogColumn column, const TRecordView& record);
     char* AppendQuoted(char* out, std::string_view text) const;
     char* AppendTime(char* out, int64_t timeMs);
     char* AppendValue(char* out, int32_t value) const;

@@ -5,7 +5,7 @@
 // The Time field: a TDateTime kept to the millisecond.
 class TDateTimeField : public TField {
 public:
-    TDateTimeField(TMemTable& table, int index, std::string name, std::string fieldName);
+    using TField::TField;
 
     // 0 when null.
     TDateTime AsDateTime() const;

@@ -1,11 +1,12 @@
 #include "log/field.h"
 
+#include "log/log_columns.h"
 #include "log/mem_table.h"
 
-TField::TField(TMemTable& table, int index, std::string name, std::string fieldName, TFieldType type, int size,
-               int displayWidth)
-    : TComponent(table.Owner(), std::move(name)), m_table(table), m_index(index), m_fieldName(std::move(fieldName)),
-      m_type(type), m_size(size), m_displayWidth(displayWidth) {}
+TField::TField(TMemTable& table, const TLogColumnInfo& column)
+    : TComponent(table.Owner(), std::string(column.componentName)), m_table(table), m_index(column.column),
+      m_fieldName(column.fieldName), m_type(column.type), m_size(column.size),
+      m_displayWidth(column.displayWidth) {}
 
 bool TField::IsNull() const { return std::holds_alternative<std::monostate>(Value()); }
 

@@ -8,17 +8,18 @@
 #include <variant>
 
 class TMemTable;
+struct TLogColumnInfo;
 
 enum TFieldType { ftDateTime, ftInteger, ftString };
 
 // A field's value; std::monostate when the field is null.
 using TFieldValue = std::variant<std::monostate, TDateTime, int32_t, std::string>;
 
-// One column of the log table. Reads and assignments go to the table's current record.
+// One column of the log table, as its description says. Reads and assignments go to the table's current
+// record.
 class TField : public TComponent {
 public:
-    TField(TMemTable& table, int index, std::string name, std::string fieldName, TFieldType type, int size,
-           int displayWidth);
+    TField(TMemTable& table, const TLogColumnInfo& column);
 
     TMemTable& DataSet() const { return m_table; }
     int Index() const { return m_index; }

@@ -5,7 +5,7 @@
 // The Value field: a 32-bit signed integer.
 class TIntegerField : public TField {
 public:
-    TIntegerField(TMemTable& table, int index, std::string name, std::string fieldName);
+    using TField::TField;
 
     // 0 when null.
     int32_t AsInteger() const;

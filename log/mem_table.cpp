@@ -10,12 +10,16 @@
 
 namespace {
 
-constexpr int ErrorSize = 300;
+// The field objects' classes hold the types their columns describe.
+static_assert(LogColumns[lcTime].type == ftDateTime && LogColumns[lcValue].type == ftInteger &&
+              LogColumns[lcError].type == ftString);
 
-const uint8_t PresenceBit[TMemTable::FieldCount] = {HasTime, HasValue, HasError};
-
-std::string TypeMismatchText(const TField& field) {
-    return FormatText("Invalid value for field '%s'", field.FieldName().c_str());
+// The value a field takes, in its column's type; another type is refused.
+template <class Value> const Value& AssignedValue(const TFieldValue& value, const TField& field) {
+    const auto* typed = std::get_if<Value>(&value);
+    if (!typed)
+        throw EConvertError(FormatText("Invalid value for field '%s'", field.FieldName().c_str()));
+    return *typed;
 }
 
 int64_t StoredTime(TDateTime time) {
@@ -27,21 +31,24 @@ int64_t StoredTime(TDateTime time) {
 
 // The field keeps the text up to a zero character, and at most its size.
 std::string_view StoredError(std::string_view text) {
-    return text.substr(0, std::min(text.find('\0'), static_cast<size_t>(ErrorSize)));
+    return text.substr(0, std::min(text.find('\0'), static_cast<size_t>(LogColumns[lcError].size)));
 }
 
 } // namespace
 
 TMemTable::TMemTable(TComponent* owner, std::string name)
-    : TComponent(owner, std::move(name)), MTTime(*this, 0, "MTTime", "Time"), MTValue(*this, 1, "MTValue", "Value"),
-      MTError(*this, 2, "MTError", "Error", ErrorSize) {}
+    : TComponent(owner, std::move(name)), MTTime(*this, LogColumns[lcTime]), MTValue(*this, LogColumns[lcValue]),
+      MTError(*this, LogColumns[lcError]) {}
 
 TMemTable::~TMemTable() = default;
 
 TField& TMemTable::Fields(int index) {
-    CheckFieldIndex(index);
-    TField* fields[FieldCount] = {&MTTime, &MTValue, &MTError};
-    return *fields[index];
+    switch (LogColumnAt(index)) {
+    case lcTime: return MTTime;
+    case lcValue: return MTValue;
+    case lcError: return MTError;
+    }
+    ThrowFieldIndexOutOfRange(index);
 }
 
 const TField& TMemTable::Fields(int index) const { return const_cast<TMemTable*>(this)->Fields(index); }
@@ -254,24 +261,22 @@ void TMemTable::GotoBookmark(TBookmark bookmark) {
 
 TFieldValue TMemTable::RowValue(int row, int fieldIndex) const {
     std::lock_guard guard(m_lock);
-    CheckFieldIndex(fieldIndex);
+    const TLogColumn column = LogColumnAt(fieldIndex);
     const TRecordData record = RowData(row);
-    if (!(record.present & PresenceBit[fieldIndex]))
+    if (!(record.present & LogColumns[column].presence))
         return std::monostate();
-    switch (fieldIndex) {
-    case 0:
-        return static_cast<TDateTime>(record.timeMs) / MSecsPerDay;
-    case 1:
-        return record.value;
-    default:
-        return record.error;
+    switch (column) {
+    case lcTime: return static_cast<TDateTime>(record.timeMs) / MSecsPerDay;
+    case lcValue: return record.value;
+    case lcError: return record.error;
     }
+    ThrowFieldIndexOutOfRange(fieldIndex);
 }
 
 bool TMemTable::RowIsNull(int row, int fieldIndex) const {
     std::lock_guard guard(m_lock);
-    CheckFieldIndex(fieldIndex);
-    return !(RowData(row).present & PresenceBit[fieldIndex]);
+    const TLogColumn column = LogColumnAt(fieldIndex);
+    return !(RowData(row).present & LogColumns[column].presence);
 }
 
 std::string TMemTable::RowDisplayText(int row, int fieldIndex) const {
@@ -303,10 +308,10 @@ TFieldValue TMemTable::FieldValue(int fieldIndex) const {
 
 void TMemTable::SetFieldValue(int fieldIndex, const TFieldValue& value) {
     std::lock_guard guard(m_lock);
-    CheckFieldIndex(fieldIndex);
+    const TLogColumn column = LogColumnAt(fieldIndex);
     if (m_state == dsBrowse)
         throw Exception("Dataset is not in edit mode.");
-    StoreFieldValue(fieldIndex, value);
+    StoreFieldValue(column, value);
     m_modified = true;
     const TField& field = Fields(fieldIndex);
     Notify([&field](TDataSetListener& listener) { listener.FieldChanged(field); });
@@ -371,11 +376,6 @@ void TMemTable::CheckBrowseMode() {
         CancelRecord();
 }
 
-void TMemTable::CheckFieldIndex(int fieldIndex) const {
-    if (fieldIndex < 0 || fieldIndex >= FieldCount)
-        throw Exception(FormatText("Field index out of range: %d", fieldIndex));
-}
-
 TRecordData TMemTable::RowData(int row) const {
     if (IsPendingRow(row))
         return m_buffer;
@@ -399,25 +399,14 @@ void TMemTable::MoveTo(int row) {
     NotifyDataSetChanged();
 }
 
-void TMemTable::StoreFieldValue(int fieldIndex, const TFieldValue& value) {
-    const TField& field = Fields(fieldIndex);
-    if (fieldIndex == 0) {
-        const auto* time = std::get_if<TDateTime>(&value);
-        if (!time)
-            throw EConvertError(TypeMismatchText(field));
-        m_buffer.timeMs = StoredTime(*time);
-    } else if (fieldIndex == 1) {
-        const auto* number = std::get_if<int32_t>(&value);
-        if (!number)
-            throw EConvertError(TypeMismatchText(field));
-        m_buffer.value = *number;
-    } else {
-        const auto* text = std::get_if<std::string>(&value);
-        if (!text)
-            throw EConvertError(TypeMismatchText(field));
-        m_buffer.error.assign(StoredError(*text));
+void TMemTable::StoreFieldValue(TLogColumn column, const TFieldValue& value) {
+    const TField& field = Fields(column);
+    switch (column) {
+    case lcTime: m_buffer.timeMs = StoredTime(AssignedValue<TDateTime>(value, field)); break;
+    case lcValue: m_buffer.value = AssignedValue<int32_t>(value, field); break;
+    case lcError: m_buffer.error.assign(StoredError(AssignedValue<std::string>(value, field))); break;
     }
-    m_buffer.present |= PresenceBit[fieldIndex];
+    m_buffer.present |= LogColumns[column].presence;
 }
 
 void TMemTable::AppendRecord(TDateTime time, int32_t value, const std::string& error) {

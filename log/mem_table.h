@@ -5,6 +5,7 @@
 #include "log/date_time_field.h"
 #include "log/integer_field.h"
 #include "log/locale_format.h"
+#include "log/log_columns.h"
 #include "log/record_store.h"
 #include "log/string_field.h"
 
@@ -36,7 +37,7 @@ public:
     TDateTimeField MTTime;
     TIntegerField MTValue;
     TStringField MTError;
-    static constexpr int FieldCount = 3;
+    static constexpr int FieldCount = LogColumnCount;
     TField& Fields(int index);
     const TField& Fields(int index) const;
     TField* FindField(const std::string& fieldName);
@@ -132,11 +133,10 @@ public:
 
 private:
     void CheckBrowseMode();
-    void CheckFieldIndex(int fieldIndex) const;
     TRecordData RowData(int row) const;
     bool IsPendingRow(int row) const;
     void MoveTo(int row);
-    void StoreFieldValue(int fieldIndex, const TFieldValue& value);
+    void StoreFieldValue(TLogColumn column, const TFieldValue& value);
     void NotifyDataSetChanged();
     void NotifyStateChanged();
     template <class Call> void Notify(Call&& call);

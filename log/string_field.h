@@ -5,7 +5,7 @@
 // The Error field: 8-bit text of at most Size() characters; a longer text is cut, a zero character ends it.
 class TStringField : public TField {
 public:
-    TStringField(TMemTable& table, int index, std::string name, std::string fieldName, int size);
+    using TField::TField;
 
     // Empty when null.
     std::string AsString() const;

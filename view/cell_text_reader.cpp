@@ -1,6 +1,7 @@
 #include "view/cell_text_reader.h"
 
 #include "core/text_codec.h"
+#include "log/log_columns.h"
 #include "log/mem_table.h"
 
 #include <charconv>
@@ -21,21 +22,15 @@ const QString& TCellTextReader::Text(int row, int fieldIndex) {
         m_record = records.At(row);
         m_row = row;
     }
-    if (!(m_record.present & (1u << fieldIndex))) // the presence bits follow the field order
+    const TLogColumn column = LogColumnAt(fieldIndex);
+    if (!(m_record.present & LogColumns[column].presence))
         return m_empty;
-    switch (fieldIndex) {
-    case 0:
-        return TimeText(m_record.timeMs);
-    case 1: {
-        char digits[16];
-        const auto end = std::to_chars(digits, digits + sizeof digits, m_record.value).ptr;
-        m_text.resize(0);
-        m_text.append(QLatin1StringView(digits, end - digits));
-        return m_text;
+    switch (column) {
+    case lcTime: return TimeText(m_record.timeMs);
+    case lcValue: return ValueText(m_record.value);
+    case lcError: return ErrorText(m_record.errorRef, m_record.error);
     }
-    default:
-        return ErrorText(m_record.errorRef, m_record.error);
-    }
+    ThrowFieldIndexOutOfRange(fieldIndex);
 }
 
 const QString& TCellTextReader::TimeText(int64_t timeMs) {
@@ -49,6 +44,14 @@ const QString& TCellTextReader::TimeText(int64_t timeMs) {
     m_text.resize(0);
     m_text.append(m_dateText);
     format.AppendTimeAfterDate(m_text, DecodeTime(time));
+    return m_text;
+}
+
+const QString& TCellTextReader::ValueText(int32_t value) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    m_text.resize(0);
+    m_text.append(QLatin1StringView(digits, end - digits));
     return m_text;
 }
 

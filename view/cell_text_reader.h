@@ -23,6 +23,7 @@ public:
 
 private:
     const QString& TimeText(int64_t timeMs);
+    const QString& ValueText(int32_t value);
     const QString& ErrorText(uint32_t ref, std::string_view error);
 
     const TMemTable& m_table;

@@ -11,27 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-
-const char* const TFilterConditionDialog::OperatorTexts[18] = {
-    "\xF0\xE0\xE2\xED\xEE",                                           // равно
-    "\xED\xE5 \xF0\xE0\xE2\xED\xEE",                                  // не равно
-    "\xE1\xEE\xEB\xFC\xF8\xE5",                                       // больше
-    "\xE1\xEE\xEB\xFC\xF8\xE5 \xE8\xEB\xE8 \xF0\xE0\xE2\xED\xEE",     // больше или равно
-    "\xEC\xE5\xED\xFC\xF8\xE5",                                       // меньше
-    "\xEC\xE5\xED\xFC\xF8\xE5 \xE8\xEB\xE8 \xF0\xE0\xE2\xED\xEE",     // меньше или равно
-    "\xED\xE0\xF7\xE8\xED\xE0\xE5\xF2\xF1\xFF \xF1",                  // начинается с
-    "\xED\xE5 \xED\xE0\xF7\xE8\xED\xE0\xE5\xF2\xF1\xFF \xF1",         // не начинается с
-    "\xE7\xE0\xEA\xE0\xED\xF7\xE8\xE2\xE0\xE5\xF2\xF1\xFF \xED\xE0",  // заканчивается на
-    "\xED\xE5 \xE7\xE0\xEA\xE0\xED\xF7\xE8\xE2\xE0\xE5\xF2\xF1\xFF \xED\xE0", // не заканчивается на
-    "\xF1\xEE\xE4\xE5\xF0\xE6\xE8\xF2",                               // содержит
-    "\xED\xE5 \xF1\xEE\xE4\xE5\xF0\xE6\xE8\xF2",                      // не содержит
-    "\xEF\xEE\xE4\xEE\xE1\xED\xEE",                                   // подобно
-    "\xED\xE5 \xEF\xEE\xE4\xEE\xE1\xED\xEE",                          // не подобно
-    "\xE2 \xF1\xEF\xE8\xF1\xEA\xE5",                                  // в списке
-    "\xED\xE5 \xE2 \xF1\xEF\xE8\xF1\xEA\xE5",                         // не в списке
-    "\xEF\xF3\xF1\xF2\xFB\xE5",                                       // пустые
-    "\xED\xE5 \xEF\xF3\xF1\xF2\xFB\xE5",                              // не пустые
-};
+#include <initializer_list>
+#include <iterator>
 
 namespace {
 
@@ -42,6 +23,51 @@ enum TDialogOperator {
     doNotEmpty
 };
 
+// How a row's value follows the operator in the condition text.
+enum class TOperandForm { None, Quoted, List };
+
+struct TDialogOperatorInfo {
+    TDialogOperator entry;
+    const char* caption;
+    const char* typed; // the operator as the filter row reads it
+    TOperandForm operand;
+    bool anyBefore; // a pattern: "%" before the value
+    bool anyAfter;  // and after it
+};
+
+// The lists' entries after the empty one, in their order.
+constexpr TDialogOperatorInfo DialogOperators[] = {
+    {doEqual, "равно", "= ", TOperandForm::Quoted, false, false},
+    {doNotEqual, "не равно", "<> ", TOperandForm::Quoted, false, false},
+    {doGreater, "больше", "> ", TOperandForm::Quoted, false, false},
+    {doGreaterOrEqual, "больше или равно", ">= ", TOperandForm::Quoted, false, false},
+    {doLess, "меньше", "< ", TOperandForm::Quoted, false, false},
+    {doLessOrEqual, "меньше или равно", "<= ", TOperandForm::Quoted, false, false},
+    {doBeginsWith, "начинается с", "~ ", TOperandForm::Quoted, false, true},
+    {doNotBeginsWith, "не начинается с", "!~ ", TOperandForm::Quoted, false, true},
+    {doEndsWith, "заканчивается на", "~ ", TOperandForm::Quoted, true, false},
+    {doNotEndsWith, "не заканчивается на", "!~ ", TOperandForm::Quoted, true, false},
+    {doContains, "содержит", "~ ", TOperandForm::Quoted, true, true},
+    {doNotContains, "не содержит", "!~ ", TOperandForm::Quoted, true, true},
+    {doLike, "подобно", "~ ", TOperandForm::Quoted, false, false},
+    {doNotLike, "не подобно", "!~ ", TOperandForm::Quoted, false, false},
+    {doInList, "в списке", "IN ", TOperandForm::List, false, false},
+    {doNotInList, "не в списке", "NOT IN ", TOperandForm::List, false, false},
+    {doEmpty, "пустые", "NULL", TOperandForm::None, false, false},
+    {doNotEmpty, "не пустые", "NOT NULL", TOperandForm::None, false, false},
+};
+constexpr int DialogOperatorCount = static_cast<int>(std::size(DialogOperators));
+
+constexpr bool EveryDialogOperatorAtItsPlace() {
+    for (int i = 0; i < DialogOperatorCount; ++i)
+        if (DialogOperators[i].entry != doEqual + i)
+            return false;
+    return true;
+}
+static_assert(EveryDialogOperatorAtItsPlace(), "DialogOperators lists the entries in the lists' order");
+
+const TDialogOperatorInfo& InfoOf(TDialogOperator entry) { return DialogOperators[entry - doEqual]; }
+
 std::string Quoted(const std::string& value) {
     std::string quoted = "'";
     for (char c : value)
@@ -49,19 +75,21 @@ std::string Quoted(const std::string& value) {
     return quoted + "'";
 }
 
-// A LIKE pattern seen as the dialog's begins/ends/contains forms.
-TDialogOperator LikeForm(const std::string& pattern, bool negated, std::string& value) {
-    bool front = pattern.size() > 1 && pattern.front() == '%';
-    bool back = pattern.size() > 1 && pattern.back() == '%';
-    value = pattern.substr(front ? 1 : 0, pattern.size() - (front ? 1 : 0) - (back ? 1 : 0));
-    if (front && back)
-        return negated ? doNotContains : doContains;
-    if (back)
-        return negated ? doNotBeginsWith : doBeginsWith;
-    if (front)
-        return negated ? doNotEndsWith : doEndsWith;
+// A LIKE pattern seen as one of the dialog's forms of that operator: the form whose "%" the pattern has around
+// its value. The first form is the one without "%"; it takes a pattern that fits no other whole.
+TDialogOperator PatternForm(std::initializer_list<TDialogOperator> forms, const std::string& pattern,
+                            std::string& value) {
+    const bool front = pattern.size() > 1 && pattern.front() == '%';
+    const bool back = pattern.size() > 1 && pattern.back() == '%';
+    for (TDialogOperator form : forms) {
+        const TDialogOperatorInfo& info = InfoOf(form);
+        if (info.anyBefore == front && info.anyAfter == back) {
+            value = pattern.substr(front ? 1 : 0, pattern.size() - (front ? 1 : 0) - (back ? 1 : 0));
+            return form;
+        }
+    }
     value = pattern;
-    return negated ? doNotLike : doLike;
+    return *forms.begin();
 }
 
 } // namespace
@@ -77,8 +105,8 @@ TFilterConditionDialog::TFilterConditionDialog(QWidget* parent) : QDialog(parent
     for (int row = 0; row < 2; ++row) {
         m_operators[row] = new QComboBox(this);
         m_operators[row]->addItem(QString());
-        for (const char* text : OperatorTexts)
-            m_operators[row]->addItem(FromCp1251(text));
+        for (const TDialogOperatorInfo& op : DialogOperators)
+            m_operators[row]->addItem(QString::fromUtf8(op.caption));
         m_values[row] = new QLineEdit(this);
         rows->addWidget(m_operators[row], row * 2, 0);
         rows->addWidget(m_values[row], row * 2, 1);
@@ -125,8 +153,12 @@ void TFilterConditionDialog::SetRow(int row, const TFilterComparison& comparison
     case TFilterOperator::GreaterOrEqual: op = doGreaterOrEqual; break;
     case TFilterOperator::Less: op = doLess; break;
     case TFilterOperator::LessOrEqual: op = doLessOrEqual; break;
-    case TFilterOperator::Like: op = LikeForm(value, false, value); break;
-    case TFilterOperator::NotLike: op = LikeForm(value, true, value); break;
+    case TFilterOperator::Like:
+        op = PatternForm({doLike, doBeginsWith, doEndsWith, doContains}, value, value);
+        break;
+    case TFilterOperator::NotLike:
+        op = PatternForm({doNotLike, doNotBeginsWith, doNotEndsWith, doNotContains}, value, value);
+        break;
     case TFilterOperator::InList: op = doInList; break;
     case TFilterOperator::NotInList: op = doNotInList; break;
     case TFilterOperator::IsEmpty: op = doEmpty; break;
@@ -137,29 +169,19 @@ void TFilterConditionDialog::SetRow(int row, const TFilterComparison& comparison
 }
 
 std::string TFilterConditionDialog::RowText(int row) const {
-    std::string value = ToCp1251(m_values[row]->text());
-    switch (static_cast<TDialogOperator>(m_operators[row]->currentIndex())) {
-    case doNone: return {};
-    case doEqual: return "= " + Quoted(value);
-    case doNotEqual: return "<> " + Quoted(value);
-    case doGreater: return "> " + Quoted(value);
-    case doGreaterOrEqual: return ">= " + Quoted(value);
-    case doLess: return "< " + Quoted(value);
-    case doLessOrEqual: return "<= " + Quoted(value);
-    case doBeginsWith: return "~ " + Quoted(value + "%");
-    case doNotBeginsWith: return "!~ " + Quoted(value + "%");
-    case doEndsWith: return "~ " + Quoted("%" + value);
-    case doNotEndsWith: return "!~ " + Quoted("%" + value);
-    case doContains: return "~ " + Quoted("%" + value + "%");
-    case doNotContains: return "!~ " + Quoted("%" + value + "%");
-    case doLike: return "~ " + Quoted(value);
-    case doNotLike: return "!~ " + Quoted(value);
-    case doInList: return "IN (" + value + ")";
-    case doNotInList: return "NOT IN (" + value + ")";
-    case doEmpty: return "NULL";
-    case doNotEmpty: return "NOT NULL";
+    const int entry = m_operators[row]->currentIndex();
+    if (entry < doEqual || entry >= doEqual + DialogOperatorCount)
+        return {}; // the empty entry
+    const TDialogOperatorInfo& op = InfoOf(static_cast<TDialogOperator>(entry));
+    const std::string value = ToCp1251(m_values[row]->text());
+    const std::string text = op.typed;
+    switch (op.operand) {
+    case TOperandForm::None: return text;
+    case TOperandForm::Quoted:
+        return text + Quoted((op.anyBefore ? "%" : "") + value + (op.anyAfter ? "%" : ""));
+    case TOperandForm::List: return text + "(" + value + ")";
     }
-    return {};
+    return text;
 }
 
 std::string TFilterConditionDialog::ConditionText() const {

@@ -13,9 +13,6 @@ class QRadioButton;
 // The dialog only composes the condition text; the filter row parses and keeps it.
 class TFilterConditionDialog : public QDialog {
 public:
-    // The operator lists' entries after the empty one, in CP1251.
-    static const char* const OperatorTexts[18];
-
     explicit TFilterConditionDialog(QWidget* parent = nullptr);
 
     // Shows as much of a condition as the two rows can hold.

@@ -51,19 +51,6 @@ std::optional<TOperatorAt> OperatorAt(const std::string& s, size_t pos) {
     return std::nullopt;
 }
 
-TFilterOperator ComparisonOperator(TToken token) {
-    switch (token) {
-    case TToken::Equal: return TFilterOperator::Equal;
-    case TToken::NotEqual: return TFilterOperator::NotEqual;
-    case TToken::Greater: return TFilterOperator::Greater;
-    case TToken::Less: return TFilterOperator::Less;
-    case TToken::GreaterOrEqual: return TFilterOperator::GreaterOrEqual;
-    case TToken::LessOrEqual: return TFilterOperator::LessOrEqual;
-    case TToken::NotLike: return TFilterOperator::NotLike;
-    default: return TFilterOperator::Like;
-    }
-}
-
 class TConditionParser {
 public:
     TConditionParser(const std::string& text, const std::string& trimmed, TFilterExpressionType type,
@@ -101,10 +88,8 @@ private:
         if (AtEnd())
             Fail(noStartMessage);
         if (std::optional<TOperatorAt> op = OperatorAt(m_s, m_pos)) {
-            if (op->token == TToken::And || op->token == TToken::Or)
-                Fail(noStartMessage);
             m_pos += op->length;
-            ParseAfterOperator(op->token, comparison);
+            ParseAfterOperator(op->token, comparison, noStartMessage);
             return;
         }
         char c = m_s[m_pos];
@@ -119,43 +104,65 @@ private:
         }
     }
 
-    void ParseAfterOperator(TToken token, TFilterComparison& comparison) {
+    void ParseAfterOperator(TToken token, TFilterComparison& comparison, const char* noStartMessage) {
         SkipBlanks();
         std::optional<TOperatorAt> next = AtEnd() ? std::nullopt : OperatorAt(m_s, m_pos);
         switch (token) {
-        case TToken::Null:
-            comparison.op = TFilterOperator::IsEmpty;
-            return;
-        case TToken::Not:
-            if (next && (next->token == TToken::Like || next->token == TToken::In || next->token == TToken::Null)) {
-                m_pos += next->length;
-                if (next->token == TToken::Null) {
-                    comparison.op = TFilterOperator::IsNotEmpty;
-                } else if (next->token == TToken::In) {
-                    comparison.op = TFilterOperator::NotInList;
-                    ExpectList(comparison);
-                } else {
-                    comparison.op = TFilterOperator::NotLike;
-                    ExpectOperand(comparison);
-                }
-                return;
-            }
-            Fail("Unexpected expression after operator: ");
+        case TToken::And:
+        case TToken::Or: Fail(noStartMessage); // a relation cannot start a comparison
+        case TToken::Null: comparison.op = TFilterOperator::IsEmpty; return;
+        case TToken::Not: ParseAfterNot(next, comparison); return;
         case TToken::In:
             comparison.op = TFilterOperator::InList;
             ExpectList(comparison);
             return;
-        default:
-            break;
+        case TToken::Equal:
+            ParseOperandOrNull(TFilterOperator::Equal, TFilterOperator::IsEmpty, next, comparison);
+            return;
+        case TToken::NotEqual:
+            ParseOperandOrNull(TFilterOperator::NotEqual, TFilterOperator::IsNotEmpty, next, comparison);
+            return;
+        case TToken::Greater: ParseOperandOf(TFilterOperator::Greater, next, comparison); return;
+        case TToken::Less: ParseOperandOf(TFilterOperator::Less, next, comparison); return;
+        case TToken::GreaterOrEqual: ParseOperandOf(TFilterOperator::GreaterOrEqual, next, comparison); return;
+        case TToken::LessOrEqual: ParseOperandOf(TFilterOperator::LessOrEqual, next, comparison); return;
+        case TToken::Like: ParseOperandOf(TFilterOperator::Like, next, comparison); return;
+        case TToken::NotLike: ParseOperandOf(TFilterOperator::NotLike, next, comparison); return;
         }
+    }
+
+    // NOT is followed by LIKE, IN or NULL.
+    void ParseAfterNot(const std::optional<TOperatorAt>& next, TFilterComparison& comparison) {
+        if (!next || (next->token != TToken::Like && next->token != TToken::In && next->token != TToken::Null))
+            Fail("Unexpected expression after operator: ");
+        m_pos += next->length;
+        if (next->token == TToken::Null) {
+            comparison.op = TFilterOperator::IsNotEmpty;
+        } else if (next->token == TToken::In) {
+            comparison.op = TFilterOperator::NotInList;
+            ExpectList(comparison);
+        } else {
+            comparison.op = TFilterOperator::NotLike;
+            ExpectOperand(comparison);
+        }
+    }
+
+    // "= NULL" and "<> NULL" are the empty tests.
+    void ParseOperandOrNull(TFilterOperator op, TFilterOperator withNull, const std::optional<TOperatorAt>& next,
+                            TFilterComparison& comparison) {
         if (next && next->token == TToken::Null) {
-            if (token != TToken::Equal && token != TToken::NotEqual)
-                Fail("Unexpected expression before Null: ");
             m_pos += next->length;
-            comparison.op = token == TToken::Equal ? TFilterOperator::IsEmpty : TFilterOperator::IsNotEmpty;
+            comparison.op = withNull;
             return;
         }
-        comparison.op = ComparisonOperator(token);
+        comparison.op = op;
+        ExpectOperand(comparison);
+    }
+
+    void ParseOperandOf(TFilterOperator op, const std::optional<TOperatorAt>& next, TFilterComparison& comparison) {
+        if (next && next->token == TToken::Null)
+            Fail("Unexpected expression before Null: ");
+        comparison.op = op;
         ExpectOperand(comparison);
     }
 

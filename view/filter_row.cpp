@@ -17,18 +17,13 @@
 #include <qdrawutil.h>
 
 const char* const TFilterRow::EntryTexts[6] = {
-    "(\xCE\xF7\xE8\xF1\xF2\xE8\xF2\xFC \xF4\xE8\xEB\xFC\xF2\xF0)",         // (Очистить фильтр)
-    "(\xCF\xF0\xE8\xEC\xE5\xED\xE8\xF2\xFC \xF4\xE8\xEB\xFC\xF2\xF0)",     // (Применить фильтр)
-    "(\xD3\xF1\xEB\xEE\xE2\xE8\xE5...)",                                   // (Условие...)
-    "(\xC2\xF1\xE5)",                                                      // (Все)
-    "(\xCD\xE5 \xEF\xF3\xF1\xF2\xFB\xE5)",                                 // (Не пустые)
-    "(\xCF\xF3\xF1\xF2\xFB\xE5)",                                          // (Пустые)
+    "(Очистить фильтр)", "(Применить фильтр)", "(Условие...)", "(Все)", "(Не пустые)", "(Пустые)",
 };
 
 TFilterRow::TFilterRow(QHeaderView& titles)
     : QWidget(&titles), m_titles(titles), m_editor(new TFilterCellEditor(this)), m_locale(UserFilterLocale()) {
     for (const char* text : EntryTexts)
-        m_editor->addItem(FromCp1251(text));
+        m_editor->addItem(QString::fromUtf8(text));
     m_editor->hide();
     m_editor->installEventFilter(this);
     m_editor->lineEdit()->installEventFilter(this);

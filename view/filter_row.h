@@ -15,7 +15,7 @@ class QHeaderView;
 class TFilterRow : public QWidget {
 public:
     enum TEntry { ClearFilter, ApplyFilter, Condition, All, NotEmpty, Empty };
-    static const char* const EntryTexts[6]; // in CP1251
+    static const char* const EntryTexts[6]; // in TEntry order
 
     explicit TFilterRow(QHeaderView& titles);
     ~TFilterRow() override;

@@ -219,6 +219,50 @@ TEST_F(FilterRow, TheConditionDialogShowsAndComposesTheColumnsCondition) {
     EXPECT_EQ(ShownValues(), (std::vector<int>{3, 6, 9}));
 }
 
+TEST(FilterConditionDialog, EveryOperatorHasItsCaptionComposesItsConditionAndIsShownAgainFromIt) {
+    struct Case {
+        const char* caption;
+        const char* value;     // typed into the row
+        const char* condition; // what the row composes
+    } cases[] = {
+        {"равно", "it's", "= 'it''s'"},
+        {"не равно", "it's", "<> 'it''s'"},
+        {"больше", "it's", "> 'it''s'"},
+        {"больше или равно", "it's", ">= 'it''s'"},
+        {"меньше", "it's", "< 'it''s'"},
+        {"меньше или равно", "it's", "<= 'it''s'"},
+        {"начинается с", "it's", "~ 'it''s%'"},
+        {"не начинается с", "it's", "!~ 'it''s%'"},
+        {"заканчивается на", "it's", "~ '%it''s'"},
+        {"не заканчивается на", "it's", "!~ '%it''s'"},
+        {"содержит", "it's", "~ '%it''s%'"},
+        {"не содержит", "it's", "!~ '%it''s%'"},
+        {"подобно", "it's", "~ 'it''s'"},
+        {"не подобно", "it's", "!~ 'it''s'"},
+        {"в списке", "a, b", "IN (a, b)"},
+        {"не в списке", "a, b", "NOT IN (a, b)"},
+        {"пустые", "", "NULL"},
+        {"не пустые", "", "NOT NULL"},
+    };
+    TFilterConditionDialog dialog;
+    const int entries = static_cast<int>(std::size(cases));
+    ASSERT_EQ(dialog.Operator(0)->count(), entries + 1);
+    EXPECT_EQ(dialog.ConditionText(), "") << "no operator chosen";
+    for (int entry = 1; entry <= entries; ++entry) {
+        const Case& c = cases[entry - 1];
+        SCOPED_TRACE(c.condition);
+        EXPECT_EQ(dialog.Operator(0)->itemText(entry), QString::fromUtf8(c.caption));
+        dialog.Operator(0)->setCurrentIndex(entry);
+        dialog.Value(0)->setText(QString::fromUtf8(c.value));
+        EXPECT_EQ(dialog.ConditionText(), c.condition);
+
+        TFilterConditionDialog shown;
+        shown.SetCondition(ParseFilterExpression(c.condition, TFilterExpressionType::Text, UserFilterLocale()));
+        EXPECT_EQ(shown.Operator(0)->currentIndex(), entry);
+        EXPECT_EQ(shown.Value(0)->text(), QString::fromUtf8(c.value));
+    }
+}
+
 TEST_F(FilterRow, MovingToAnotherCellKeepsTheTextAndEscDropsIt) {
     QTest::mouseClick(&Row(), Qt::LeftButton, {}, Row().CellRect(ValueColumn).center());
     QTest::keyClicks(Row().Editor().lineEdit(), "<3");
