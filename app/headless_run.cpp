@@ -151,8 +151,7 @@ void THeadlessRun::AwaitTheEnd() {
 void THeadlessRun::Row(const TProbeRow& row) {
     try {
         m_log.AppendRecord(row.Time, row.Value, row.Error);
-        const TRecordData stored = TMemTable::StoredRecord(row.Time, row.Value, row.Error);
-        Out(m_lines.RecordLine({stored.timeMs, stored.value, stored.error, 0, stored.present, 0}));
+        Out(m_lines.RowLine(row.Time, row.Value, row.Error));
     } catch (const Exception& error) {
         Tell(error.Message());
     }
@@ -208,7 +207,8 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     if (!commandLine.IsSet("database") || commandLine.Value("database").empty())
         throw Exception("option '--headless' needs '--database'");
     request.DBName = commandLine.Value("database");
-    request.UserName = ToCp1251(QString::fromStdString(commandLine.IsSet("user") ? commandLine.Value("user") : "SYSDBA"));
+    request.UserName =
+        ToCp1251(QString::fromStdString(commandLine.IsSet("user") ? commandLine.Value("user") : "SYSDBA"));
     if (commandLine.IsSet("password-file")) {
         const QByteArray text = FileText("password-file", commandLine.Value("password-file"));
         request.Password = ToCp1251(QString::fromUtf8(text.left(text.indexOf('\n'))).remove('\r'));

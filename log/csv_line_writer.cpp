@@ -2,6 +2,7 @@
 
 #include "core/date_time.h"
 #include "log/log_columns.h"
+#include "log/mem_table.h"
 
 #include <algorithm>
 #include <charconv>
@@ -53,6 +54,11 @@ std::string TCsvLineWriter::RecordLine(const TRecordView& record) {
     std::string line(MaxLine, '\0');
     line.resize(static_cast<size_t>(WriteRecord(line.data(), record) - line.data()));
     return line;
+}
+
+std::string TCsvLineWriter::RowLine(TDateTime time, int32_t value, std::string_view error) {
+    const TRecordData stored = TMemTable::StoredRecord(time, value, error);
+    return RecordLine({stored.timeMs, stored.value, stored.error, 0, stored.present, 0});
 }
 
 char* TCsvLineWriter::EndLine(char* out) const {

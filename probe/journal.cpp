@@ -2,7 +2,6 @@
 
 #include "core/exceptions.h"
 #include "log/csv_stream_format.h"
-#include "log/mem_table.h"
 
 namespace {
 constexpr qint64 kSyncIntervalMs = 1000;
@@ -42,8 +41,7 @@ std::string TJournal::FileNameFor(const std::string& path, const QDateTime& star
 
 void TJournal::Append(const TProbeRow& row) {
     try {
-        const TRecordData stored = TMemTable::StoredRecord(row.Time, row.Value, row.Error);
-        m_waiting += m_lines.RecordLine({stored.timeMs, stored.value, stored.error, 0, stored.present, 0});
+        m_waiting += m_lines.RowLine(row.Time, row.Value, row.Error);
     } catch (const Exception& error) {
         Failed(error.Message());
         return;

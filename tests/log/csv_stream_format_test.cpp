@@ -267,9 +267,8 @@ TEST(CsvStreamFormat, LinesWrittenOneAtATimeAreTheSavedFile) {
     std::string written = lines.HeaderLine();
     for (const Row& row : rows) {
         AppendRecord(log.table, row.time, row.value, row.error);
-        const TRecordData stored = TMemTable::StoredRecord(row.time, row.value, row.error);
         // No pool behind these rows: every text comes with the same reference, which must not mix them up.
-        written += lines.RecordLine({stored.timeMs, stored.value, stored.error, 0, stored.present, 0});
+        written += lines.RowLine(row.time, row.value, row.error);
     }
     EXPECT_EQ(written, log.Save());
     EXPECT_NE(written.find("\"09/12/2025 12:00:00 PM\"\t\"0\"\t\"" + std::string(300, 'e') + "\"\r\n"),
