@@ -51,14 +51,22 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() >= 1; }, 5000));
         ASSERT_EQ(ErrorOfRow(0), "");
     }
+    // Freezes the link between two cycles, so that the next cycle's executions hang and not the server-time
+    // query that follows a good row: waits for a new row, then for the run's thread to finish that cycle.
+    void FreezeBetweenCycles() {
+        const int rows = log.RecordCount();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() > rows; }, 3000));
+        OnWorker([](TProbeRun&) {});
+        proxy->Freeze();
+    }
 };
 
 TEST_F(FrozenLink, ASixtySecondFreezeKeepsTheWindowLiveAndOneRowPerPeriod) {
     form.seAmount()->SetValue(3);
     StartRunning();
     LatenessProbe lateness;
+    ASSERT_NO_FATAL_FAILURE(FreezeBetweenCycles());
     const int before = log.RecordCount();
-    proxy->Freeze();
     QTest::qWait(60000);
     proxy->Restore();
     EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorOfRow(log.RecordCount() - 1).empty(); }, 15000))
@@ -90,11 +98,7 @@ TEST_F(FrozenLink, ASixtySecondFreezeKeepsTheWindowLiveAndOneRowPerPeriod) {
 
 TEST_F(FrozenLink, StopDuringAHungCallEndsTheRunWithinThreeSeconds) {
     StartRunning();
-    // Just after a cycle, so that the next cycle's executions hang, not this one's server-time query.
-    const int rows = log.RecordCount();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() > rows; }, 3000));
-    QTest::qWait(200);
-    proxy->Freeze();
+    ASSERT_NO_FATAL_FAILURE(FreezeBetweenCycles());
     const int before = log.RecordCount();
     QTest::qWait(2500); // the next cycle is hung by now
     EXPECT_EQ(log.RecordCount(), before);
