@@ -3,6 +3,7 @@
 #include "core/append_only_file.h"
 #include "log/csv_line_writer.h"
 #include "probe/probe_messages.h"
+#include "probe/probe_sink.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -18,16 +19,17 @@
 // A failure never stops the run: it is reported once (again only after the journal has worked in between),
 // the rows that could not be written wait in memory, and every later row tries again; a file that has gone
 // is made anew, with the header and the waiting rows.
-class TJournal {
+class TJournal : public IProbeSink {
 public:
     // path: the platform's file name (UTF-8) as the user gave it. report gets each failure's message.
     TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report);
     // Puts everything written on the disk.
-    ~TJournal();
+    ~TJournal() override;
     TJournal(const TJournal&) = delete;
     TJournal& operator=(const TJournal&) = delete;
 
     void Append(const TProbeRow& row);
+    void RowMeasured(const TProbeRow& row) override { Append(row); }
     // The file being written; empty while there is none.
     std::string FileName() const;
 

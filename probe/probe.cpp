@@ -30,6 +30,22 @@ struct TProbe::TShared {
     }
 };
 
+// Hands each row to OnRow on the caller's thread.
+class TProbe::TCallerRowSink : public IProbeSink {
+public:
+    TCallerRowSink(TProbe* probe, std::shared_ptr<TShared> shared) : m_probe(probe), m_shared(std::move(shared)) {}
+    void RowMeasured(const TProbeRow& row) override {
+        m_shared->Post([probe = m_probe, row] {
+            if (probe->OnRow)
+                probe->OnRow(row);
+        });
+    }
+
+private:
+    TProbe* m_probe;
+    std::shared_ptr<TShared> m_shared;
+};
+
 // The worker thread and what lives on it. Shared with the queued calls, so that a worker that cannot end in
 // time keeps what it still uses.
 struct TProbe::TWorker {
@@ -51,12 +67,6 @@ TProbe::TProbe(const std::string& ownerName)
 
     TProbeRun::TEvents events;
     const std::shared_ptr<TShared> shared = m_shared;
-    events.Row = [this, shared](const TProbeRow& row) {
-        shared->Post([this, row] {
-            if (OnRow)
-                OnRow(row);
-        });
-    };
     events.StartEnded = [this, shared](bool started, const std::optional<std::string>& error) {
         shared->Post([this, started, error] {
             if (OnStartEnded)
@@ -85,6 +95,8 @@ TProbe::TProbe(const std::string& ownerName)
             failure = std::current_exception();
         }
     });
+    if (!failure)
+        AddSink(std::make_shared<TCallerRowSink>(this, shared));
     if (failure) {
         m_worker->anchor->deleteLater();
         m_worker->thread->quit();
@@ -112,6 +124,10 @@ TProbe::~TProbe() {
         delete worker->thread;
     // Otherwise the worker is still inside a client call that nothing could break; it ends by itself, and
     // its thread is left to the end of the process.
+}
+
+void TProbe::AddSink(std::shared_ptr<IProbeSink> sink) {
+    m_worker->Post([worker = m_worker, sink = std::move(sink)] { worker->run->AddSink(sink); });
 }
 
 void TProbe::Start(const TProbeStartRequest& request) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "probe/probe_messages.h"
+#include "probe/probe_sink.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,8 @@ public:
     TProbe(const TProbe&) = delete;
     TProbe& operator=(const TProbe&) = delete;
 
+    // A sink of every run from now on, called on the run's thread (see IProbeSink); OnRow is the caller's own.
+    void AddSink(std::shared_ptr<IProbeSink> sink);
     void Start(const TProbeStartRequest& request);
     void Stop();
     void SetAmount(int32_t amount);
@@ -53,6 +56,7 @@ public:
 private:
     struct TShared;
     struct TWorker;
+    class TCallerRowSink;
 
     std::shared_ptr<TShared> m_shared;
     std::shared_ptr<TWorker> m_worker;

@@ -45,11 +45,30 @@ void TProbeRun::CreateDatabaseComponents() {
     m_FDB->OnLostConnect = [this](TFbBaseDatabase& database, EFbError& error, TOnLostConnectActions& actions) {
         FDBLostConnect(database, error, actions);
     };
-    m_FDB->OnErrorRestoreConnect = m_FDB->OnLostConnect;
+    m_FDB->OnErrorRestoreConnect = [this](TFbBaseDatabase& database, EFbError& error,
+                                          TOnLostConnectActions& actions) {
+        FDBErrorRestoreConnect(database, error, actions);
+    };
+    m_FDB->AfterRestoreConnect = [this](TFbBaseDatabase&) {
+        Tell([at = RunTime()](IProbeSink& sink) { sink.Reattached(at); });
+    };
     m_FDB->ShowErrorMessage = [this](const std::string& message) { m_events.Error(message); };
 }
 
 bool TProbeRun::Running() const { return m_Timer1->isActive(); }
+
+void TProbeRun::AddSink(std::shared_ptr<IProbeSink> sink) { m_sinks.push_back(std::move(sink)); }
+
+TDateTime TProbeRun::RunTime() const { return Now() - m_FDB->ClockDifference(); }
+
+// The journal of the run under way is a sink for that run only.
+template <typename Event>
+void TProbeRun::Tell(const Event& event) {
+    for (const std::shared_ptr<IProbeSink>& sink : m_sinks)
+        event(*sink);
+    if (m_journal)
+        event(*m_journal);
+}
 
 // The attach runs on a helper thread, so the run stays free for its other requests while the server is slow
 // to answer; Start ends in AttachEnded.
@@ -77,11 +96,15 @@ void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_pt
             throw Exception("Not enough timers available");
     });
     m_events.StartEnded(!escaped.failed, escaped.message);
+    if (escaped.failed)
+        return;
     // After the news of the start, so that a journal that cannot be made is reported as a failure of a run
     // that goes on.
-    if (!escaped.failed && !request.JournalPath.empty())
-        m_journal = std::make_unique<TJournal>(request.JournalPath, QDateTime::currentDateTime(),
+    if (!request.JournalPath.empty())
+        m_journal = std::make_shared<TJournal>(request.JournalPath, QDateTime::currentDateTime(),
                                                [this](const std::string& message) { m_events.Error(message); });
+    m_lastRowFailed = false;
+    Tell([at = RunTime()](IProbeSink& sink) { sink.Attached(at); });
 }
 
 // The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and
@@ -94,7 +117,10 @@ void TProbeRun::Stop() {
 }
 
 void TProbeRun::StopSteps() {
+    const bool wasRunning = m_Timer1->isActive();
     m_Timer1->stop();
+    if (wasRunning)
+        Tell([at = RunTime()](IProbeSink& sink) { sink.Stopped(at); });
     // No row comes after this; the journal is on the disk before the server is asked for anything more.
     m_journal.reset();
     if (m_TRO->Active())
@@ -141,19 +167,32 @@ TProbeRun::TMeasurement TProbeRun::Measure() {
 }
 
 void TProbeRun::Cycle() {
+    Tell([at = RunTime()](IProbeSink& sink) { sink.CycleBegun(at); });
     const TMeasurement measurement = Measure();
-    const TProbeRow row{Now() - m_FDB->ClockDifference(), measurement.elapsedMs, measurement.errorText};
-    m_events.Row(row);
-    if (m_journal)
-        m_journal->Append(row);
+    TellRow({RunTime(), measurement.elapsedMs, measurement.errorText});
     if (measurement.errorText.empty()) {
         const TDateTime serverTime = m_FDB->QueryServerTime();
         m_FDB->SetClockDifference(Now() - serverTime);
     }
 }
 
+void TProbeRun::TellRow(const TProbeRow& row) {
+    Tell([&row](IProbeSink& sink) { sink.RowMeasured(row); });
+    const bool failed = !row.Error.empty();
+    if (failed && !m_lastRowFailed)
+        Tell([&row](IProbeSink& sink) { sink.OutageBegun(row.Time, row.Error); });
+    m_lastRowFailed = failed;
+}
+
 void TProbeRun::FDBLostConnect(TFbBaseDatabase&, EFbError&, TOnLostConnectActions& Actions) {
     Actions = laWaitRestore;
+}
+
+// A failed attempt during a run is news for the sinks; the attempt's error itself stays silent.
+void TProbeRun::FDBErrorRestoreConnect(TFbBaseDatabase&, EFbError& E, TOnLostConnectActions& Actions) {
+    Actions = laWaitRestore;
+    if (Running())
+        Tell([at = RunTime(), text = E.Message()](IProbeSink& sink) { sink.ReattachFailed(at, text); });
 }
 
 void TProbeRun::ErrorHandler1ErrorEvent(TComponent*, EFbError&, TKindFbError KindFbError, bool& DoRaise) {

@@ -4,12 +4,14 @@
 #include "db/error_handler.h"
 #include "db/fb_database.h"
 #include "probe/probe_messages.h"
+#include "probe/probe_sink.h"
 
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class EFbError;
 class QTimer;
@@ -20,13 +22,12 @@ class TFbTransaction;
 // The test run on the thread it was made on: the connection FDB, the transaction TRO, the query qry1, the
 // error handler ErrorHandler1 and the cycle timer Timer1, all owned by a component named after the window so
 // that every message names them as the window's ("Form1.qry1"). Start attaches and arms Timer1, each tick
-// runs one measured cycle (and writes its row to the journal, when the run keeps one), Stop commits and
-// detaches. It tells the world only through its events, which it
-// calls on its own thread.
+// runs one measured cycle, Stop commits and detaches. What it measures and how its connection fares goes to
+// its sinks (the journal among them, while the run keeps one); the rest it tells through its events. Both
+// are called on its own thread.
 class TProbeRun {
 public:
     struct TEvents {
-        std::function<void(const TProbeRow& row)> Row;
         // Start ended: started, or not, with the error to show (none for a silent abort).
         std::function<void(bool started, const std::optional<std::string>& error)> StartEnded;
         // An error that escaped a cycle's bookkeeping, Stop or a restore attempt.
@@ -42,6 +43,9 @@ public:
     TProbeRun(const TProbeRun&) = delete;
     TProbeRun& operator=(const TProbeRun&) = delete;
 
+    // A sink for every run from now on.
+    void AddSink(std::shared_ptr<IProbeSink> sink);
+
     void Start(const TProbeStartRequest& request);
     void Stop();
     // Runs one cycle; a tick that arrives while a cycle runs is delivered once when it has ended.
@@ -56,6 +60,7 @@ public:
     const TJournal* Journal() const { return m_journal.get(); }
 
     void FDBLostConnect(TFbBaseDatabase& Database, EFbError& E, TOnLostConnectActions& Actions);
+    void FDBErrorRestoreConnect(TFbBaseDatabase& Database, EFbError& E, TOnLostConnectActions& Actions);
     void ErrorHandler1ErrorEvent(TComponent* Sender, EFbError& ErrorValue, TKindFbError KindFbError,
                                  bool& DoRaise);
 
@@ -70,6 +75,11 @@ private:
     void Cycle();
     TMeasurement Measure();
     void ReportEscaped(const std::function<void()>& command);
+    void TellRow(const TProbeRow& row);
+    // The run's clock, as its rows carry it.
+    TDateTime RunTime() const;
+    template <typename Event>
+    void Tell(const Event& event);
 
     TEvents m_events;
     TComponent m_owner;
@@ -80,7 +90,10 @@ private:
     std::unique_ptr<TFbQuery> m_qry1;
     std::unique_ptr<QTimer> m_Timer1;
     // Made when Start succeeds, ended by Stop; goes before the events it reports through.
-    std::unique_ptr<TJournal> m_journal;
+    std::shared_ptr<TJournal> m_journal;
+    std::vector<std::shared_ptr<IProbeSink>> m_sinks;
+    // Whether the run's last row failed (the first row of a run counts as after a good one's end).
+    bool m_lastRowFailed = false;
     bool m_cycleRunning = false;
     bool m_tickPending = false;
 };
