@@ -21,7 +21,7 @@ class TComponent;
 // (built on the helper, not yet shown to the error handler). An attachment that nobody takes (the attempt
 // was abandoned because the connection goes, its result was refused, or the call never ran because its
 // context went first) is detached again instead of staying open on the server.
-class TFbAttachAttempt {
+class TFbAttachAttempt : public std::enable_shared_from_this<TFbAttachAttempt> {
 public:
     // Returns whether it took the handle.
     using TDone = std::function<bool(isc_db_handle handle, std::optional<EFbServerError> error)>;
@@ -29,16 +29,14 @@ public:
     // library: a registered binding, which lives until the program ends; sender: the connection, named in
     // the error (its name is read on the helper, under the lock that Abandon takes).
     static std::shared_ptr<TFbAttachAttempt> Start(IFbClientLibrary& library, std::string dbName,
-                                                    std::string paramBuffer, TComponent* sender, QObject* context,
-                                                    TDone done);
+                                                   std::string paramBuffer, TComponent* sender,
+                                                   QObject* context, TDone done);
+    // Its result is dropped from now on, even one already on its way back; the attachment is detached.
     void Abandon();
 
 private:
-    // The client library's exit handler waits for every attach in progress, which a server that took the
-    // link and stays silent holds for minutes. So a process that ends while an attach is still blocked
-    // gives it one second and then ends at once, with its exit code, skipping the library's handler.
-    static void EndProcessWithoutWaitingForAttaches();
     TFbAttachAttempt(IFbClientLibrary& library, QObject* context) : m_library(library), m_context(context) {}
+    bool Abandoned();
     void Attach(const std::string& dbName, const std::string& paramBuffer, TComponent* sender, TDone done);
 
     IFbClientLibrary& m_library;

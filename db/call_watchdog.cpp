@@ -3,7 +3,8 @@
 #include <algorithm>
 
 TFbCallWatchdog::TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle, TFbCallCancel)> cancel)
-    : m_timeoutMs(timeoutMs), m_cancel(std::move(cancel)), m_thread([this] { Watch(); }) {}
+    : m_timeoutMs(timeoutMs), m_cancel(std::move(cancel)), m_thread([this] { Watch(); }) {
+}
 
 TFbCallWatchdog::~TFbCallWatchdog() {
     {
@@ -23,16 +24,18 @@ void TFbCallWatchdog::Arm(isc_db_handle attachment) {
         m_armed = true;
         m_attachment = attachment;
         m_done = TFbCallCancel::None;
+        m_cutShort = false;
         wake = NextStep() < m_sleepingUntil;
     }
     if (wake)
         m_wake.notify_one();
 }
 
-TFbCallCancel TFbCallWatchdog::Disarm() {
+TFbCallEnd TFbCallWatchdog::Disarm() {
+    const Clock::time_point now = Clock::now();
     std::lock_guard lock(m_mutex);
     m_armed = false;
-    return m_done;
+    return {m_done, std::chrono::duration_cast<std::chrono::milliseconds>(now - m_armedAt), m_cutShort};
 }
 
 void TFbCallWatchdog::Hurry(bool hurry) {
@@ -80,6 +83,8 @@ void TFbCallWatchdog::Watch() {
         }
         // Cancelling under the lock: a Disarm racing with the deadline then either comes first (no cancel) or
         // learns how its call was cancelled.
+        if (m_done == TFbCallCancel::None)
+            m_cutShort = now < m_armedAt + std::chrono::milliseconds(m_timeoutMs);
         m_done = m_done == TFbCallCancel::None ? TFbCallCancel::Raised : TFbCallCancel::Aborted;
         m_raisedAt = now;
         m_cancel(m_attachment, m_done);

@@ -13,6 +13,14 @@
 // aborted (the link was broken locally, so the call returned with a lost-connection error).
 enum class TFbCallCancel { None, Raised, Aborted };
 
+// How a watched call ended: how far it was cancelled, how long it waited, and whether the cancel was a
+// hurry's, sent before the call had reached its limit (the call was cut short, it did not fail by itself).
+struct TFbCallEnd {
+    TFbCallCancel cancel = TFbCallCancel::None;
+    std::chrono::milliseconds waited{0};
+    bool cutShort = false;
+};
+
 // Puts a time limit on blocking client calls, with an escalation. One helper thread sleeps until the next
 // deadline of the call in progress. When a call outlives the limit the thread first asks the server to cancel
 // it (a live server stops the statement and answers with its own error, the attachment stays); only when the
@@ -31,7 +39,8 @@ public:
     static constexpr std::chrono::milliseconds kHurryRaise{250};
     static constexpr std::chrono::milliseconds kHurryAbort{1750};
 
-    TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle attachment, TFbCallCancel step)> cancel);
+    TFbCallWatchdog(uint32_t timeoutMs,
+                    std::function<void(isc_db_handle attachment, TFbCallCancel step)> cancel);
     ~TFbCallWatchdog();
     TFbCallWatchdog(const TFbCallWatchdog&) = delete;
     TFbCallWatchdog& operator=(const TFbCallWatchdog&) = delete;
@@ -39,8 +48,8 @@ public:
     uint32_t TimeoutMs() const { return m_timeoutMs; }
 
     void Arm(isc_db_handle attachment);
-    // How far the call armed last was cancelled.
-    TFbCallCancel Disarm();
+    // How the call armed last ended.
+    TFbCallEnd Disarm();
     // May be called from any thread.
     void Hurry(bool hurry);
 
@@ -58,6 +67,7 @@ private:
     bool m_armed = false;
     isc_db_handle m_attachment = 0;
     TFbCallCancel m_done = TFbCallCancel::None;
+    bool m_cutShort = false;
     bool m_stop = false;
     Clock::time_point m_armedAt;
     Clock::time_point m_raisedAt;

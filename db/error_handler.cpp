@@ -13,9 +13,12 @@ namespace {
 std::mutex g_instanceMutex;
 TFbErrorHandler* g_instance = nullptr;
 
-// Firebird 2.5 and later report a database shut down under an attachment as "connection shutdown" rather
-// than "database shut down"; both leave the attachment dead and must close it.
-bool IsShutdown(int engineErrorCode) { return engineErrorCode == isc_shutdown || engineErrorCode == isc_att_shutdown; }
+// A database shut down under an attachment: the attachment must be closed by force. "Connection shutdown"
+// (isc_att_shutdown) is not one of these: it is what the attachment itself gets, a lost connection like a
+// broken link, after which the database may well be online again.
+bool IsShutdown(int engineErrorCode) {
+    return engineErrorCode == isc_shutdown;
+}
 } // namespace
 
 TFbErrorHandler::TFbErrorHandler(TComponent* owner, std::string name) : TComponent(owner, std::move(name)) {
@@ -38,8 +41,9 @@ TKindFbError TFbErrorHandler::Classify(int sqlErrorCode, int engineErrorCode) {
     case -836:
         return keException;
     case -803:
-        return engineErrorCode == isc_no_dup || engineErrorCode == isc_unique_key_violation ? keUniqueViolation
-                                                                                             : keOther;
+        return engineErrorCode == isc_no_dup || engineErrorCode == isc_unique_key_violation
+                   ? keUniqueViolation
+                   : keOther;
     case -551:
         return keSecurity;
     case -530:
@@ -49,7 +53,7 @@ TKindFbError TFbErrorHandler::Classify(int sqlErrorCode, int engineErrorCode) {
     default:
         break;
     }
-    const bool lost = IsShutdown(engineErrorCode) ||
+    const bool lost = IsShutdown(engineErrorCode) || engineErrorCode == isc_att_shutdown ||
                       (engineErrorCode >= isc_net_connect_err && engineErrorCode <= isc_net_write_err) ||
                       engineErrorCode == isc_lost_db_connection ||
                       (sqlErrorCode == -902 && engineErrorCode == isc_network_error);
@@ -87,13 +91,23 @@ void TFbErrorHandler::HandleError(TComponent* sender, EFbError& error, bool& doR
     }
 }
 
-// A call the watchdog broke says so in its message; the rest of the message stays as composed.
+// A call the watchdog broke says so in its message, with how long it really waited and why it was broken;
+// the rest of the message stays as composed.
 void TFbErrorHandler::NoteWatchdogAbort(EFbError& error, TFbBaseDatabase* connection) {
     auto* database = dynamic_cast<TFbDatabase*>(connection);
-    if (database == nullptr || !database->TakeCallAborted())
+    if (database == nullptr)
         return;
-    const std::string seconds = FormatText("%g", database->CallTimeout() / 1000.0);
-    error.SetExtraText("No answer from the server for " + seconds + " s; the call was aborted.\r\n");
+    const TFbCallEnd end = database->TakeLastCallEnd();
+    if (end.cancel != TFbCallCancel::Aborted)
+        return;
+    const long long waited = static_cast<long long>(end.waited.count() / 1000);
+    error.SetExtraText(
+        end.cutShort ? FormatText("No answer from the server for %lld s; the call was aborted as the run "
+                                  "ended.\r\n",
+                                  waited)
+                     : FormatText("No answer from the server for %lld s, beyond the call limit of %g s; "
+                                  "the call was aborted.\r\n",
+                                  waited, database->CallTimeout() / 1000.0));
 }
 
 void TFbErrorHandler::HandleLostConnection(EFbError& error, TFbBaseDatabase* connection) {
@@ -108,9 +122,13 @@ void TFbErrorHandler::HandleLostConnection(EFbError& error, TFbBaseDatabase* con
         connection->Detach(true, true);
     if (m_options.count(oeLostConnect) == 0)
         return;
-    const auto handle = [&error](TFbBaseDatabase& database) {
+    // After a shutdown's forced close the connection is no longer attached, but it waits for the restore all
+    // the same: a database taken offline for maintenance comes back online, and the run must see that.
+    const bool closedByShutdown = IsShutdown(error.EngineErrorCode()) && connection != nullptr;
+    const auto handle = [&error, closedByShutdown](TFbBaseDatabase& database) {
         auto* lostConnection = dynamic_cast<TFbDatabase*>(&database);
-        if (lostConnection == nullptr || !lostConnection->Connected())
+        if (lostConnection == nullptr || (!lostConnection->Connected() && !closedByShutdown) ||
+            lostConnection->RestoreInProgress())
             return;
         TOnLostConnectActions actions = laCloseConnect;
         lostConnection->HandleLostConnection(error, actions);

@@ -2,9 +2,9 @@
 
 #include "core/error_box.h"
 #include "core/platform.h"
+#include "db/attach_attempt.h"
 #include "db/errors.h"
 #include "db/query_link.h"
-#include "db/attach_attempt.h"
 #include "db/transaction.h"
 #include "db/watched_client_library.h"
 
@@ -22,17 +22,17 @@ uint32_t RestoreConnectTimeoutSeconds(uint32_t callTimeoutMs) {
 
 void AskApplicationToTerminate() {
     if (QCoreApplication* application = QCoreApplication::instance())
-        QMetaObject::invokeMethod(application, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            application, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 } // namespace
 
-TFbDatabase::TFbDatabase(TComponent* owner, std::string name) : TFbBaseDatabase(owner, std::move(name)) {}
+TFbDatabase::TFbDatabase(TComponent* owner, std::string name) : TFbBaseDatabase(owner, std::move(name)) {
+}
 
 TFbDatabase::~TFbDatabase() {
-    for (const std::shared_ptr<TFbAttachAttempt>& attempt : {m_restoreAttempt, m_startAttempt})
-        if (attempt)
-            attempt->Abandon();
+    AbandonAttaches();
     // Detach here, while the object is still a TFbDatabase, so that its own Detach runs.
     BeginDestruction();
     try {
@@ -163,24 +163,70 @@ bool TFbDatabase::EndRestoreAttempt(isc_db_handle handle, std::optional<EFbServe
     return taken;
 }
 
-void TFbDatabase::AttachInBackground(std::function<void(std::exception_ptr error)> done) {
-    m_startAttempt = StartHelperAttach([this, done](isc_db_handle handle, std::optional<EFbServerError> error) {
-        m_startAttempt.reset();
-        bool taken = false;
-        std::exception_ptr failure;
-        try {
-            AdoptAttachment(handle, error, taken);
-        } catch (...) {
-            failure = std::current_exception();
+void TFbDatabase::AbandonAttaches() {
+    if (m_restoreTimer)
+        m_restoreTimer->stop();
+    for (std::shared_ptr<TFbAttachAttempt>* attempt : {&m_restoreAttempt, &m_startAttempt})
+        if (*attempt) {
+            (*attempt)->Abandon();
+            attempt->reset();
         }
-        done(failure);
-        return taken;
-    });
-    if (!m_startAttempt)
+    m_startDeadline.reset();
+    m_restoreInProgress = false;
+}
+
+void TFbDatabase::AttachInBackground(std::function<void(std::exception_ptr error)> done) {
+    m_startAttempt =
+        StartHelperAttach([this, done](isc_db_handle handle, std::optional<EFbServerError> error) {
+            m_startAttempt.reset();
+            m_startDeadline.reset();
+            bool taken = false;
+            std::exception_ptr failure;
+            try {
+                AdoptAttachment(handle, error, taken);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            done(failure);
+            return taken;
+        });
+    if (!m_startAttempt) {
         done(nullptr);
+        return;
+    }
+    if (m_callTimeout != 0)
+        AbandonStartAttachAt(std::chrono::milliseconds(m_callTimeout) + TFbCallWatchdog::kGrace,
+                             std::move(done));
+}
+
+// The client's connect timeout does not bound every step of an attach; past it and the grace the attach is
+// given up here, as a call would be aborted (the late attachment, if any, is detached again).
+void TFbDatabase::AbandonStartAttachAt(std::chrono::milliseconds limit,
+                                       std::function<void(std::exception_ptr)> done) {
+    m_startDeadline = std::make_unique<QTimer>();
+    m_startDeadline->setSingleShot(true);
+    QObject::connect(m_startDeadline.get(), &QTimer::timeout, [this, limit, done = std::move(done)] {
+        m_startAttempt->Abandon();
+        m_startAttempt.reset();
+        m_startDeadline.release()->deleteLater();
+        EFbError::TFields fields;
+        fields.sqlErrorCode = ceConnectionTimedOut;
+        fields.senderName = FullName();
+        fields.sender = this;
+        fields.extraText = FormatText("No answer from the server for %lld s; the attach was abandoned.\r\n",
+                                      static_cast<long long>(limit.count() / 1000));
+        fields.clientText = ClientErrorMessage(ceConnectionTimedOut);
+        done(std::make_exception_ptr(EFbClientError(std::move(fields))));
+    });
+    m_startDeadline->start(limit);
 }
 
 std::shared_ptr<TFbAttachAttempt> TFbDatabase::StartHelperAttach(TFbAttachAttempt::TDone done) {
+    m_helperAttach = true;
+    struct TPrepared {
+        bool& flag;
+        ~TPrepared() { flag = false; }
+    } prepared{m_helperAttach};
     if (!PrepareAttach())
         return nullptr;
     if (!m_attemptContext)
@@ -214,11 +260,11 @@ void TFbDatabase::RestoreAttemptFailed(EFbError& error, TOnLostConnectActions ac
     }
 }
 
-// With a call limit, the attach of a restore attempt may wait no longer than that limit for a server that
-// took the link but stays silent (the client's own default is three minutes). Only restore attempts get the
-// extra item: the user's own attach sends the parameters exactly as built from DBParams.
+// With a call limit, an attach on a helper thread (Start's, a restore attempt's) may wait no longer than
+// that limit for a server that took the link but stays silent (the client's own default is three minutes).
+// A plain Connected := true sends the parameters exactly as built from DBParams.
 std::string TFbDatabase::AttachParamBuffer(const std::string& built) const {
-    if (!m_restoreInProgress || CallTimeout() == 0)
+    if (!m_helperAttach || CallTimeout() == 0)
         return built;
     const uint32_t seconds = RestoreConnectTimeoutSeconds(CallTimeout());
     std::string buffer = built;
@@ -287,10 +333,17 @@ IFbClientLibrary& TFbDatabase::ClientLibrary() {
         return library;
     if (!m_watchedLibrary || &m_watchedLibrary->Library() != &library) {
         std::lock_guard lock(m_watchMutex);
-        m_watchedLibrary = std::make_unique<TFbWatchedClientLibrary>(library, m_callTimeout, [this] { return Handle(); });
+        m_watchedLibrary =
+            std::make_unique<TFbWatchedClientLibrary>(library, m_callTimeout, [this] { return Handle(); });
         m_watchedLibrary->Hurry(m_hurry);
     }
     return *m_watchedLibrary;
 }
 
-bool TFbDatabase::TakeCallAborted() { return m_watchedLibrary && m_watchedLibrary->TakeLastCallAborted(); }
+TFbCallEnd TFbDatabase::TakeLastCallEnd() {
+    return m_watchedLibrary ? m_watchedLibrary->TakeLastCallEnd() : TFbCallEnd{};
+}
+
+bool TFbDatabase::TakeCallCutShort() {
+    return m_watchedLibrary && m_watchedLibrary->TakeCallCutShort();
+}

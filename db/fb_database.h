@@ -1,10 +1,12 @@
 #pragma once
 
+#include "db/call_watchdog.h"
 #include "db/database.h"
 #include "db/errors.h"
 
 #include <ibase.h>
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -41,8 +43,8 @@ public:
     // The binding, seen through the call watchdog while CallTimeout is set and the library can cancel calls.
     IFbClientLibrary& ClientLibrary() override;
 
-    // The restore timer's period in milliseconds: non-zero creates RestoreTimer (disabled) when there is none,
-    // 0 destroys it; reads 0 without a timer.
+    // The restore timer's period in milliseconds: non-zero creates RestoreTimer (disabled) when there is
+    // none, 0 destroys it; reads 0 without a timer.
     uint32_t WaitForRestoreConnect() const;
     void SetWaitForRestoreConnect(uint32_t milliseconds);
     QTimer* RestoreTimer() const { return m_restoreTimer.get(); }
@@ -58,8 +60,8 @@ public:
     TFbLostConnectEvent OnLostConnect;
     TFbLostConnectEvent OnErrorRestoreConnect;
     TFbRestoreConnectEvent AfterRestoreConnect;
-    // Shows an error that escaped a restore attempt (and the failure answered with laTerminateApp); the window
-    // gives its error box. Without one the text goes to the standard error stream.
+    // Shows an error that escaped a restore attempt (and the failure answered with laTerminateApp); the
+    // window gives its error box. Without one the text goes to the standard error stream.
     std::function<void(const std::string& message)> ShowErrorMessage;
 
     void HandleLostConnection(EFbError& error, TOnLostConnectActions& actions);
@@ -69,12 +71,19 @@ public:
     // The tick of RestoreTimer: one attempt to attach again. Its attach runs on a helper thread, so the
     // attempt ends later, in this thread's event loop; a tick while one is under way does nothing.
     void TryRestoreConnection();
-    // Whether the last client call was aborted for outliving CallTimeout; reading it clears it.
-    bool TakeCallAborted();
+    // How the last watched client call ended, once (see TFbWatchedClientLibrary::TakeLastCallEnd).
+    TFbCallEnd TakeLastCallEnd();
+    // Whether a watched call was cancelled by a hurry before it reached CallTimeout since the last reading.
+    bool TakeCallCutShort();
+    // Stop of a run: the restore timer stops and an attempt under way is abandoned (its late attachment is
+    // detached again), as is an attach of AttachInBackground; neither calls back.
+    void AbandonAttaches();
     // Connected := true with the server call on a helper thread, so that this thread goes on meanwhile (an
     // attach cannot be cancelled). The steps before the server call raise here; done runs later on this
     // thread with what the rest of the attach raised (nothing on success, and at once when already attached).
     // Nothing is called when the connection goes first.
+    // Like every call, it may not wait for ever: the attach asks the client for CallTimeout as its connect
+    // timeout, and an attach still unanswered CallTimeout and a grace later is abandoned with an error.
     void AttachInBackground(std::function<void(std::exception_ptr error)> done);
 
 protected:
@@ -89,6 +98,7 @@ private:
     StartHelperAttach(std::function<bool(isc_db_handle, std::optional<EFbServerError>)> done);
     void AdoptAttachment(isc_db_handle handle, std::optional<EFbServerError>& error, bool& taken);
     void RestoreAttemptFailed(EFbError& error, TOnLostConnectActions actions);
+    void AbandonStartAttachAt(std::chrono::milliseconds limit, std::function<void(std::exception_ptr)> done);
     void RunShowingRestoreFailures(const std::function<void()>& step);
     void RestoreTick();
     void ShowRestoreFailure(const std::string& message);
@@ -100,6 +110,9 @@ private:
     // come back.
     std::shared_ptr<TFbAttachAttempt> m_restoreAttempt;
     std::shared_ptr<TFbAttachAttempt> m_startAttempt;
+    std::unique_ptr<QTimer> m_startDeadline;
+    // While an attach on a helper thread is being prepared: it gets the connect timeout.
+    bool m_helperAttach = false;
     std::unique_ptr<QObject> m_attemptContext;
     uint32_t m_callTimeout = 0;
     // Guards replacing m_watchedLibrary and m_hurry against HurryCalls from another thread; the connection's

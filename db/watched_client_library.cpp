@@ -1,6 +1,9 @@
 #include "db/watched_client_library.h"
 
+#include "db/client_calls_in_flight.h"
+
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -8,11 +11,13 @@ namespace {
 // cancel yet, and the rest work locally.
 constexpr bool WaitsForServer(std::string_view name) {
     for (std::string_view watched :
-         {"isc_commit_retaining", "isc_commit_transaction", "isc_database_info", "isc_detach_database",
-          "isc_dsql_alloc_statement2", "isc_dsql_describe", "isc_dsql_describe_bind", "isc_dsql_exec_immed2",
-          "isc_dsql_execute", "isc_dsql_execute2", "isc_dsql_execute_immediate", "isc_dsql_fetch",
-          "isc_dsql_free_statement", "isc_dsql_prepare", "isc_dsql_set_cursor_name", "isc_dsql_sql_info",
-          "isc_rollback_retaining", "isc_rollback_transaction", "isc_start_multiple", "isc_transaction_info"})
+         {"isc_commit_retaining",    "isc_commit_transaction",     "isc_database_info",
+          "isc_detach_database",     "isc_dsql_alloc_statement2",  "isc_dsql_describe",
+          "isc_dsql_describe_bind",  "isc_dsql_exec_immed2",       "isc_dsql_execute",
+          "isc_dsql_execute2",       "isc_dsql_execute_immediate", "isc_dsql_fetch",
+          "isc_dsql_free_statement", "isc_dsql_prepare",           "isc_dsql_set_cursor_name",
+          "isc_dsql_sql_info",       "isc_rollback_retaining",     "isc_rollback_transaction",
+          "isc_start_multiple",      "isc_transaction_info"})
         if (name == watched)
             return true;
     return false;
@@ -33,31 +38,34 @@ TFbWatchedClientLibrary::TFbWatchedClientLibrary(IFbClientLibrary& library, uint
           } catch (...) {
               // Nothing may escape the helper thread; a call it could not break simply goes on.
           }
-      }) {}
-
-bool TFbWatchedClientLibrary::TakeLastCallAborted() {
-    const bool aborted = m_lastCallAborted;
-    m_lastCallAborted = false;
-    return aborted;
+      }) {
 }
 
-template <typename Call>
-auto TFbWatchedClientLibrary::Watched(Call call) {
+TFbCallEnd TFbWatchedClientLibrary::TakeLastCallEnd() {
+    return std::exchange(m_lastCallEndTaken, true) ? TFbCallEnd{} : m_lastCallEnd;
+}
+
+template <typename Call> auto TFbWatchedClientLibrary::Watched(Call call) {
     struct Disarm {
         TFbWatchedClientLibrary& self;
-        ~Disarm() { self.m_lastCallAborted = self.m_watchdog.Disarm() == TFbCallCancel::Aborted; }
+        ~Disarm() {
+            self.m_lastCallEnd = self.m_watchdog.Disarm();
+            self.m_lastCallEndTaken = false;
+            self.m_callCutShort = self.m_callCutShort || self.m_lastCallEnd.cutShort;
+        }
     };
+    const TClientCallInFlight inFlight;
     m_watchdog.Arm(m_attachment());
     Disarm disarm{*this};
     return call();
 }
 
-#define QV_DEFINE_WATCHED_FUNCTION(result, name, parameters, arguments)                                        \
-    result TFbWatchedClientLibrary::name parameters {                                                          \
-        if constexpr (WaitsForServer(#name))                                                                   \
-            return Watched([&] { return m_library.name arguments; });                                         \
-        else                                                                                                   \
-            return m_library.name arguments;                                                                  \
+#define QV_DEFINE_WATCHED_FUNCTION(result, name, parameters, arguments)                                      \
+    result TFbWatchedClientLibrary::name parameters {                                                        \
+        if constexpr (WaitsForServer(#name))                                                                 \
+            return Watched([&] { return m_library.name arguments; });                                        \
+        else                                                                                                 \
+            return m_library.name arguments;                                                                 \
     }
 QV_CLIENT_FUNCTIONS(QV_DEFINE_WATCHED_FUNCTION)
 QV_OPTIONAL_CLIENT_FUNCTIONS(QV_DEFINE_WATCHED_FUNCTION)

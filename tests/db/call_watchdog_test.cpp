@@ -57,11 +57,11 @@ TEST(CallWatchdog, AsksTheServerFirstAndAbortsOnlyAGraceLater) {
     EXPECT_EQ(cancels[1].step, TFbCallCancel::Aborted);
     EXPECT_GE(cancels[1].after - cancels[0].after, TFbCallWatchdog::kGrace);
     EXPECT_LT(cancels[1].after - cancels[0].after, TFbCallWatchdog::kGrace + 150ms);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::Aborted);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::Aborted);
 
     // The next call starts with a clean slate.
     watchdog.Arm(7);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::None);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::None);
     EXPECT_EQ(recorder.Cancels().size(), 2u);
 }
 
@@ -70,7 +70,7 @@ TEST(CallWatchdog, ACallThatEndsWithinTheGraceIsOnlyAskedToCancel) {
     TFbCallWatchdog watchdog(50, recorder.Callback());
     watchdog.Arm(7);
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::Raised);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::Raised);
     std::this_thread::sleep_for(TFbCallWatchdog::kGrace + 100ms);
     EXPECT_EQ(recorder.Cancels().size(), 1u) << "a disarmed call is not aborted";
 }
@@ -85,7 +85,7 @@ TEST(CallWatchdog, NeverCancelsCallsThatFinishInTime) {
             watchdog.Arm(7);
             if (call % 500 == 0)
                 std::this_thread::sleep_for(10ms);
-            reportedCancelled += watchdog.Disarm() != TFbCallCancel::None;
+            reportedCancelled += watchdog.Disarm().cancel != TFbCallCancel::None;
         }
         std::this_thread::sleep_for(80ms);
     }
@@ -98,13 +98,13 @@ TEST(CallWatchdog, ALaterArmMovesTheDeadline) {
     TFbCallWatchdog watchdog(150, [&](isc_db_handle, TFbCallCancel) { ++cancels; });
     watchdog.Arm(7);
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::None);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::None);
     watchdog.Arm(7); // deadline now 150 ms from here, past the first one
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(cancels, 0) << "the first call's deadline must not cancel the second call";
     std::this_thread::sleep_for(150ms);
     EXPECT_EQ(cancels, 1);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::Raised);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::Raised);
 }
 
 TEST(CallWatchdog, AHurryCancelsTheBlockedCallAtOnceAndAbortsItWithinTwoSeconds) {
@@ -121,24 +121,24 @@ TEST(CallWatchdog, AHurryCancelsTheBlockedCallAtOnceAndAbortsItWithinTwoSeconds)
     EXPECT_LT(cancels[0].after, TFbCallWatchdog::kHurryRaise + 150ms);
     EXPECT_EQ(cancels[1].step, TFbCallCancel::Aborted);
     EXPECT_LT(cancels[1].after, 2100ms);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::Aborted);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::Aborted);
 
     // Calls made while it lasts get the short limit too; a call that ends in time is left alone.
     watchdog.Arm(7);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::None);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::None);
     recorder.Restart();
     watchdog.Arm(7);
     std::this_thread::sleep_for(500ms);
     cancels = recorder.Cancels();
     ASSERT_EQ(cancels.size(), 3u);
     EXPECT_EQ(cancels[2].step, TFbCallCancel::Raised);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::Raised);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::Raised);
 
     // Once over, calls have their normal limit again.
     watchdog.Hurry(false);
     watchdog.Arm(7);
     std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(watchdog.Disarm(), TFbCallCancel::None);
+    EXPECT_EQ(watchdog.Disarm().cancel, TFbCallCancel::None);
     EXPECT_EQ(recorder.Cancels().size(), 3u);
 }
 
