@@ -23,6 +23,31 @@ struct TProbe::TShared {
     QObject* receiver = nullptr;
     std::atomic<int32_t> amount{1};
 
+    // Stops asked for by the caller and handled by the run, and the end of the run (which is never undone).
+    // Under one lock with the hurry of the calls, so that the end of one Stop cannot undo the hurry of the
+    // next Stop or of the end.
+    std::mutex stopMutex;
+    uint64_t stopsRequested = 0;
+    uint64_t stopsHandled = 0;
+    bool ending = false;
+
+    void RequestStop(TFbDatabase& FDB, bool end) {
+        std::lock_guard lock(stopMutex);
+        ++stopsRequested;
+        ending = ending || end;
+        FDB.HurryCalls(true);
+    }
+    void StopHandled(TFbDatabase& FDB) {
+        std::lock_guard lock(stopMutex);
+        ++stopsHandled;
+        if (!ending && stopsHandled >= stopsRequested)
+            FDB.HurryCalls(false);
+    }
+    bool StopPending() {
+        std::lock_guard lock(stopMutex);
+        return ending || stopsHandled < stopsRequested;
+    }
+
     void Post(std::function<void()> call) {
         std::lock_guard lock(mutex);
         if (receiver != nullptr)
@@ -33,7 +58,8 @@ struct TProbe::TShared {
 // Hands each row to OnRow on the caller's thread.
 class TProbe::TCallerRowSink : public IProbeSink {
 public:
-    TCallerRowSink(TProbe* probe, std::shared_ptr<TShared> shared) : m_probe(probe), m_shared(std::move(shared)) {}
+    TCallerRowSink(TProbe* probe, std::shared_ptr<TShared> shared)
+        : m_probe(probe), m_shared(std::move(shared)) {}
     void RowMeasured(const TProbeRow& row) override {
         m_shared->Post([probe = m_probe, row] {
             if (probe->OnRow)
@@ -86,6 +112,8 @@ TProbe::TProbe(const std::string& ownerName)
         });
     };
     events.Amount = [shared] { return shared->amount.load(); };
+    events.StopPending = [shared] { return shared->StopPending(); };
+    events.StopHandled = [shared, worker = m_worker.get()] { shared->StopHandled(worker->run->FDB()); };
 
     std::exception_ptr failure;
     RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &ownerName, &events, &failure] {
@@ -114,7 +142,7 @@ TProbe::~TProbe() {
         m_shared->receiver = nullptr;
     }
     std::shared_ptr<TWorker> worker = m_worker;
-    worker->run->FDB().HurryCalls(true);
+    m_shared->RequestStop(worker->run->FDB(), true);
     worker->Post([worker] {
         worker->run.reset();
         worker->anchor->deleteLater();
@@ -134,13 +162,16 @@ void TProbe::Start(const TProbeStartRequest& request) {
     m_worker->Post([worker = m_worker, request] { worker->run->Start(request); });
 }
 
-// A call that blocks the run is cancelled now, not when the run gets to the stop request.
+// A call that blocks the run is cancelled now, and a long cycle ends at its next execution, not when the run
+// gets to the stop request.
 void TProbe::Stop() {
-    m_worker->run->FDB().HurryCalls(true);
+    m_shared->RequestStop(m_worker->run->FDB(), false);
     m_worker->Post([worker = m_worker] { worker->run->Stop(); });
 }
 
-void TProbe::SetAmount(int32_t amount) { m_shared->amount = amount; }
+void TProbe::SetAmount(int32_t amount) {
+    m_shared->amount = amount;
+}
 
 void TProbe::Inspect(const std::function<void(TProbeRun& run)>& look) {
     RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &look] { look(*worker->run); });

@@ -16,6 +16,9 @@ struct TProbeStartRequest {
     uint32_t PeriodMs = 10000;
     // Where the run keeps its journal: the platform's file name (UTF-8) as the user gave it; empty for none.
     std::string JournalPath;
+    // A first attach that fails as a lost connection would (the server or the link is down) starts the run in
+    // an outage, re-attaching at the restore period, instead of failing Start: for a probe nobody watches.
+    bool StartInOutage = false;
 };
 
 // One measured cycle: the server-side time of its end, the elapsed milliseconds and the error text (empty

@@ -10,6 +10,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 // Holds the 1 ms timer resolution for one measurement and gives it back however the measurement ends.
 class TFineTimerResolution {
@@ -41,8 +43,11 @@ void TProbeRun::CreateDatabaseComponents() {
     SetUpTesterComponents(*m_FDB, *m_TRO, *m_qry1);
 
     m_ErrorHandler1->OnFbErrorEvent = [this](TComponent* sender, EFbError& error, TKindFbError kind,
-                                             bool& doRaise) { ErrorHandler1ErrorEvent(sender, error, kind, doRaise); };
-    m_FDB->OnLostConnect = [this](TFbBaseDatabase& database, EFbError& error, TOnLostConnectActions& actions) {
+                                             bool& doRaise) {
+        ErrorHandler1ErrorEvent(sender, error, kind, doRaise);
+    };
+    m_FDB->OnLostConnect = [this](TFbBaseDatabase& database, EFbError& error,
+                                  TOnLostConnectActions& actions) {
         FDBLostConnect(database, error, actions);
     };
     m_FDB->OnErrorRestoreConnect = [this](TFbBaseDatabase& database, EFbError& error,
@@ -55,15 +60,20 @@ void TProbeRun::CreateDatabaseComponents() {
     m_FDB->ShowErrorMessage = [this](const std::string& message) { m_events.Error(message); };
 }
 
-bool TProbeRun::Running() const { return m_Timer1->isActive(); }
+bool TProbeRun::Running() const {
+    return m_Timer1->isActive();
+}
 
-void TProbeRun::AddSink(std::shared_ptr<IProbeSink> sink) { m_sinks.push_back(std::move(sink)); }
+void TProbeRun::AddSink(std::shared_ptr<IProbeSink> sink) {
+    m_sinks.push_back(std::move(sink));
+}
 
-TDateTime TProbeRun::RunTime() const { return Now() - m_FDB->ClockDifference(); }
+TDateTime TProbeRun::RunTime() const {
+    return Now() - m_FDB->ClockDifference();
+}
 
 // The journal of the run under way is a sink for that run only.
-template <typename Event>
-void TProbeRun::Tell(const Event& event) {
+template <typename Event> void TProbeRun::Tell(const Event& event) {
     for (const std::shared_ptr<IProbeSink>& sink : m_sinks)
         event(*sink);
     if (m_journal)
@@ -71,23 +81,32 @@ void TProbeRun::Tell(const Event& event) {
 }
 
 // The attach runs on a helper thread, so the run stays free for its other requests while the server is slow
-// to answer; Start ends in AttachEnded.
+// to answer; Start ends in AttachEnded. Whatever an earlier run left (a restore attempt, its timer, an
+// attachment) goes first: the run attaches afresh to what the entries name.
 void TProbeRun::Start(const TProbeStartRequest& request) {
+    m_starting = true;
     const TEscapedError escaped = CatchEscapedError([&] {
+        m_FDB->AbandonAttaches();
+        if (m_FDB->Connected())
+            m_FDB->SetConnected(false);
         m_FDB->SetDBName(request.DBName);
         m_FDB->ConnectParams().SetUserName(request.UserName);
         m_FDB->ConnectParams().SetPassword(request.Password);
         m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
     });
-    if (escaped.failed)
+    if (escaped.failed) {
+        m_starting = false;
         m_events.StartEnded(false, escaped.message);
+    }
 }
 
 // Start's steps after the attach, up to arming the timer; emptying the log is the receiver's part, done when
 // it learns that Start succeeded (before any row of the new run reaches it).
 void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_ptr error) {
+    m_starting = false;
+    const bool inOutage = StartsInOutage(request, error);
     const TEscapedError escaped = CatchEscapedError([&] {
-        if (error)
+        if (error && !inOutage)
             std::rethrow_exception(error);
         m_qry1->SetSQL(request.SQL);
         m_Timer1->setInterval(static_cast<int>(request.PeriodMs));
@@ -96,29 +115,64 @@ void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_pt
             throw Exception("Not enough timers available");
     });
     m_events.StartEnded(!escaped.failed, escaped.message);
-    if (escaped.failed)
-        return;
+    if (!escaped.failed)
+        RunFrom(request);
+}
+
+// A lost-connection kind of failure (the server or the link is down, or the attach had no answer) with a
+// request that keeps trying: the connection waits for its restore as after any lost connection, and the
+// first row tells the attach's error.
+bool TProbeRun::StartsInOutage(const TProbeStartRequest& request, std::exception_ptr error) {
+    if (!error || !request.StartInOutage)
+        return false;
+    try {
+        std::rethrow_exception(error);
+    } catch (EFbError& failure) {
+        const bool lost =
+            TFbErrorHandler::Classify(failure.SqlErrorCode(), failure.EngineErrorCode()) == keLostConnect ||
+            (dynamic_cast<EFbClientError*>(&failure) != nullptr &&
+             failure.SqlErrorCode() == ceConnectionTimedOut);
+        if (!lost)
+            return false;
+        m_startError = failure.Message();
+        TOnLostConnectActions actions = laWaitRestore;
+        m_FDB->HandleLostConnection(failure, actions);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TProbeRun::RunFrom(const TProbeStartRequest& request) {
     // After the news of the start, so that a journal that cannot be made is reported as a failure of a run
     // that goes on.
     if (!request.JournalPath.empty())
-        m_journal = std::make_shared<TJournal>(request.JournalPath, QDateTime::currentDateTime(),
-                                               [this](const std::string& message) { m_events.Error(message); });
+        m_journal =
+            std::make_shared<TJournal>(request.JournalPath, QDateTime::currentDateTime(),
+                                       [this](const std::string& message) { m_events.Error(message); });
     m_lastRowFailed = false;
-    Tell([at = RunTime()](IProbeSink& sink) { sink.Attached(at); });
+    if (!m_startError)
+        Tell([at = RunTime()](IProbeSink& sink) { sink.Attached(at); });
 }
 
 // The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and
 // the detach run hurried too, and the next Start finds the calls at their normal limit again.
 void TProbeRun::Stop() {
     ReportEscaped([this] { StopSteps(); });
-    m_FDB->HurryCalls(false);
+    if (m_events.StopHandled)
+        m_events.StopHandled();
     if (m_events.StopEnded)
         m_events.StopEnded();
 }
 
+// Stop also ends the waiting for a restore and an attach under way: a stopped tool holds no attachment and
+// re-attaches to nothing by itself.
 void TProbeRun::StopSteps() {
     const bool wasRunning = m_Timer1->isActive();
     m_Timer1->stop();
+    m_starting = false;
+    m_startError.reset();
+    m_FDB->AbandonAttaches();
     if (wasRunning)
         Tell([at = RunTime()](IProbeSink& sink) { sink.Stopped(at); });
     // No row comes after this; the journal is on the disk before the server is asked for anything more.
@@ -133,33 +187,29 @@ void TProbeRun::ReportEscaped(const std::function<void()>& command) {
         m_events.Error(*escaped.message);
 }
 
+// The run's thread has no nested event loop, so a tick never arrives while a cycle runs: a tick that falls
+// due meanwhile waits in the queue and is delivered once.
 void TProbeRun::Timer1Timer() {
-    if (m_cycleRunning) {
-        m_tickPending = true;
-        return;
-    }
-    struct TRunning {
-        bool& flag;
-        ~TRunning() { flag = false; }
-    };
-    do {
-        m_tickPending = false;
-        m_cycleRunning = true;
-        TRunning running{m_cycleRunning};
-        ReportEscaped([this] { Cycle(); });
-    } while (m_tickPending && m_Timer1->isActive());
+    ReportEscaped([this] { Cycle(); });
 }
 
+// Stop is looked at before every execution, so that a long cycle ends at once; a call that Stop's hurry
+// broke before it reached the call limit did not fail by itself.
 TProbeRun::TMeasurement TProbeRun::Measure() {
     TFineTimerResolution resolution;
     TMeasurement measurement;
+    m_FDB->TakeCallCutShort(); // what an earlier cycle or Stop left
     const uint32_t t0 = timeGetTime();
     try {
         const int32_t amount = m_events.Amount();
-        for (int32_t i = 0; i < amount; ++i)
-            m_qry1->ExecQuery();
+        for (int32_t i = 0; i < amount && !measurement.cutShort; ++i) {
+            measurement.cutShort = m_events.StopPending();
+            if (!measurement.cutShort)
+                m_qry1->ExecQuery();
+        }
     } catch (const Exception& error) {
         // A failed cycle records the time until the failure; its Error text is what marks it.
+        measurement.cutShort = m_FDB->TakeCallCutShort() && m_events.StopPending();
         measurement.errorText = error.Message();
     }
     measurement.elapsedMs = static_cast<int32_t>(timeGetTime() - t0);
@@ -168,11 +218,28 @@ TProbeRun::TMeasurement TProbeRun::Measure() {
 
 void TProbeRun::Cycle() {
     Tell([at = RunTime()](IProbeSink& sink) { sink.CycleBegun(at); });
+    if (m_startError) {
+        TellRow({RunTime(), 0, *std::exchange(m_startError, std::nullopt)});
+        return;
+    }
     const TMeasurement measurement = Measure();
+    if (measurement.cutShort)
+        return;
     TellRow({RunTime(), measurement.elapsedMs, measurement.errorText});
-    if (measurement.errorText.empty()) {
+    if (measurement.errorText.empty())
+        QueryServerTimeUnlessStopping();
+}
+
+// The clock difference is measured anew after a good cycle; a Stop that breaks that query is no failure.
+void TProbeRun::QueryServerTimeUnlessStopping() {
+    if (m_events.StopPending())
+        return;
+    try {
         const TDateTime serverTime = m_FDB->QueryServerTime();
         m_FDB->SetClockDifference(Now() - serverTime);
+    } catch (const Exception&) {
+        if (!m_events.StopPending())
+            throw;
     }
 }
 

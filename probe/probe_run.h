@@ -36,6 +36,11 @@ public:
         std::function<void()> StopEnded;
         // Read at every cycle.
         std::function<int32_t()> Amount;
+        // Whether a stop (or the end of the run) has been asked for and not yet handled: a cycle then ends
+        // without a row. May be read at any moment.
+        std::function<bool()> StopPending;
+        // Stop has been handled: the calls may go back to their normal limit unless another stop is pending.
+        std::function<void()> StopHandled;
     };
 
     TProbeRun(const std::string& ownerName, TEvents events);
@@ -48,7 +53,7 @@ public:
 
     void Start(const TProbeStartRequest& request);
     void Stop();
-    // Runs one cycle; a tick that arrives while a cycle runs is delivered once when it has ended.
+    // Runs one cycle.
     void Timer1Timer();
     bool Running() const;
 
@@ -68,9 +73,14 @@ private:
     struct TMeasurement {
         int32_t elapsedMs = 0;
         std::string errorText;
+        // Stop ended the cycle before any of its calls failed by itself: the cycle leaves no row.
+        bool cutShort = false;
     };
     void CreateDatabaseComponents();
     void AttachEnded(const TProbeStartRequest& request, std::exception_ptr error);
+    bool StartsInOutage(const TProbeStartRequest& request, std::exception_ptr error);
+    void RunFrom(const TProbeStartRequest& request);
+    void QueryServerTimeUnlessStopping();
     void StopSteps();
     void Cycle();
     TMeasurement Measure();
@@ -78,8 +88,7 @@ private:
     void TellRow(const TProbeRow& row);
     // The run's clock, as its rows carry it.
     TDateTime RunTime() const;
-    template <typename Event>
-    void Tell(const Event& event);
+    template <typename Event> void Tell(const Event& event);
 
     TEvents m_events;
     TComponent m_owner;
@@ -94,6 +103,8 @@ private:
     std::vector<std::shared_ptr<IProbeSink>> m_sinks;
     // Whether the run's last row failed (the first row of a run counts as after a good one's end).
     bool m_lastRowFailed = false;
-    bool m_cycleRunning = false;
-    bool m_tickPending = false;
+    // From Start to the end of its attach.
+    bool m_starting = false;
+    // The error of the attach that started the run in an outage: the text of its first row.
+    std::optional<std::string> m_startError;
 };
