@@ -1,6 +1,7 @@
 #include "app/headless_run.h"
 
 #include "app/command_line.h"
+#include "app/output_queue.h"
 #include "app/run_summary.h"
 #include "core/error_box.h"
 #include "core/exceptions.h"
@@ -16,6 +17,7 @@
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 // How long the run may take to stop before the program ends without it; Stop breaks a blocked call at once.
@@ -40,6 +42,7 @@ private:
     const THeadlessSettings& m_settings;
     TMemTable m_log;
     TCsvLineWriter m_lines;
+    TOutputQueue m_out{STDOUT_FILENO};
     QDeadlineTimer m_end;
     QTimer m_duration;
     QTimer m_stopBudget;
@@ -62,11 +65,16 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     QObject::connect(&m_duration, &QTimer::timeout, [this] { AwaitTheEnd(); });
     m_stopBudget.setSingleShot(true);
     QObject::connect(&m_stopBudget, &QTimer::timeout, [this] { End(0); });
+    // The duration counts from the program's start, however long the first attach waits.
+    if (settings.durationMs)
+        m_end.setRemainingTime(std::chrono::milliseconds(*settings.durationMs));
 }
 
 int THeadlessRun::Exec() {
     TTerminationSignals terminationSignals([this](int) { Finish(); });
     m_probe.Start(m_settings.request);
+    if (m_settings.durationMs)
+        m_duration.start(0);
     return QCoreApplication::exec();
 }
 
@@ -81,10 +89,6 @@ void THeadlessRun::StartEnded(bool started, const std::optional<std::string>& er
     }
     m_state = State::Running;
     Out(m_lines.HeaderLine());
-    if (m_settings.durationMs) {
-        m_end.setRemainingTime(std::chrono::milliseconds(*m_settings.durationMs));
-        AwaitTheEnd();
-    }
 }
 
 // A timer counts at most 24 days in one go; a longer run looks again every hour.
@@ -124,16 +128,22 @@ void THeadlessRun::End(int exitCode) {
         TLogStatistics statistics;
         statistics.Rebuild(m_log);
         std::fputs(RunSummary(statistics).c_str(), stderr);
+        if (const uint64_t dropped = m_out.Dropped())
+            std::fprintf(stderr,
+                         "Standard output was not read: %llu lines of it were dropped (the journal has "
+                         "every row).\n",
+                         static_cast<unsigned long long>(dropped));
     }
     QCoreApplication::exit(exitCode);
 }
 
-// Standard output may be a pipe whose reader goes away (a restarted log collector): the run goes on, with
-// the journal, and says so once.
+// Standard output may be a pipe whose reader goes away (a restarted log collector) or stalls: the run goes
+// on, with the journal, and says so once.
 void THeadlessRun::Out(const std::string& bytes) {
     if (m_outputFailed)
         return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+    m_out.Write(bytes);
+    if (m_out.Failed()) {
         m_outputFailed = true;
         Tell("Standard output is closed; the rows go on only to the journal, if one is kept");
     }

@@ -13,7 +13,8 @@ namespace {
 constexpr int32_t MaxPeriodSeconds = 3600;
 constexpr int32_t MaxAmount = 10000;
 
-int32_t WholeNumber(const TCommandLine& commandLine, const std::string& name, int32_t fallback, int32_t most) {
+int32_t WholeNumber(const TCommandLine& commandLine, const std::string& name, int32_t fallback,
+                    int32_t most) {
     if (!commandLine.IsSet(name))
         return fallback;
     bool ok = false;
@@ -43,8 +44,8 @@ int64_t Duration(const std::string& text) {
 QByteArray FileText(const std::string& option, const std::string& path) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly))
-        throw Exception::FromUtf8(FormatText("option '--%s': cannot read \"%s\": %s", option.c_str(), path.c_str(),
-                                             file.errorString().toStdString().c_str()));
+        throw Exception::FromUtf8(FormatText("option '--%s': cannot read \"%s\": %s", option.c_str(),
+                                             path.c_str(), file.errorString().toStdString().c_str()));
     return file.readAll();
 }
 
@@ -86,9 +87,10 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
             commandLine.IsSet("sql") ? commandLine.Value("sql") : "select 1 from rdb$database"));
     request.PeriodMs = static_cast<uint32_t>(WholeNumber(commandLine, "period", 10, MaxPeriodSeconds)) * 1000;
     request.JournalPath = commandLine.Value("journal");
+    // A probe nobody watches keeps trying when the server is down at its start.
+    request.StartInOutage = true;
     settings.amount = WholeNumber(commandLine, "amount", 10, MaxAmount);
     if (commandLine.IsSet("duration"))
         settings.durationMs = Duration(commandLine.Value("duration"));
     return settings;
 }
-

@@ -8,9 +8,22 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEvent>
 #include <cstdlib>
 
 namespace {
+// The program ends with its window, whatever other top-level window is still open (a statistics window, a
+// box on its way), so that a close never leaves the event loop waiting.
+class TQuitWithWindow : public QObject {
+protected:
+    // A closed window is hidden by its close; a minimized one gets a spontaneous hide from the system.
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Hide && !event->spontaneous())
+            QCoreApplication::quit();
+        return false;
+    }
+};
+
 void NameTheApplication() {
     QCoreApplication::setApplicationName(QString::fromStdString(ApplicationTitle(ExecutablePath())));
 }
@@ -38,6 +51,8 @@ int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
         QCoreApplication::exit(0);
     });
     TForm1 form;
+    TQuitWithWindow quitWithWindow;
+    form.installEventFilter(&quitWithWindow);
     if (commandLine.IsSet("journal"))
         form.SetJournalPath(QString::fromStdString(commandLine.Value("journal")));
     form.show();
@@ -46,6 +61,7 @@ int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
 } // namespace
 
 int main(int argc, char** argv) {
+    TTerminationSignals::HoldUntilHandled();
     const TCommandLine commandLine(std::vector<std::string>(argv, argv + argc));
     if (const auto exitCode = commandLine.Respond())
         return *exitCode;

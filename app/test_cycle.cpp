@@ -51,6 +51,9 @@ void TTestCycle::btnStartClick() {
 
 // The log is emptied only once the attach has succeeded, and before the first row of the new run arrives.
 void TTestCycle::StartEnded(bool started, const std::optional<std::string>& error) {
+    // A Stop pressed while the attach waited has ended the start already.
+    if (m_state != State::Starting)
+        return;
     m_state = started ? State::Running : State::Stopped;
     UpdateActions();
     if (started)
@@ -71,7 +74,9 @@ void TTestCycle::AppendRow(const TProbeRow& row) {
     RunShowingErrors(&m_parts.window, [&] { m_parts.MT.AppendRecord(row.Time, row.Value, row.Error); });
 }
 
-void TTestCycle::ShowError(const std::string& message) { ShowErrorBox(&m_parts.window, message); }
+void TTestCycle::ShowError(const std::string& message) {
+    ShowErrorBox(&m_parts.window, message);
+}
 
 // The buttons change at once; the run ends its transaction and detaches on its own thread.
 void TTestCycle::actStopExecute() {
@@ -91,6 +96,7 @@ void TTestCycle::UpdateActions() {
 }
 
 void TTestCycle::ActionList1Update(TAction*, bool&) {
-    m_parts.actStop.SetEnabled(Running());
+    // Stop also ends a Start whose attach still waits for the server.
+    m_parts.actStop.SetEnabled(m_state != State::Stopped);
     m_parts.btnStart.setEnabled(m_state == State::Stopped);
 }

@@ -28,6 +28,7 @@ public:
 
 private:
     [[noreturn]] void RaiseWriteError(int errorNumber) const;
+    void SyncFolder() const;
 
     std::string m_path;
     int m_fd = -1;

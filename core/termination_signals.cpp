@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <mutex>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -16,6 +18,9 @@ constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 int g_readEnd = -1;
 std::atomic<int> g_writeEnd{-1};
+// Orders Reinstall (on any thread) against the removal of the handlers, so that a removed handler is never
+// put back.
+std::mutex g_installMutex;
 
 bool WriteSignal(int signalNumber) {
     const int fd = g_writeEnd.load();
@@ -23,12 +28,23 @@ bool WriteSignal(int signalNumber) {
         return false;
     const int savedErrno = errno;
     const auto byte = static_cast<unsigned char>(signalNumber);
-    [[maybe_unused]] const ssize_t written = write(fd, &byte, 1); // a full pipe already holds a request to end
+    [[maybe_unused]] const ssize_t written =
+        write(fd, &byte, 1); // a full pipe already holds a request to end
     errno = savedErrno;
     return true;
 }
 
-void OnSignal(int signalNumber) { WriteSignal(signalNumber); }
+void OnSignal(int signalNumber) {
+    WriteSignal(signalNumber);
+}
+
+void SetMask(int how) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int number : kTerminationSignals)
+        sigaddset(&set, number);
+    pthread_sigmask(how, &set, nullptr);
+}
 
 void SetAction(void (*handler)(int)) {
     struct sigaction action {};
@@ -41,7 +57,8 @@ void SetAction(void (*handler)(int)) {
 
 } // namespace
 
-TTerminationSignals::TTerminationSignals(std::function<void(int)> onSignal) : m_onSignal(std::move(onSignal)) {
+TTerminationSignals::TTerminationSignals(std::function<void(int)> onSignal)
+    : m_onSignal(std::move(onSignal)) {
     if (g_writeEnd.load() >= 0)
         throw Exception("Termination signals are already handled");
     int ends[2];
@@ -52,23 +69,35 @@ TTerminationSignals::TTerminationSignals(std::function<void(int)> onSignal) : m_
     m_notifier = std::make_unique<QSocketNotifier>(g_readEnd, QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { Dispatch(); });
     SetAction(OnSignal);
+    SetMask(SIG_UNBLOCK);
+}
+
+void TTerminationSignals::HoldUntilHandled() {
+    SetMask(SIG_BLOCK);
 }
 
 TTerminationSignals::~TTerminationSignals() {
-    SetAction(SIG_DFL);
+    int writeEnd;
+    {
+        std::lock_guard lock(g_installMutex);
+        SetAction(SIG_DFL);
+        writeEnd = g_writeEnd.exchange(-1);
+    }
     m_notifier.reset();
-    const int writeEnd = g_writeEnd.exchange(-1);
     close(writeEnd);
     close(g_readEnd);
     g_readEnd = -1;
 }
 
 void TTerminationSignals::Reinstall() {
+    std::lock_guard lock(g_installMutex);
     if (g_writeEnd.load() >= 0)
         SetAction(OnSignal);
 }
 
-bool TTerminationSignals::Notify(int signalNumber) { return WriteSignal(signalNumber); }
+bool TTerminationSignals::Notify(int signalNumber) {
+    return WriteSignal(signalNumber);
+}
 
 void TTerminationSignals::Dispatch() {
     unsigned char byte = 0;

@@ -15,6 +15,11 @@ public:
     TTerminationSignals(const TTerminationSignals&) = delete;
     TTerminationSignals& operator=(const TTerminationSignals&) = delete;
 
+    // Holds the termination signals back (blocked on the calling thread and on every thread it starts) until
+    // an object exists to handle them: called first thing in main, so that a signal in the program's first
+    // moments ends it the way its own end does instead of by the default action. The object's making lets
+    // them through again on its thread.
+    static void HoldUntilHandled();
     // Puts this program's handlers back in force, when an object exists: the Firebird client library puts its
     // own in place at its first call and would otherwise shut itself down under the running program.
     static void Reinstall();

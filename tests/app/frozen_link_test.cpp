@@ -23,9 +23,8 @@ public:
     LatenessProbe() {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_worst = std::max(m_worst, m_sinceTick.restart() - 10);
-        });
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this] { m_worst = std::max(m_worst, m_sinceTick.restart() - 10); });
         m_sinceTick.start();
         m_timer.start();
     }
@@ -113,8 +112,9 @@ TEST_F(FrozenLink, StopDuringAHungCallEndsTheRunWithinThreeSeconds) {
         EXPECT_FALSE(run.FDB().Connected());
     });
     EXPECT_LT(stopping.elapsed(), 3000);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() > before; }, 1000));
-    EXPECT_EQ(ErrorOfRow(log.RecordCount() - 1).rfind("Form1.qry1:\r\n", 0), 0u);
+    QTest::qWait(500);
+    EXPECT_EQ(log.RecordCount(), before)
+        << "the call had not reached its limit: Stop cut it short, no failure";
 }
 
 // A window of its own with its settings in a folder that outlives it; the fixture's window is not made, as
@@ -150,18 +150,23 @@ public:
     std::unique_ptr<TForm1> form;
 };
 
-TEST(FrozenLinkWindow, ClosingDuringAHungCallEndsWithinThreeSecondsWithTheSettingsWritten) {
-    FaultProxy proxy;
-    OwnWindow window(proxy);
-    QTest::mouseClick(window.form->btnStart(), Qt::LeftButton);
-    TMemTable& log = *window.form->MT();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() >= 1; }, 5000));
-    proxy.Freeze();
-    QTest::qWait(2500); // the next cycle is hung by now
+// Closed at many moments of a freeze (in the cycle's call, between cycles, in the attempts that follow),
+// the window always ends within 3 s and writes its settings.
+TEST(FrozenLinkWindow, ClosingAtAnyMomentOfAFreezeEndsWithinThreeSecondsWithTheSettingsWritten) {
+    for (const int intoTheFreezeMs : {0, 400, 1200, 2500, 3300, 6000}) {
+        FaultProxy proxy;
+        OwnWindow window(proxy);
+        QTest::mouseClick(window.form->btnStart(), Qt::LeftButton);
+        TMemTable& log = *window.form->MT();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() >= 1; }, 5000));
+        proxy.Freeze();
+        QTest::qWait(intoTheFreezeMs);
 
-    EXPECT_LT(window.CloseMs(), 3000);
-    EXPECT_TRUE(window.SettingsFile().contains(QByteArray::fromStdString(proxy.DbName(TestServer::Db1()))))
-        << window.SettingsFile().toStdString();
+        EXPECT_LT(window.CloseMs(), 3000) << intoTheFreezeMs << " ms into the freeze";
+        EXPECT_TRUE(
+            window.SettingsFile().contains(QByteArray::fromStdString(proxy.DbName(TestServer::Db1()))))
+            << window.SettingsFile().toStdString();
+    }
 }
 
 TEST(FrozenLinkWindow, AnAttachIntoAFrozenServerKeepsTheWindowLiveAndClosingEndsWithinThreeSeconds) {

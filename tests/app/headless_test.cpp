@@ -7,11 +7,14 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,17 +38,19 @@ protected:
     }
 
     // Runs every second, the password in the environment; standard output goes to a file.
-    void Launch(const std::string& database, QStringList options, const std::string& password = TestServer::Password()) {
+    void Launch(const std::string& database, QStringList options,
+                const std::string& password = TestServer::Password()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QUORVANE_PASSWORD", QString::fromStdString(password));
         environment.remove("DISPLAY");
         environment.remove("QT_QPA_PLATFORM");
         m_program.setProcessEnvironment(environment);
         m_program.setStandardOutputFile(OutputPath());
-        m_program.start(QUORVANE_EXECUTABLE, QStringList{"--headless", "--database", QString::fromStdString(database),
-                                                         "--user", QString::fromStdString(TestServer::User()),
-                                                         "--period", "1", "--amount", "2"} +
-                                                 options);
+        m_program.start(QUORVANE_EXECUTABLE,
+                        QStringList{"--headless", "--database", QString::fromStdString(database), "--user",
+                                    QString::fromStdString(TestServer::User()), "--period", "1", "--amount",
+                                    "2"} +
+                            options);
         ASSERT_TRUE(m_program.waitForStarted());
     }
 
@@ -87,7 +92,9 @@ protected:
     std::string m_errors;
 };
 
-bool Failed(const QStringList& row) { return row.size() == 3 && !row[2].isEmpty(); }
+bool Failed(const QStringList& row) {
+    return row.size() == 3 && !row[2].isEmpty();
+}
 
 } // namespace
 
@@ -108,7 +115,8 @@ TEST_F(Headless, StandardOutputIsTheJournalAndEverySignalEndsTheRunWithASummary)
     EXPECT_EQ(PythonCsvRows(JournalPath()), rows);
     EXPECT_EQ(ReadFileBytes(JournalPath().toStdString()), Output());
     const std::string summary = Errors();
-    EXPECT_NE(summary.find("Rows: " + std::to_string(rows.size() - 1) + "\nFailed rows: 0\n"
+    EXPECT_NE(summary.find("Rows: " + std::to_string(rows.size() - 1) +
+                           "\nFailed rows: 0\n"
                            "Availability: 100.000 %\nElapsed ms: min "),
               std::string::npos)
         << summary;
@@ -147,10 +155,13 @@ TEST_F(Headless, ACutLinkIsJournalledAsTheOutageAndTheRecovery) {
     Launch(proxy.DbName(TestServer::Db1()), {"--journal", Path("run.tsv")});
     ASSERT_TRUE(WaitForRows(2)) << Errors();
     proxy.Cut();
-    ASSERT_TRUE(WaitFor([](const auto& rows) { return rows.size() >= 3 && Failed(rows.back()); }, 15000)) << Errors();
-    ASSERT_TRUE(WaitFor([](const auto& rows) { return std::count_if(rows.begin(), rows.end(), Failed) >= 2; }, 15000));
+    ASSERT_TRUE(WaitFor([](const auto& rows) { return rows.size() >= 3 && Failed(rows.back()); }, 15000))
+        << Errors();
+    ASSERT_TRUE(WaitFor([](const auto& rows) { return std::count_if(rows.begin(), rows.end(), Failed) >= 2; },
+                        15000));
     proxy.Restore();
-    ASSERT_TRUE(WaitFor([](const auto& rows) { return rows.size() >= 2 && !Failed(rows.back()); }, 20000)) << Errors();
+    ASSERT_TRUE(WaitFor([](const auto& rows) { return rows.size() >= 2 && !Failed(rows.back()); }, 20000))
+        << Errors();
     EndWith(SIGTERM);
 
     const std::vector<QStringList> rows = PythonCsvRows(OutputPath());
@@ -162,6 +173,77 @@ TEST_F(Headless, ACutLinkIsJournalledAsTheOutageAndTheRecovery) {
             shape += Failed(rows[i]) ? 'x' : 'o';
     EXPECT_EQ(shape, "oxo");
     EXPECT_NE(Errors().find("\nOutages: 1\n"), std::string::npos) << Errors();
+}
+
+// A probe started while the server cannot be reached records the outage from its first period (the attach's
+// own error first, then the rows of any outage) and re-attaches by itself.
+TEST_F(Headless, AProbeStartedDuringAnOutageJournalsItFromTheFirstPeriodAndRecovers) {
+    FaultProxy proxy;
+    proxy.Cut();
+    Launch(proxy.DbName(TestServer::Db1()), {"--journal", Path("run.tsv")});
+    ASSERT_TRUE(WaitForRows(2)) << Errors();
+    const std::vector<QStringList> outage = PythonCsvRows(OutputPath());
+    ASSERT_GE(outage.size(), 3u);
+    EXPECT_TRUE(outage[1][2].startsWith("Form1.FDB:")) << outage[1][2].toStdString();
+    EXPECT_NE(outage[1][2].indexOf("network request"), -1) << outage[1][2].toStdString();
+    EXPECT_EQ(outage[2][2], "Form1.FDB: Cannot perform operation -- DB is not open.");
+    proxy.Restore();
+    ASSERT_TRUE(WaitFor([](const auto& rows) { return rows.size() >= 2 && !Failed(rows.back()); }, 12000))
+        << Errors();
+    EndWith(SIGTERM);
+    const std::vector<QStringList> rows = PythonCsvRows(OutputPath());
+    EXPECT_EQ(PythonCsvRows(JournalPath()), rows);
+}
+
+// Standard output whose reader takes nothing holds up neither the run nor its stop; a signal in the first
+// moments of the program, or during a first attach that hangs, ends it as any stop does.
+TEST_F(Headless, NeitherAStalledReaderNorAnEarlySignalNorAHangingFirstAttachHoldsTheRunUp) {
+    int stalled[2];
+    ASSERT_EQ(pipe2(stalled, O_NONBLOCK), 0);
+    const std::string filler(4096, 'x');
+    while (write(stalled[1], filler.data(), filler.size()) > 0) {
+    }
+    fcntl(stalled[1], F_SETFL, 0);
+    m_program.setChildProcessModifier([&] { dup2(stalled[1], STDOUT_FILENO); });
+    Launch(TestServer::Db1(), {"--journal", Path("run.tsv")});
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !QDir(m_dir.path()).entryList({"run-*.tsv"}).isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PythonCsvRows(JournalPath()).size() >= 3; }, 10000)) << Errors();
+    EndWith(SIGTERM);
+    EXPECT_NE(Errors().find("Rows: "), std::string::npos) << Errors();
+    close(stalled[0]);
+    close(stalled[1]);
+    m_program.setChildProcessModifier({});
+
+    // Once the program holds the signals back (or handles them), a SIGTERM ends it as a stop does.
+    m_errors.clear();
+    Launch(TestServer::Db1(), {});
+    const QString status = QString("/proc/%1/status").arg(m_program.processId());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile file(status);
+            const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            const auto has = [&](const char* field) {
+                const int at = text.indexOf(field);
+                return at >= 0 &&
+                       (text.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) & (1ull << (SIGTERM - 1)));
+            };
+            return has("SigBlk:") || has("SigCgt:");
+        },
+        5000));
+    EndWith(SIGTERM);
+
+    // The duration counts from the program's start, also while the first attach hangs.
+    FaultProxy proxy;
+    proxy.Freeze();
+    m_errors.clear();
+    QElapsedTimer running;
+    running.start();
+    Launch(proxy.DbName(TestServer::Db1()), {"--duration", "2"});
+    ASSERT_TRUE(m_program.waitForFinished(6000)) << Errors();
+    EXPECT_EQ(m_program.exitCode(), 0) << Errors();
+    EXPECT_LT(running.elapsed(), 5000);
+    proxy.Restore();
 }
 
 TEST_F(Headless, AJournalWhoseFolderDisappearsIsReportedOnceAndTheRunGoesOn) {
