@@ -15,7 +15,8 @@ struct THeadlessSettings {
     std::optional<int64_t> durationMs;
 };
 
-// Reads the run's settings from the command line; the password comes from --password-file or else from the
+// Reads the run's settings from the command line and the settings file of --config, whose values yield to the
+// command line's and are checked as they are (a refusal names the file and the line); the password comes from --password-file or else from the
 // environment's QUORVANE_PASSWORD (passwordVariable), never from the command line, which every user of the
 // machine can read. Raises an Exception with a one-line message for an option that is wrong.
 THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const char* passwordVariable);
