@@ -25,7 +25,7 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
         {"journal", "PATH", "Keep a journal: each Start writes its rows to a new file, PATH with the start time "
                             "before the extension."},
         {"headless", "", "Run the test without a window: rows go to standard output, errors and the summary "
-                         "to standard error; SIGTERM, SIGINT or SIGHUP ends it."},
+                         "to standard error; SIGTERM or SIGINT ends it, SIGHUP starts a new journal file."},
         {"database", "NAME", "The database as the client names it (host/port:/path/db.fdb).", "headless"},
         {"user", "NAME", "The user (SYSDBA when not given).", "headless"},
         {"password-file", "PATH", "Read the password from the first line of PATH (else from the "

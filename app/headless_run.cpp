@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -65,7 +66,13 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
 }
 
 int THeadlessRun::Exec() {
-    TTerminationSignals terminationSignals([this](int) { Finish(); });
+    // SIGHUP is what log rotation sends: the run goes on in a new journal file.
+    TTerminationSignals terminationSignals([this](int signalNumber) {
+        if (signalNumber == SIGHUP)
+            m_probe.StartNewJournalFile();
+        else
+            Finish();
+    });
     m_probe.Start(m_settings.request);
     return QCoreApplication::exec();
 }

@@ -116,6 +116,11 @@ void TProbeRun::Stop() {
         m_events.StopEnded();
 }
 
+void TProbeRun::StartNewJournalFile() {
+    if (m_journal)
+        m_journal->StartNewFile(QDateTime::currentDateTime());
+}
+
 void TProbeRun::StopSteps() {
     const bool wasRunning = m_Timer1->isActive();
     m_Timer1->stop();

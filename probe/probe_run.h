@@ -48,6 +48,8 @@ public:
 
     void Start(const TProbeStartRequest& request);
     void Stop();
+    // Between two rows, so that each row is in exactly one file.
+    void StartNewJournalFile();
     // Runs one cycle; a tick that arrives while a cycle runs is delivered once when it has ended.
     void Timer1Timer();
     bool Running() const;
