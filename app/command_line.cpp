@@ -35,6 +35,8 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
         {"period", "SECONDS", "Seconds from one cycle to the next, 1 to 3600 (10 when not given).", "headless"},
         {"amount", "COUNT", "Executions per cycle, 1 to 10000 (10 when not given).", "headless"},
         {"duration", "TIME", "Stop after TIME: seconds, or a number with s, m, h or d (90m, 7d).", "headless"},
+        {"format", "FORMAT", "Rows on standard output as tsv, the lines of a saved log (when not given), or jsonl, "
+                             "one JSON object a line; the journal keeps the saved log's format.", "headless"},
         {"config", "FILE", "Read these options from FILE, one 'name = value' a line (database = host:/db.fdb), "
                            "'#' for a comment; the command line wins over the file.", "headless"},
     };

@@ -8,6 +8,7 @@
 #include "core/termination_signals.h"
 #include "core/text_codec.h"
 #include "log/csv_stream_format.h"
+#include "log/json_line_writer.h"
 #include "log/log_statistics.h"
 #include "log/mem_table.h"
 #include "probe/probe.h"
@@ -41,6 +42,7 @@ private:
     const THeadlessSettings& m_settings;
     TMemTable m_log;
     TCsvLineWriter m_lines;
+    std::optional<TJsonLineWriter> m_jsonLines;
     QDeadlineTimer m_end;
     QTimer m_duration;
     QTimer m_stopBudget;
@@ -52,6 +54,8 @@ private:
 
 THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()) {
+    if (settings.format == THeadlessSettings::TFormat::Jsonl)
+        m_jsonLines.emplace(TargetName(settings));
     m_probe.OnStartEnded = [this](bool started, const std::optional<std::string>& error) {
         StartEnded(started, error);
     };
@@ -87,7 +91,8 @@ void THeadlessRun::StartEnded(bool started, const std::optional<std::string>& er
         return;
     }
     m_state = State::Running;
-    Out(m_lines.HeaderLine());
+    if (!m_jsonLines)
+        Out(m_lines.HeaderLine());
     if (m_settings.durationMs) {
         m_end.setRemainingTime(std::chrono::milliseconds(*m_settings.durationMs));
         AwaitTheEnd();
@@ -105,7 +110,8 @@ void THeadlessRun::AwaitTheEnd() {
 void THeadlessRun::Row(const TProbeRow& row) {
     try {
         m_log.AppendRecord(row.Time, row.Value, row.Error);
-        Out(m_lines.RowLine(row.Time, row.Value, row.Error));
+        Out(m_jsonLines ? m_jsonLines->RowLine(row.Time, row.Value, row.Error)
+                        : m_lines.RowLine(row.Time, row.Value, row.Error));
     } catch (const Exception& error) {
         Tell(error.Message());
     }

@@ -40,6 +40,15 @@ int64_t Duration(const std::string& text) {
     return static_cast<int64_t>(count * static_cast<double>(unitMs));
 }
 
+THeadlessSettings::TFormat Format(const TCommandLine& options) {
+    const std::string name = options.IsSet("format") ? options.Value("format") : "tsv";
+    if (name == "tsv")
+        return THeadlessSettings::TFormat::Tsv;
+    if (name == "jsonl")
+        return THeadlessSettings::TFormat::Jsonl;
+    throw Exception("option '--format' takes tsv or jsonl");
+}
+
 QByteArray FileText(const std::string& option, const std::string& path) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly))
@@ -116,5 +125,8 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     settings.amount = number("amount", 10, MaxAmount);
     if (options.IsSet("duration"))
         settings.durationMs = Checked(options, "duration", [&] { return Duration(options.Value("duration")); });
+    settings.format = Checked(options, "format", [&] { return Format(options); });
     return settings;
 }
+
+std::string TargetName(const THeadlessSettings& settings) { return settings.request.DBName; }

@@ -78,6 +78,7 @@ TEST(HeadlessSettings, AWrongOptionIsRefusedInOneLine) {
     EXPECT_EQ(RefusalOf({"--database", "db", "--password-file", "/no/such/file"}),
               "option '--password-file': cannot read \"/no/such/file\": No such file or directory");
     EXPECT_EQ(RefusalOf({"--database", "db", "--password", "x"}), "unknown option '--password'");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--format", "csv"}), "option '--format' takes tsv or jsonl");
     EXPECT_EQ(TCommandLine({"quorvane", "--period", "5"}).Error(), "option '--period' needs '--headless'");
     EXPECT_EQ(TCommandLine({"quorvane", "--journal", "run.tsv"}).Error(), "");
 }

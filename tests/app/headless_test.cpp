@@ -7,6 +7,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,16 +39,19 @@ protected:
 
     // Runs every second, the password in the environment; standard output goes to a file.
     void Launch(const std::string& database, QStringList options, const std::string& password = TestServer::Password()) {
+        LaunchWith(QStringList{"--headless", "--database", QString::fromStdString(database), "--user",
+                               QString::fromStdString(TestServer::User()), "--period", "1", "--amount", "2"} +
+                       options,
+                   password);
+    }
+    void LaunchWith(const QStringList& arguments, const std::string& password = TestServer::Password()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QUORVANE_PASSWORD", QString::fromStdString(password));
         environment.remove("DISPLAY");
         environment.remove("QT_QPA_PLATFORM");
         m_program.setProcessEnvironment(environment);
         m_program.setStandardOutputFile(OutputPath());
-        m_program.start(QUORVANE_EXECUTABLE, QStringList{"--headless", "--database", QString::fromStdString(database),
-                                                         "--user", QString::fromStdString(TestServer::User()),
-                                                         "--period", "1", "--amount", "2"} +
-                                                 options);
+        m_program.start(QUORVANE_EXECUTABLE, arguments);
         ASSERT_TRUE(m_program.waitForStarted());
     }
 
@@ -195,4 +201,60 @@ TEST_F(Headless, AFailedStartTellsTheBoxTextAndEndsWithAFailureStatus) {
     EXPECT_EQ(errors.find("\n\n"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("Rows:"), std::string::npos) << errors;
     EXPECT_TRUE(QDir(m_dir.path()).entryList({"run-*"}).isEmpty());
+}
+
+// As the service runs it: the settings from a file, the rows as JSON on standard output; the link is cut and
+// restored, then SIGHUP starts a second journal file: together the two files hold every row once.
+TEST_F(Headless, ASettingsFileJsonRowsAndSighupSplitTheJournalWithoutLosingOrDoublingARow) {
+    FaultProxy proxy;
+    const std::string database = proxy.DbName(TestServer::Db1());
+    WriteFileBytes(Path("probe.conf").toStdString(),
+                   "# as the unit reads it\ndatabase = " + database + "\nuser = " + TestServer::User() +
+                       "\nperiod = 1\namount = 5\nformat = tsv\njournal = " + Path("run.tsv").toStdString() + "\n");
+    LaunchWith({"--headless", "--config", Path("probe.conf"), "--amount", "2", "--format", "jsonl"});
+    const auto lines = [&] {
+        std::vector<QJsonObject> objects;
+        const std::string out = Output();
+        for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+            objects.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(out.substr(at, end - at))).object());
+        return objects;
+    };
+    const auto waitFor = [&](const std::function<bool(const QJsonObject&)>& last) {
+        return QTest::qWaitFor([&] { return !lines().empty() && last(lines().back()); }, 20000);
+    };
+    const auto failed = [](const QJsonObject& line) { return line["error"].isString(); };
+    ASSERT_TRUE(waitFor([&](const QJsonObject&) { return lines().size() >= 2; })) << Errors();
+    proxy.Cut();
+    ASSERT_TRUE(waitFor(failed)) << Errors();
+    proxy.Restore();
+    ASSERT_TRUE(waitFor([&](const QJsonObject& line) { return !failed(line); })) << Errors();
+    ::kill(static_cast<pid_t>(m_program.processId()), SIGHUP);
+    const size_t before = lines().size();
+    ASSERT_TRUE(waitFor([&](const QJsonObject&) { return lines().size() >= before + 2; })) << Errors();
+    EndWith(SIGTERM);
+
+    const std::vector<QJsonObject> rows = lines();
+    const QRegularExpression isoTime(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)");
+    for (const QJsonObject& row : rows) {
+        EXPECT_EQ(row.keys(), (QStringList{"elapsed_ms", "error", "target", "time"}));
+        EXPECT_TRUE(isoTime.match(row["time"].toString()).hasMatch()) << row["time"].toString().toStdString();
+        EXPECT_TRUE(row["error"].isNull() || !row["error"].toString().isEmpty());
+        EXPECT_EQ(row["target"].toString().toStdString(), database);
+    }
+    const QStringList files = QDir(m_dir.path()).entryList({"run-*.tsv"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2) << files.join(", ").toStdString();
+    std::vector<QStringList> journalled;
+    for (const QString& file : files) {
+        const std::vector<QStringList> fileRows = PythonCsvRows(m_dir.filePath(file));
+        ASSERT_FALSE(fileRows.empty());
+        EXPECT_EQ(fileRows.front(), Header);
+        EXPECT_GE(fileRows.size(), 2u) << file.toStdString();
+        journalled.insert(journalled.end(), fileRows.begin() + 1, fileRows.end());
+    }
+    ASSERT_EQ(journalled.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(journalled[i][1].toInt(), rows[i]["elapsed_ms"].toInt()) << i;
+        EXPECT_EQ(Failed(journalled[i]), failed(rows[i])) << i;
+    }
+    EXPECT_NE(Errors().find("\nOutages: 1\n"), std::string::npos) << Errors();
 }
