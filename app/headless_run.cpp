@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/run_summary.h"
+#include "app/service_notifier.h"
 #include "core/error_box.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
@@ -14,6 +15,7 @@
 #include "probe/probe.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <csignal>
@@ -38,6 +40,7 @@ private:
     void End(int exitCode);
     void Out(const std::string& bytes);
     void Tell(const std::string& message);
+    void TellService(const TProbeRow& row);
 
     const THeadlessSettings& m_settings;
     TMemTable m_log;
@@ -48,6 +51,10 @@ private:
     QTimer m_stopBudget;
     State m_state = State::Starting;
     bool m_outputFailed = false;
+    TServiceNotifier m_service;
+    int64_t m_rows = 0;
+    int64_t m_failedRows = 0;
+    std::string m_outageSince; // empty while the last row was good
     // Goes first, so that nothing of the run reaches the rest afterwards.
     TProbe m_probe;
 };
@@ -77,6 +84,7 @@ int THeadlessRun::Exec() {
         else
             Finish();
     });
+    m_service.Status("Attaching to " + TargetName(m_settings));
     m_probe.Start(m_settings.request);
     return QCoreApplication::exec();
 }
@@ -91,6 +99,7 @@ void THeadlessRun::StartEnded(bool started, const std::optional<std::string>& er
         return;
     }
     m_state = State::Running;
+    m_service.Ready("Attached to " + TargetName(m_settings));
     if (!m_jsonLines)
         Out(m_lines.HeaderLine());
     if (m_settings.durationMs) {
@@ -110,6 +119,7 @@ void THeadlessRun::AwaitTheEnd() {
 void THeadlessRun::Row(const TProbeRow& row) {
     try {
         m_log.AppendRecord(row.Time, row.Value, row.Error);
+        TellService(row);
         Out(m_jsonLines ? m_jsonLines->RowLine(row.Time, row.Value, row.Error)
                         : m_lines.RowLine(row.Time, row.Value, row.Error));
     } catch (const Exception& error) {
@@ -121,6 +131,7 @@ void THeadlessRun::Row(const TProbeRow& row) {
 void THeadlessRun::Finish() {
     if (m_state == State::Running) {
         m_state = State::Stopping;
+        m_service.Stopping("Stopping");
         m_probe.Stop();
         m_stopBudget.start(StopBudgetMs);
     } else if (m_state == State::Starting) {
@@ -139,6 +150,22 @@ void THeadlessRun::End(int exitCode) {
         std::fputs(RunSummary(statistics).c_str(), stderr);
     }
     QCoreApplication::exit(exitCode);
+}
+
+// systemctl status shows the run's state in words: how many rows, or since when the outage lasts and why.
+void THeadlessRun::TellService(const TProbeRow& row) {
+    ++m_rows;
+    if (row.Error.empty()) {
+        m_outageSince.clear();
+        m_service.Status(FormatText("Attached to %s: %lld rows, %lld failed, the last in %d ms",
+                                    TargetName(m_settings).c_str(), static_cast<long long>(m_rows),
+                                    static_cast<long long>(m_failedRows), row.Value));
+        return;
+    }
+    ++m_failedRows;
+    if (m_outageSince.empty())
+        m_outageSince = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss").toStdString();
+    m_service.Status("Outage since " + m_outageSince + ": " + FromCp1251(row.Error).toStdString());
 }
 
 // Standard output may be a pipe whose reader goes away (a restarted log collector): the run goes on, with

@@ -11,9 +11,14 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -49,6 +54,8 @@ protected:
         environment.insert("QUORVANE_PASSWORD", QString::fromStdString(password));
         environment.remove("DISPLAY");
         environment.remove("QT_QPA_PLATFORM");
+        for (const QString& name : m_moreEnvironment.keys())
+            environment.insert(name, m_moreEnvironment.value(name));
         m_program.setProcessEnvironment(environment);
         m_program.setStandardOutputFile(OutputPath());
         m_program.start(QUORVANE_EXECUTABLE, arguments);
@@ -89,6 +96,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    QProcessEnvironment m_moreEnvironment;
     QProcess m_program;
     std::string m_errors;
 };
@@ -168,6 +176,7 @@ TEST_F(Headless, ACutLinkIsJournalledAsTheOutageAndTheRecovery) {
             shape += Failed(rows[i]) ? 'x' : 'o';
     EXPECT_EQ(shape, "oxo");
     EXPECT_NE(Errors().find("\nOutages: 1\n"), std::string::npos) << Errors();
+
 }
 
 TEST_F(Headless, AJournalWhoseFolderDisappearsIsReportedOnceAndTheRunGoesOn) {
@@ -203,9 +212,38 @@ TEST_F(Headless, AFailedStartTellsTheBoxTextAndEndsWithAFailureStatus) {
     EXPECT_TRUE(QDir(m_dir.path()).entryList({"run-*"}).isEmpty());
 }
 
+// What the program tells systemd, read from a notification socket of the test's own as systemd reads it (at
+// once: a full socket would hold the program up).
+class NotifySocket {
+public:
+    explicit NotifySocket(const QString& path) : m_fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.toLocal8Bit().constData(), sizeof address.sun_path - 1);
+        EXPECT_EQ(bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { Read(); });
+    }
+    ~NotifySocket() { close(m_fd); }
+    void Read() {
+        char message[4096];
+        for (ssize_t size; (size = recv(m_fd, message, sizeof message, 0)) > 0;)
+            messages.emplace_back(message, static_cast<size_t>(size));
+    }
+    std::vector<std::string> messages;
+
+private:
+    int m_fd;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
 // As the service runs it: the settings from a file, the rows as JSON on standard output; the link is cut and
-// restored, then SIGHUP starts a second journal file: together the two files hold every row once.
+// restored, then SIGHUP starts a second journal file: together the two files hold every row once. systemd
+// learns that the run is ready when its attach has ended, its state in words, and gets the watchdog's pings.
 TEST_F(Headless, ASettingsFileJsonRowsAndSighupSplitTheJournalWithoutLosingOrDoublingARow) {
+    NotifySocket notifications(Path("notify"));
+    m_moreEnvironment.insert("NOTIFY_SOCKET", Path("notify"));
+    m_moreEnvironment.insert("WATCHDOG_USEC", "400000");
     FaultProxy proxy;
     const std::string database = proxy.DbName(TestServer::Db1());
     WriteFileBytes(Path("probe.conf").toStdString(),
@@ -257,4 +295,20 @@ TEST_F(Headless, ASettingsFileJsonRowsAndSighupSplitTheJournalWithoutLosingOrDou
         EXPECT_EQ(Failed(journalled[i]), failed(rows[i])) << i;
     }
     EXPECT_NE(Errors().find("\nOutages: 1\n"), std::string::npos) << Errors();
+
+    std::string told; // the messages, one a line, the watchdog's pings counted apart
+    int pings = 0;
+    notifications.Read();
+    for (const std::string& message : notifications.messages)
+        message == "WATCHDOG=1" ? void(++pings) : void(told += message + "\n");
+    const std::string target = "Attached to " + database;
+    EXPECT_EQ(told.rfind("STATUS=Attaching to " + database + "\nREADY=1\nSTATUS=" + target + "\nSTATUS=" + target +
+                             ": 1 rows, 0 failed, the last in ",
+                         0),
+              0u)
+        << told;
+    EXPECT_NE(told.find("STATUS=Outage since "), std::string::npos) << told;
+    EXPECT_NE(told.find(" failed, the last in "), told.rfind(" failed, the last in ")) << told;
+    EXPECT_NE(told.find("\nSTOPPING=1\nSTATUS=Stopping\n"), std::string::npos) << told;
+    EXPECT_GE(pings, 10) << told;
 }
