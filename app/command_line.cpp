@@ -107,7 +107,8 @@ void TCommandLine::TakeFileValue(const std::string& origin, const std::string& l
                                  std::map<std::string, std::string>& taken) {
     const auto trimmed = [](const std::string& part) {
         const size_t first = part.find_first_not_of(" \t\r");
-        return first == std::string::npos ? std::string() : part.substr(first, part.find_last_not_of(" \t\r") - first + 1);
+        return first == std::string::npos ? std::string()
+                                          : part.substr(first, part.find_last_not_of(" \t\r") - first + 1);
     };
     const std::string content = trimmed(line);
     if (content.empty() || content.front() == '#')

@@ -102,8 +102,8 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     request.DBName = options.Value("database");
     request.UserName = ToCp1251(QString::fromStdString(options.IsSet("user") ? options.Value("user") : "SYSDBA"));
     if (options.IsSet("password-file")) {
-        const QByteArray text =
-            Checked(options, "password-file", [&] { return FileText("password-file", options.Value("password-file")); });
+        const QByteArray text = Checked(options, "password-file",
+                                        [&] { return FileText("password-file", options.Value("password-file")); });
         request.Password = ToCp1251(QString::fromUtf8(text.left(text.indexOf('\n'))).remove('\r'));
     } else if (passwordVariable != nullptr) {
         request.Password = ToCp1251(QString::fromUtf8(passwordVariable));

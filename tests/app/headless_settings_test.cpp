@@ -103,7 +103,8 @@ TEST(HeadlessSettings, ASettingsFileGivesWhatTheCommandLineDoesNot) {
     };
     EXPECT_EQ(refusal("# fine\nperiod = 0\n"), config + ":3: option '--period' takes a whole number from 1 to 3600");
     EXPECT_EQ(refusal("period = 0\n", {"--period", "5"}), "accepted");
-    EXPECT_EQ(refusal("duration = soon\n"), config + ":2: option '--duration' takes a time such as 3600, 90m, 12h or 7d");
+    EXPECT_EQ(refusal("duration = soon\n"),
+              config + ":2: option '--duration' takes a time such as 3600, 90m, 12h or 7d");
     EXPECT_EQ(refusal("sql-file = /no/such/file\n"),
               config + ":2: option '--sql-file': cannot read \"/no/such/file\": No such file or directory");
     EXPECT_EQ(refusal("periods = 5\n"), config + ":2: unknown option 'periods'");

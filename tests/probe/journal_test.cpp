@@ -118,7 +118,8 @@ TEST(Journal, AFileMovedAwayKeepsItsRowsAndANewFileBeginsWithTheNextRow) {
     journal->Append(RowAt(2, 3));
     EXPECT_EQ(ReadFileBytes(folder.Path("rotated.tsv")), SavedLog({RowAt(0, 1), RowAt(1, 2)}));
     EXPECT_EQ(ReadFileBytes(name), SavedLog({RowAt(2, 3)}));
-    EXPECT_EQ(folder.reports, std::vector<std::string>{"Cannot write file \"" + name + "\". The file was removed or moved"});
+    EXPECT_EQ(folder.reports,
+              std::vector<std::string>{"Cannot write file \"" + name + "\". The file was removed or moved"});
 
     journal->StartNewFile(Start.addSecs(60));
     journal->Append(RowAt(3, 4));
