@@ -113,6 +113,9 @@ TEST(HeadlessSettings, ASettingsFileGivesWhatTheCommandLineDoesNot) {
     EXPECT_EQ(refusal("headless = yes\n"), config + ":2: option 'headless' is given on the command line only");
     EXPECT_EQ(refusal("amount 5\n"), config + ":2: a line is 'name = value' or a '#' comment");
     EXPECT_EQ(refusal("user = a\nuser = b\n"), config + ":3: option 'user' is given twice (first at " + config + ":2)");
+    // The example the package ships is read as it stands.
+    const std::string example = QUORVANE_SOURCE_DIR "/packaging/prod.conf.example";
+    EXPECT_EQ(ReadHeadlessSettings(Parsed({"--config", example}), nullptr).request.DBName, "dbhost/3050:/srv/db/prod.fdb");
     EXPECT_EQ(RefusalOf({"--config", "/no/such.conf"}),
               "option '--config': cannot read \"/no/such.conf\": No such file or directory");
 }
