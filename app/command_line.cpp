@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "core/exceptions.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -23,7 +25,7 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
         {"journal", "PATH", "Keep a journal: each Start writes its rows to a new file, PATH with the start time "
                             "before the extension."},
         {"headless", "", "Run the test without a window: rows go to standard output, errors and the summary "
-                         "to standard error; SIGTERM, SIGINT or SIGHUP ends it."},
+                         "to standard error; SIGTERM or SIGINT ends it, SIGHUP starts a new journal file."},
         {"database", "NAME", "The database as the client names it (host/port:/path/db.fdb).", "headless"},
         {"user", "NAME", "The user (SYSDBA when not given).", "headless"},
         {"password-file", "PATH", "Read the password from the first line of PATH (else from the "
@@ -33,6 +35,10 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
         {"period", "SECONDS", "Seconds from one cycle to the next, 1 to 3600 (10 when not given).", "headless"},
         {"amount", "COUNT", "Executions per cycle, 1 to 10000 (10 when not given).", "headless"},
         {"duration", "TIME", "Stop after TIME: seconds, or a number with s, m, h or d (90m, 7d).", "headless"},
+        {"format", "FORMAT", "Rows on standard output as tsv, the lines of a saved log (when not given), or jsonl, "
+                             "one JSON object a line; the journal keeps the saved log's format.", "headless"},
+        {"config", "FILE", "Read these options from FILE, one 'name = value' a line (database = host:/db.fdb), "
+                           "'#' for a comment; the command line wins over the file.", "headless"},
     };
     return options;
 }
@@ -79,6 +85,52 @@ void TCommandLine::Parse(const std::vector<std::string>& arguments) {
 std::string TCommandLine::Value(const std::string& name) const {
     const auto found = m_values.find(name);
     return found == m_values.end() ? std::string() : found->second;
+}
+
+std::string TCommandLine::Origin(const std::string& name) const {
+    const auto found = m_origins.find(name);
+    return found == m_origins.end() ? std::string() : found->second;
+}
+
+void TCommandLine::TakeFileValues(const std::string& path, const std::string& text) {
+    std::map<std::string, std::string> taken; // name -> origin, of this file's lines
+    size_t number = 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end;
+        TakeFileValue(path + ":" + std::to_string(++number), text.substr(at, end - at), taken);
+        at = end + 1;
+    }
+}
+
+void TCommandLine::TakeFileValue(const std::string& origin, const std::string& line,
+                                 std::map<std::string, std::string>& taken) {
+    const auto trimmed = [](const std::string& part) {
+        const size_t first = part.find_first_not_of(" \t\r");
+        return first == std::string::npos ? std::string()
+                                          : part.substr(first, part.find_last_not_of(" \t\r") - first + 1);
+    };
+    const std::string content = trimmed(line);
+    if (content.empty() || content.front() == '#')
+        return;
+    const auto equals = content.find('=');
+    if (equals == std::string::npos)
+        throw Exception::FromUtf8(origin + ": a line is 'name = value' or a '#' comment");
+    const std::string name = trimmed(content.substr(0, equals));
+    const TOption* option = Find(name);
+    if (name == "password")
+        throw Exception::FromUtf8(origin + ": a password is never read from this file; name a 'password-file'");
+    if (option == nullptr)
+        throw Exception::FromUtf8(origin + ": unknown option '" + name + "'");
+    if (option->ValueName.empty() || name == "config")
+        throw Exception::FromUtf8(origin + ": option '" + name + "' is given on the command line only");
+    if (taken.count(name) > 0)
+        throw Exception::FromUtf8(origin + ": option '" + name + "' is given twice (first at " + taken[name] + ")");
+    taken[name] = origin;
+    if (!IsSet(name)) {
+        m_values[name] = trimmed(content.substr(equals + 1));
+        m_origins[name] = origin;
+    }
 }
 
 std::string TCommandLine::HelpText() const {

@@ -27,6 +27,14 @@ public:
     bool IsSet(const std::string& name) const { return m_values.count(name) > 0; }
     std::string Value(const std::string& name) const;
 
+    // Takes the values of a settings file (the text of the file named path, UTF-8): one "name = value" a
+    // line, the names of the options without their dashes, "#" beginning a comment line. An option already
+    // given keeps its value: the command line wins over the file. Raises an Exception "path:line: ..." for a
+    // line that is not understood, an unknown option or one a file cannot give (a password never).
+    void TakeFileValues(const std::string& path, const std::string& text);
+    // Where the value of an option came from: "path:line" for a file's, empty for the command line's.
+    std::string Origin(const std::string& name) const;
+
     std::string HelpText() const;
     std::string VersionText() const;
 
@@ -39,9 +47,11 @@ public:
 private:
     const TOption* Find(const std::string& name) const;
     void Parse(const std::vector<std::string>& arguments);
+    void TakeFileValue(const std::string& origin, const std::string& line, std::map<std::string, std::string>& taken);
 
     std::vector<TOption> m_options;
     std::string m_program;
     std::map<std::string, std::string> m_values;
+    std::map<std::string, std::string> m_origins; // of the values a file gave
     std::string m_error;
 };

@@ -3,19 +3,23 @@
 #include "app/command_line.h"
 #include "app/output_queue.h"
 #include "app/run_summary.h"
+#include "app/service_notifier.h"
 #include "core/error_box.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
 #include "core/termination_signals.h"
 #include "core/text_codec.h"
 #include "log/csv_stream_format.h"
+#include "log/json_line_writer.h"
 #include "log/log_statistics.h"
 #include "log/mem_table.h"
 #include "probe/probe.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -38,22 +42,30 @@ private:
     void End(int exitCode);
     void Out(const std::string& bytes);
     void Tell(const std::string& message);
+    void TellService(const TProbeRow& row);
 
     const THeadlessSettings& m_settings;
     TMemTable m_log;
     TCsvLineWriter m_lines;
     TOutputQueue m_out{STDOUT_FILENO};
+    std::optional<TJsonLineWriter> m_jsonLines;
     QDeadlineTimer m_end;
     QTimer m_duration;
     QTimer m_stopBudget;
     State m_state = State::Starting;
     bool m_outputFailed = false;
+    TServiceNotifier m_service;
+    int64_t m_rows = 0;
+    int64_t m_failedRows = 0;
+    std::string m_outageSince; // empty while the last row was good
     // Goes first, so that nothing of the run reaches the rest afterwards.
     TProbe m_probe;
 };
 
 THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()) {
+    if (settings.format == THeadlessSettings::TFormat::Jsonl)
+        m_jsonLines.emplace(TargetName(settings));
     m_probe.OnStartEnded = [this](bool started, const std::optional<std::string>& error) {
         StartEnded(started, error);
     };
@@ -71,7 +83,14 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
 }
 
 int THeadlessRun::Exec() {
-    TTerminationSignals terminationSignals([this](int) { Finish(); });
+    // SIGHUP is what log rotation sends: the run goes on in a new journal file.
+    TTerminationSignals terminationSignals([this](int signalNumber) {
+        if (signalNumber == SIGHUP)
+            m_probe.StartNewJournalFile();
+        else
+            Finish();
+    });
+    m_service.Status("Attaching to " + TargetName(m_settings));
     m_probe.Start(m_settings.request);
     if (m_settings.durationMs)
         m_duration.start(0);
@@ -88,7 +107,9 @@ void THeadlessRun::StartEnded(bool started, const std::optional<std::string>& er
         return;
     }
     m_state = State::Running;
-    Out(m_lines.HeaderLine());
+    m_service.Ready("Measuring " + TargetName(m_settings));
+    if (!m_jsonLines)
+        Out(m_lines.HeaderLine());
 }
 
 // A timer counts at most 24 days in one go; a longer run looks again every hour.
@@ -102,7 +123,9 @@ void THeadlessRun::AwaitTheEnd() {
 void THeadlessRun::Row(const TProbeRow& row) {
     try {
         m_log.AppendRecord(row.Time, row.Value, row.Error);
-        Out(m_lines.RowLine(row.Time, row.Value, row.Error));
+        TellService(row);
+        Out(m_jsonLines ? m_jsonLines->RowLine(row.Time, row.Value, row.Error)
+                        : m_lines.RowLine(row.Time, row.Value, row.Error));
     } catch (const Exception& error) {
         Tell(error.Message());
     }
@@ -112,6 +135,7 @@ void THeadlessRun::Row(const TProbeRow& row) {
 void THeadlessRun::Finish() {
     if (m_state == State::Running) {
         m_state = State::Stopping;
+        m_service.Stopping("Stopping");
         m_probe.Stop();
         m_stopBudget.start(StopBudgetMs);
     } else if (m_state == State::Starting) {
@@ -135,6 +159,22 @@ void THeadlessRun::End(int exitCode) {
                          static_cast<unsigned long long>(dropped));
     }
     QCoreApplication::exit(exitCode);
+}
+
+// systemctl status shows the run's state in words: how many rows, or since when the outage lasts and why.
+void THeadlessRun::TellService(const TProbeRow& row) {
+    ++m_rows;
+    if (row.Error.empty()) {
+        m_outageSince.clear();
+        m_service.Status(FormatText("Attached to %s: %lld rows, %lld failed, the last in %d ms",
+                                    TargetName(m_settings).c_str(), static_cast<long long>(m_rows),
+                                    static_cast<long long>(m_failedRows), row.Value));
+        return;
+    }
+    ++m_failedRows;
+    if (m_outageSince.empty())
+        m_outageSince = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss").toStdString();
+    m_service.Status("Outage since " + m_outageSince + ": " + FromCp1251(row.Error).toStdString());
 }
 
 // Standard output may be a pipe whose reader goes away (a restarted log collector) or stalls: the run goes

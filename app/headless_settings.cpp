@@ -41,6 +41,15 @@ int64_t Duration(const std::string& text) {
     return static_cast<int64_t>(count * static_cast<double>(unitMs));
 }
 
+THeadlessSettings::TFormat Format(const TCommandLine& options) {
+    const std::string name = options.IsSet("format") ? options.Value("format") : "tsv";
+    if (name == "tsv")
+        return THeadlessSettings::TFormat::Tsv;
+    if (name == "jsonl")
+        return THeadlessSettings::TFormat::Jsonl;
+    throw Exception("option '--format' takes tsv or jsonl");
+}
+
 QByteArray FileText(const std::string& option, const std::string& path) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly))
@@ -62,35 +71,65 @@ std::vector<std::string> StatementLines(const QString& text) {
         result.push_back(ToCp1251(line));
     return result;
 }
+
+// A value from a settings file is refused as on the command line, with the file and the line in front.
+[[noreturn]] void Refuse(const TCommandLine& options, const std::string& name, const Exception& error) {
+    const std::string origin = options.Origin(name);
+    if (origin.empty())
+        throw error;
+    throw Exception::FromUtf8(origin + ": " + (error.Utf8Message().empty() ? error.Message() : error.Utf8Message()));
+}
+
+template <typename Read>
+auto Checked(const TCommandLine& options, const std::string& name, const Read& read) {
+    try {
+        return read();
+    } catch (const Exception& error) {
+        Refuse(options, name, error);
+    }
+}
 } // namespace
 
 THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const char* passwordVariable) {
+    TCommandLine options = commandLine;
+    if (commandLine.IsSet("config")) {
+        const std::string path = commandLine.Value("config");
+        options.TakeFileValues(path, FileText("config", path).toStdString());
+    }
     THeadlessSettings settings;
     TProbeStartRequest& request = settings.request;
-    if (!commandLine.IsSet("database") || commandLine.Value("database").empty())
-        throw Exception("option '--headless' needs '--database'");
-    request.DBName = commandLine.Value("database");
-    request.UserName =
-        ToCp1251(QString::fromStdString(commandLine.IsSet("user") ? commandLine.Value("user") : "SYSDBA"));
-    if (commandLine.IsSet("password-file")) {
-        const QByteArray text = FileText("password-file", commandLine.Value("password-file"));
+    if (!options.IsSet("database") || options.Value("database").empty())
+        Refuse(options, "database", Exception("option '--headless' needs '--database'"));
+    request.DBName = options.Value("database");
+    request.UserName = ToCp1251(QString::fromStdString(options.IsSet("user") ? options.Value("user") : "SYSDBA"));
+    if (options.IsSet("password-file")) {
+        const QByteArray text = Checked(options, "password-file",
+                                        [&] { return FileText("password-file", options.Value("password-file")); });
         request.Password = ToCp1251(QString::fromUtf8(text.left(text.indexOf('\n'))).remove('\r'));
     } else if (passwordVariable != nullptr) {
         request.Password = ToCp1251(QString::fromUtf8(passwordVariable));
     }
-    if (commandLine.IsSet("sql") && commandLine.IsSet("sql-file"))
-        throw Exception("options '--sql' and '--sql-file' exclude each other");
-    if (commandLine.IsSet("sql-file"))
-        request.SQL = StatementLines(QString::fromUtf8(FileText("sql-file", commandLine.Value("sql-file"))));
+    if (options.IsSet("sql") && options.IsSet("sql-file"))
+        Refuse(options, options.Origin("sql").empty() ? "sql-file" : "sql",
+               Exception("options '--sql' and '--sql-file' exclude each other"));
+    if (options.IsSet("sql-file"))
+        request.SQL = StatementLines(QString::fromUtf8(
+            Checked(options, "sql-file", [&] { return FileText("sql-file", options.Value("sql-file")); })));
     else
-        request.SQL = StatementLines(QString::fromStdString(
-            commandLine.IsSet("sql") ? commandLine.Value("sql") : "select 1 from rdb$database"));
-    request.PeriodMs = static_cast<uint32_t>(WholeNumber(commandLine, "period", 10, MaxPeriodSeconds)) * 1000;
-    request.JournalPath = commandLine.Value("journal");
+        request.SQL = StatementLines(
+            QString::fromStdString(options.IsSet("sql") ? options.Value("sql") : "select 1 from rdb$database"));
+    const auto number = [&](const std::string& name, int32_t fallback, int32_t most) {
+        return Checked(options, name, [&] { return WholeNumber(options, name, fallback, most); });
+    };
+    request.PeriodMs = static_cast<uint32_t>(number("period", 10, MaxPeriodSeconds)) * 1000;
+    request.JournalPath = options.Value("journal");
     // A probe nobody watches keeps trying when the server is down at its start.
     request.StartInOutage = true;
-    settings.amount = WholeNumber(commandLine, "amount", 10, MaxAmount);
-    if (commandLine.IsSet("duration"))
-        settings.durationMs = Duration(commandLine.Value("duration"));
+    settings.amount = number("amount", 10, MaxAmount);
+    if (options.IsSet("duration"))
+        settings.durationMs = Checked(options, "duration", [&] { return Duration(options.Value("duration")); });
+    settings.format = Checked(options, "format", [&] { return Format(options); });
     return settings;
 }
+
+std::string TargetName(const THeadlessSettings& settings) { return settings.request.DBName; }

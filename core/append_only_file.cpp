@@ -63,6 +63,11 @@ bool TAppendOnlyFile::StillAtPath() const {
            atPath.st_ino == open.st_ino;
 }
 
+bool TAppendOnlyFile::StillNamed() const {
+    struct stat open {};
+    return fstat(m_fd, &open) == 0 && open.st_nlink > 0;
+}
+
 bool TAppendOnlyFile::Exists(const std::string& path) {
     struct stat status {};
     return lstat(path.c_str(), &status) == 0;

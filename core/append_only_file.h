@@ -22,6 +22,9 @@ public:
     // Whether the path still names this file: false once it was removed or moved, or its folder went away,
     // although writes to it still succeed.
     bool StillAtPath() const;
+    // Whether the file still has a name at all: true when it was moved (what reached it is kept there), false
+    // when it was removed.
+    bool StillNamed() const;
 
     // Whether a file (or anything else) is at the path.
     static bool Exists(const std::string& path);

@@ -5,9 +5,9 @@
 
 class QSocketNotifier;
 
-// SIGTERM, SIGINT and SIGHUP end the program the way its own end does, at any moment: the handler only writes
-// the signal's number to a pipe, and the event loop of the thread that made this object reads it and calls
-// OnSignal there. One object at a time; its destruction gives the signals their default action back.
+// SIGTERM, SIGINT and SIGHUP are answered at any moment on the event loop of the thread that made this object
+// (SIGHUP ends the window, but the run without one takes it for a new journal file): the handler only writes
+// the signal's number to a pipe, and that thread reads it and calls OnSignal there with the number. One object at a time; its destruction gives the signals their default action back.
 class TTerminationSignals {
 public:
     explicit TTerminationSignals(std::function<void(int)> onSignal);

@@ -109,5 +109,9 @@ T ClientErrorArgument(T value) {
 // %d and %.8x).
 template <typename... Arguments>
 [[noreturn]] void RaiseClientError(TFbClientErrorCode code, const Arguments&... arguments) {
-    RaiseClientErrorText(code, FormatText(ClientErrorMessage(code), ClientErrorArgument(arguments)...));
+    // A message without arguments is its own text; no message doubles a "%", so nothing is lost.
+    if constexpr (sizeof...(Arguments) == 0)
+        RaiseClientErrorText(code, ClientErrorMessage(code));
+    else
+        RaiseClientErrorText(code, FormatText(ClientErrorMessage(code), ClientErrorArgument(arguments)...));
 }

@@ -60,7 +60,12 @@ void TJournal::Write() {
             m_file->Append(m_waiting);
         }
         if (!m_file->StillAtPath()) {
-            // What was just written went with the file; it waits for the next one.
+            // A file moved away (rotated) keeps what reached it, on the disk; a removed one took it along, so
+            // it waits for the next file.
+            if (m_file->StillNamed()) {
+                m_file->Sync();
+                m_waiting.clear();
+            }
             const std::string name = m_file->Path();
             m_file.reset();
             throw Exception::FromUtf8(FormatText("Cannot write file \"%s\". The file was removed or moved",
@@ -72,6 +77,14 @@ void TJournal::Write() {
     } catch (const Exception& error) {
         Failed(error.Message());
     }
+}
+
+void TJournal::StartNewFile(const QDateTime& start) {
+    m_syncTimer.stop();
+    Sync();
+    m_file.reset();
+    m_start = start;
+    Write();
 }
 
 void TJournal::OpenNewFile() {

@@ -18,7 +18,8 @@
 //
 // A failure never stops the run: it is reported once (again only after the journal has worked in between),
 // the rows that could not be written wait in memory, and every later row tries again; a file that has gone
-// is made anew, with the header and the waiting rows.
+// is made anew, with the header and the waiting rows. A file moved away under the journal keeps the rows that
+// reached it; the next row begins a new file at the path.
 class TJournal : public IProbeSink {
 public:
     // path: the platform's file name (UTF-8) as the user gave it. report gets each failure's message.
@@ -30,6 +31,9 @@ public:
 
     void Append(const TProbeRow& row);
     void RowMeasured(const TProbeRow& row) override { Append(row); }
+    // Closes the file being written, on the disk, and goes on in a new one named after start (a log rotation
+    // asks for it): the next row is the new file's first.
+    void StartNewFile(const QDateTime& start);
     // The file being written; empty while there is none.
     std::string FileName() const;
 

@@ -169,9 +169,11 @@ void TProbe::Stop() {
     m_worker->Post([worker = m_worker] { worker->run->Stop(); });
 }
 
-void TProbe::SetAmount(int32_t amount) {
-    m_shared->amount = amount;
+void TProbe::StartNewJournalFile() {
+    m_worker->Post([worker = m_worker] { worker->run->StartNewJournalFile(); });
 }
+
+void TProbe::SetAmount(int32_t amount) { m_shared->amount = amount; }
 
 void TProbe::Inspect(const std::function<void(TProbeRun& run)>& look) {
     RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &look] { look(*worker->run); });

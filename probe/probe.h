@@ -23,7 +23,8 @@ class TProbeRun;
 //
 // What crosses, and nothing else:
 //   caller -> worker: a start request with its snapshot of the entries and the journal's path, stop (which
-//                     also cancels a blocked call at once), the Amount value (read by every cycle);
+//                     also cancels a blocked call at once), the Amount value (read by every cycle), a new
+//                     journal file;
 //   worker -> caller: each measured row, the end of Start (started, or the error to show), the end of Stop,
 //                     errors to show (the journal's among them).
 // Both directions are queued, so the caller sees rows in the order they were measured and never waits for
@@ -42,6 +43,8 @@ public:
     void Start(const TProbeStartRequest& request);
     void Stop();
     void SetAmount(int32_t amount);
+    // The journal of the run under way, if it keeps one, goes on in a new file from the next row on.
+    void StartNewJournalFile();
 
     std::function<void(const TProbeRow& row)> OnRow;
     std::function<void(bool started, const std::optional<std::string>& error)> OnStartEnded;

@@ -165,6 +165,11 @@ void TProbeRun::Stop() {
         m_events.StopEnded();
 }
 
+void TProbeRun::StartNewJournalFile() {
+    if (m_journal)
+        m_journal->StartNewFile(QDateTime::currentDateTime());
+}
+
 // Stop also ends the waiting for a restore and an attach under way: a stopped tool holds no attachment and
 // re-attaches to nothing by itself.
 void TProbeRun::StopSteps() {

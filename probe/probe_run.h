@@ -53,6 +53,8 @@ public:
 
     void Start(const TProbeStartRequest& request);
     void Stop();
+    // Between two rows, so that each row is in exactly one file.
+    void StartNewJournalFile();
     // Runs one cycle.
     void Timer1Timer();
     bool Running() const;

@@ -78,8 +78,46 @@ TEST(HeadlessSettings, AWrongOptionIsRefusedInOneLine) {
     EXPECT_EQ(RefusalOf({"--database", "db", "--password-file", "/no/such/file"}),
               "option '--password-file': cannot read \"/no/such/file\": No such file or directory");
     EXPECT_EQ(RefusalOf({"--database", "db", "--password", "x"}), "unknown option '--password'");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--format", "csv"}), "option '--format' takes tsv or jsonl");
     EXPECT_EQ(TCommandLine({"quorvane", "--period", "5"}).Error(), "option '--period' needs '--headless'");
     EXPECT_EQ(TCommandLine({"quorvane", "--journal", "run.tsv"}).Error(), "");
+}
+
+// The file's values are read as the command line's, which wins; a wrong line is named by its file and number.
+TEST(HeadlessSettings, ASettingsFileGivesWhatTheCommandLineDoesNot) {
+    QTemporaryDir dir;
+    const std::string config = dir.filePath("prod.conf").toStdString();
+    WriteFileBytes(config, "# the production database\r\n\n database = dbhost/3050:/srv/db/prod.fdb\r\n"
+                           "user=Пётр\nperiod = 3600\namount = 7 \nsql = select '#' from rdb$database\n");
+    const THeadlessSettings settings = ReadHeadlessSettings(Parsed({"--config", config, "--amount", "9"}), nullptr);
+    EXPECT_EQ(settings.request.DBName, "dbhost/3050:/srv/db/prod.fdb");
+    EXPECT_EQ(settings.request.UserName, "\xCF\xB8\xF2\xF0");
+    EXPECT_EQ(settings.request.PeriodMs, 3600000u);
+    EXPECT_EQ(settings.amount, 9);
+    EXPECT_EQ(settings.request.SQL, std::vector<std::string>{"select '#' from rdb$database"});
+
+    const auto refusal = [&](const std::string& text, std::vector<std::string> arguments = {}) {
+        WriteFileBytes(config, "database = db\n" + text);
+        arguments.insert(arguments.begin(), {"--config", config});
+        return RefusalOf(arguments);
+    };
+    EXPECT_EQ(refusal("# fine\nperiod = 0\n"), config + ":3: option '--period' takes a whole number from 1 to 3600");
+    EXPECT_EQ(refusal("period = 0\n", {"--period", "5"}), "accepted");
+    EXPECT_EQ(refusal("duration = soon\n"),
+              config + ":2: option '--duration' takes a time such as 3600, 90m, 12h or 7d");
+    EXPECT_EQ(refusal("sql-file = /no/such/file\n"),
+              config + ":2: option '--sql-file': cannot read \"/no/such/file\": No such file or directory");
+    EXPECT_EQ(refusal("periods = 5\n"), config + ":2: unknown option 'periods'");
+    EXPECT_EQ(refusal("password = s3cret\n"),
+              config + ":2: a password is never read from this file; name a 'password-file'");
+    EXPECT_EQ(refusal("headless = yes\n"), config + ":2: option 'headless' is given on the command line only");
+    EXPECT_EQ(refusal("amount 5\n"), config + ":2: a line is 'name = value' or a '#' comment");
+    EXPECT_EQ(refusal("user = a\nuser = b\n"), config + ":3: option 'user' is given twice (first at " + config + ":2)");
+    // The example the package ships is read as it stands.
+    const std::string example = QUORVANE_SOURCE_DIR "/packaging/prod.conf.example";
+    EXPECT_EQ(ReadHeadlessSettings(Parsed({"--config", example}), nullptr).request.DBName, "dbhost/3050:/srv/db/prod.fdb");
+    EXPECT_EQ(RefusalOf({"--config", "/no/such.conf"}),
+              "option '--config': cannot read \"/no/such.conf\": No such file or directory");
 }
 
 TEST(RunSummary, CountsTheRowsAndListsEachOutageWithItsTimes) {

@@ -8,12 +8,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -38,19 +45,22 @@ protected:
     }
 
     // Runs every second, the password in the environment; standard output goes to a file.
-    void Launch(const std::string& database, QStringList options,
-                const std::string& password = TestServer::Password()) {
+    void Launch(const std::string& database, QStringList options, const std::string& password = TestServer::Password()) {
+        LaunchWith(QStringList{"--headless", "--database", QString::fromStdString(database), "--user",
+                               QString::fromStdString(TestServer::User()), "--period", "1", "--amount", "2"} +
+                       options,
+                   password);
+    }
+    void LaunchWith(const QStringList& arguments, const std::string& password = TestServer::Password()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QUORVANE_PASSWORD", QString::fromStdString(password));
         environment.remove("DISPLAY");
         environment.remove("QT_QPA_PLATFORM");
+        for (const QString& name : m_moreEnvironment.keys())
+            environment.insert(name, m_moreEnvironment.value(name));
         m_program.setProcessEnvironment(environment);
         m_program.setStandardOutputFile(OutputPath());
-        m_program.start(QUORVANE_EXECUTABLE,
-                        QStringList{"--headless", "--database", QString::fromStdString(database), "--user",
-                                    QString::fromStdString(TestServer::User()), "--period", "1", "--amount",
-                                    "2"} +
-                            options);
+        m_program.start(QUORVANE_EXECUTABLE, arguments);
         ASSERT_TRUE(m_program.waitForStarted());
     }
 
@@ -88,6 +98,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    QProcessEnvironment m_moreEnvironment;
     QProcess m_program;
     std::string m_errors;
 };
@@ -98,8 +109,8 @@ bool Failed(const QStringList& row) {
 
 } // namespace
 
-// Standard output and the journal are the same saved log, which Python's csv module reads row for row; each
-// termination signal ends the run with a summary and status 0.
+// Standard output and the journal are the same saved log, which Python's csv module reads row for row; SIGTERM
+// and SIGINT end the run with a summary and status 0.
 TEST_F(Headless, StandardOutputIsTheJournalAndEverySignalEndsTheRunWithASummary) {
     Launch(TestServer::Db1(), {"--journal", Path("run.tsv")});
     ASSERT_TRUE(WaitForRows(3)) << Errors();
@@ -122,7 +133,7 @@ TEST_F(Headless, StandardOutputIsTheJournalAndEverySignalEndsTheRunWithASummary)
         << summary;
     EXPECT_NE(summary.find("\nOutages: 0\n"), std::string::npos) << summary;
 
-    for (const int signalNumber : {SIGINT, SIGHUP}) {
+    for (const int signalNumber : {SIGINT}) {
         m_errors.clear();
         Launch(TestServer::Db1(), {});
         ASSERT_TRUE(WaitForRows(1)) << Errors();
@@ -173,6 +184,7 @@ TEST_F(Headless, ACutLinkIsJournalledAsTheOutageAndTheRecovery) {
             shape += Failed(rows[i]) ? 'x' : 'o';
     EXPECT_EQ(shape, "oxo");
     EXPECT_NE(Errors().find("\nOutages: 1\n"), std::string::npos) << Errors();
+
 }
 
 // A probe started while the server cannot be reached records the outage from its first period (the attach's
@@ -277,4 +289,105 @@ TEST_F(Headless, AFailedStartTellsTheBoxTextAndEndsWithAFailureStatus) {
     EXPECT_EQ(errors.find("\n\n"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("Rows:"), std::string::npos) << errors;
     EXPECT_TRUE(QDir(m_dir.path()).entryList({"run-*"}).isEmpty());
+}
+
+// What the program tells systemd, read from a notification socket of the test's own as systemd reads it (at
+// once: a full socket would hold the program up).
+class NotifySocket {
+public:
+    explicit NotifySocket(const QString& path) : m_fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.toLocal8Bit().constData(), sizeof address.sun_path - 1);
+        EXPECT_EQ(bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { Read(); });
+    }
+    ~NotifySocket() { close(m_fd); }
+    void Read() {
+        char message[4096];
+        for (ssize_t size; (size = recv(m_fd, message, sizeof message, 0)) > 0;)
+            messages.emplace_back(message, static_cast<size_t>(size));
+    }
+    std::vector<std::string> messages;
+
+private:
+    int m_fd;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+// As the service runs it: the settings from a file, the rows as JSON on standard output; the link is cut and
+// restored, then SIGHUP starts a second journal file: together the two files hold every row once. systemd
+// learns that the run is ready when its attach has ended, its state in words, and gets the watchdog's pings.
+TEST_F(Headless, ASettingsFileJsonRowsAndSighupSplitTheJournalWithoutLosingOrDoublingARow) {
+    NotifySocket notifications(Path("notify"));
+    m_moreEnvironment.insert("NOTIFY_SOCKET", Path("notify"));
+    m_moreEnvironment.insert("WATCHDOG_USEC", "400000");
+    FaultProxy proxy;
+    const std::string database = proxy.DbName(TestServer::Db1());
+    WriteFileBytes(Path("probe.conf").toStdString(),
+                   "# as the unit reads it\ndatabase = " + database + "\nuser = " + TestServer::User() +
+                       "\nperiod = 1\namount = 5\nformat = tsv\njournal = " + Path("run.tsv").toStdString() + "\n");
+    LaunchWith({"--headless", "--config", Path("probe.conf"), "--amount", "2", "--format", "jsonl"});
+    const auto lines = [&] {
+        std::vector<QJsonObject> objects;
+        const std::string out = Output();
+        for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+            objects.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(out.substr(at, end - at))).object());
+        return objects;
+    };
+    const auto waitFor = [&](const std::function<bool(const QJsonObject&)>& last) {
+        return QTest::qWaitFor([&] { return !lines().empty() && last(lines().back()); }, 20000);
+    };
+    const auto failed = [](const QJsonObject& line) { return line["error"].isString(); };
+    ASSERT_TRUE(waitFor([&](const QJsonObject&) { return lines().size() >= 2; })) << Errors();
+    proxy.Cut();
+    ASSERT_TRUE(waitFor(failed)) << Errors();
+    proxy.Restore();
+    ASSERT_TRUE(waitFor([&](const QJsonObject& line) { return !failed(line); })) << Errors();
+    ::kill(static_cast<pid_t>(m_program.processId()), SIGHUP);
+    const size_t before = lines().size();
+    ASSERT_TRUE(waitFor([&](const QJsonObject&) { return lines().size() >= before + 2; })) << Errors();
+    EndWith(SIGTERM);
+
+    const std::vector<QJsonObject> rows = lines();
+    const QRegularExpression isoTime(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)");
+    for (const QJsonObject& row : rows) {
+        EXPECT_EQ(row.keys(), (QStringList{"elapsed_ms", "error", "target", "time"}));
+        EXPECT_TRUE(isoTime.match(row["time"].toString()).hasMatch()) << row["time"].toString().toStdString();
+        EXPECT_TRUE(row["error"].isNull() || !row["error"].toString().isEmpty());
+        EXPECT_EQ(row["target"].toString().toStdString(), database);
+    }
+    const QStringList files = QDir(m_dir.path()).entryList({"run-*.tsv"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2) << files.join(", ").toStdString();
+    std::vector<QStringList> journalled;
+    for (const QString& file : files) {
+        const std::vector<QStringList> fileRows = PythonCsvRows(m_dir.filePath(file));
+        ASSERT_FALSE(fileRows.empty());
+        EXPECT_EQ(fileRows.front(), Header);
+        EXPECT_GE(fileRows.size(), 2u) << file.toStdString();
+        journalled.insert(journalled.end(), fileRows.begin() + 1, fileRows.end());
+    }
+    ASSERT_EQ(journalled.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(journalled[i][1].toInt(), rows[i]["elapsed_ms"].toInt()) << i;
+        EXPECT_EQ(Failed(journalled[i]), failed(rows[i])) << i;
+    }
+    EXPECT_NE(Errors().find("\nOutages: 1\n"), std::string::npos) << Errors();
+
+    std::string told; // the messages, one a line, the watchdog's pings counted apart
+    int pings = 0;
+    notifications.Read();
+    for (const std::string& message : notifications.messages)
+        message == "WATCHDOG=1" ? void(++pings) : void(told += message + "\n");
+    const std::string target = "Attached to " + database;
+    EXPECT_EQ(told.rfind("STATUS=Attaching to " + database + "\nREADY=1\nSTATUS=Measuring " + database +
+                             "\nSTATUS=" + target + ": 1 rows, 0 failed, the last in ",
+                         0),
+              0u)
+        << told;
+    EXPECT_NE(told.find("STATUS=Outage since "), std::string::npos) << told;
+    EXPECT_NE(told.find(" failed, the last in "), told.rfind(" failed, the last in ")) << told;
+    EXPECT_NE(told.find("\nSTOPPING=1\nSTATUS=Stopping\n"), std::string::npos) << told;
+    EXPECT_GE(pings, 10) << told;
 }

@@ -6,6 +6,7 @@
 #include "tests/support/file_bytes.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -103,6 +104,28 @@ TEST(Journal, AFolderThatDisappearsIsReportedOnceAndTheRowsCatchUpWhenItIsBack) 
     journal->Append(RowAt(6, 6));
     journal->Append(RowAt(7, 7));
     EXPECT_EQ(folder.reports.size(), 2u);
+}
+
+// A file moved away under the journal keeps the rows that reached it and the next row begins a new file at
+// the path; a new file asked for goes on from the next row. No row is in two files, none is lost.
+TEST(Journal, AFileMovedAwayKeepsItsRowsAndANewFileBeginsWithTheNextRow) {
+    JournalFolder folder;
+    auto journal = folder.Begin(folder.Path("run.tsv"));
+    const std::string name = journal->FileName();
+    journal->Append(RowAt(0, 1));
+    ASSERT_TRUE(QFile::rename(QString::fromStdString(name), folder.dir.filePath("rotated.tsv")));
+    journal->Append(RowAt(1, 2));
+    journal->Append(RowAt(2, 3));
+    EXPECT_EQ(ReadFileBytes(folder.Path("rotated.tsv")), SavedLog({RowAt(0, 1), RowAt(1, 2)}));
+    EXPECT_EQ(ReadFileBytes(name), SavedLog({RowAt(2, 3)}));
+    EXPECT_EQ(folder.reports,
+              std::vector<std::string>{"Cannot write file \"" + name + "\". The file was removed or moved"});
+
+    journal->StartNewFile(Start.addSecs(60));
+    journal->Append(RowAt(3, 4));
+    EXPECT_EQ(journal->FileName(), folder.Path("run-2026-12-09_16-32-29.tsv"));
+    EXPECT_EQ(ReadFileBytes(journal->FileName()), SavedLog({RowAt(3, 4)}));
+    EXPECT_EQ(ReadFileBytes(name), SavedLog({RowAt(2, 3)}));
 }
 
 // A path that never works (no such folder): reported once when the run starts, not at every row.

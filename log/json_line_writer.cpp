@@ -1,0 +1,53 @@
+#include "log/json_line_writer.h"
+
+#include "core/text_codec.h"
+#include "log/mem_table.h"
+
+#include <QDateTime>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+std::string IsoTime(TDateTime time) {
+    const TDateTimeStamp stamp = DateTimeToTimeStamp(time);
+    const QDateTime local(QDate(1899, 12, 30).addDays(stamp.days), QTime::fromMSecsSinceStartOfDay(stamp.msecOfDay));
+    const int offset = local.offsetFromUtc();
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 3600,
+                  std::abs(offset) / 60 % 60);
+    return local.toString("yyyy-MM-ddTHH:mm:ss.zzz").toStdString() + zone;
+}
+} // namespace
+
+TJsonLineWriter::TJsonLineWriter(std::string target) : m_quotedTarget(Quoted(target)) {}
+
+std::string TJsonLineWriter::RowLine(TDateTime time, int32_t value, std::string_view error) const {
+    const std::string stored = TMemTable::StoredRecord(time, value, error).error;
+    return "{\"time\": \"" + IsoTime(time) + "\", \"elapsed_ms\": " + std::to_string(value) +
+           ", \"error\": " + (stored.empty() ? std::string("null") : Quoted(FromCp1251(stored).toStdString())) +
+           ", \"target\": " + m_quotedTarget + "}\n";
+}
+
+std::string TJsonLineWriter::Quoted(std::string_view utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
