@@ -20,12 +20,17 @@ void ShowErrorBox(QWidget* parent, const std::string& message) {
 }
 
 void RunShowingErrors(QWidget* parent, const std::function<void()>& command) {
-    const TEscapedError escaped = CatchEscapedError(command);
-    if (!escaped.message)
-        return;
+    ShowEscapedError(parent, CatchEscapedError(command));
+}
+
+QString EscapedErrorText(const TEscapedError& escaped) {
     // The full-stop rule looks at the last byte, which is the same test on UTF-8.
     if (!escaped.utf8Message.empty())
-        ShowErrorBoxText(parent, QString::fromStdString(ErrorBoxText(escaped.utf8Message)));
-    else
-        ShowErrorBox(parent, *escaped.message);
+        return QString::fromStdString(ErrorBoxText(escaped.utf8Message));
+    return escaped.message ? FromCp1251(ErrorBoxText(*escaped.message)) : QString();
+}
+
+void ShowEscapedError(QWidget* parent, const TEscapedError& escaped) {
+    if (escaped.message)
+        ShowErrorBoxText(parent, EscapedErrorText(escaped));
 }

@@ -1,6 +1,8 @@
 #include "app/headless_run.h"
 
 #include "app/command_line.h"
+#include "app/escaped_errors.h"
+#include "core/escaped_error.h"
 #include "app/run_summary.h"
 #include "core/error_box.h"
 #include "core/exceptions.h"
@@ -29,13 +31,14 @@ public:
 private:
     enum class State { Starting, Running, Stopping, Ended };
 
-    void StartEnded(bool started, const std::optional<std::string>& error);
+    void StartEnded(const TEscapedError& outcome);
     void Row(const TProbeRow& row);
     void AwaitTheEnd();
     void Finish();
     void End(int exitCode);
     void Out(const std::string& bytes);
     void Tell(const std::string& message);
+    void TellText(QString text);
 
     const THeadlessSettings& m_settings;
     TMemTable m_log;
@@ -51,9 +54,7 @@ private:
 
 THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()) {
-    m_probe.OnStartEnded = [this](bool started, const std::optional<std::string>& error) {
-        StartEnded(started, error);
-    };
+    m_probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     m_probe.OnRow = [this](const TProbeRow& row) { Row(row); };
     m_probe.OnError = [this](const std::string& message) { Tell(message); };
     m_probe.OnStopEnded = [this] { End(0); };
@@ -70,12 +71,12 @@ int THeadlessRun::Exec() {
     return QCoreApplication::exec();
 }
 
-void THeadlessRun::StartEnded(bool started, const std::optional<std::string>& error) {
+void THeadlessRun::StartEnded(const TEscapedError& outcome) {
     if (m_state != State::Starting)
         return;
-    if (error)
-        Tell(*error);
-    if (!started) {
+    if (outcome.message)
+        TellText(EscapedErrorText(outcome));
+    if (outcome.failed) {
         End(1);
         return;
     }
@@ -140,8 +141,10 @@ void THeadlessRun::Out(const std::string& bytes) {
 }
 
 // The box's text, with the line ends of a terminal.
-void THeadlessRun::Tell(const std::string& message) {
-    QString text = FromCp1251(ErrorBoxText(message)).replace("\r\n", "\n");
+void THeadlessRun::Tell(const std::string& message) { TellText(FromCp1251(ErrorBoxText(message))); }
+
+void THeadlessRun::TellText(QString text) {
+    text.replace("\r\n", "\n");
     if (!text.endsWith('\n'))
         text += '\n';
     std::fputs(text.toStdString().c_str(), stderr);

@@ -80,7 +80,7 @@ void TProbeRun::Start(const TProbeStartRequest& request) {
         m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
     });
     if (escaped.failed)
-        m_events.StartEnded(false, escaped.message);
+        m_events.StartEnded(escaped);
 }
 
 // Start's steps after the attach, up to arming the timer; emptying the log is the receiver's part, done when
@@ -95,7 +95,7 @@ void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_pt
         if (!m_Timer1->isActive())
             throw Exception("Not enough timers available");
     });
-    m_events.StartEnded(!escaped.failed, escaped.message);
+    m_events.StartEnded(escaped);
     if (escaped.failed)
         return;
     // After the news of the start, so that a journal that cannot be made is reported as a failure of a run
