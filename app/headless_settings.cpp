@@ -5,6 +5,7 @@
 #include "core/text_codec.h"
 
 #include <QFile>
+#include <cmath>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,8 @@ int32_t WholeNumber(const TCommandLine& commandLine, const std::string& name, in
     return value;
 }
 
+// A positive number with at most one unit; at least a millisecond (a run of 0 ms ends before it begins) and at
+// most a year (a mistyped duration must not overflow into a negative one).
 int64_t Duration(const std::string& text) {
     QString number = QString::fromStdString(text);
     int64_t unitMs = 1000;
@@ -31,13 +34,13 @@ int64_t Duration(const std::string& text) {
         if (number.endsWith(QChar(suffix))) {
             number.chop(1);
             unitMs = ms;
+            break;
         }
     bool ok = false;
-    const double count = number.toDouble(&ok);
-    // At most a year: a mistyped duration must not overflow into a negative one.
-    if (!ok || count <= 0 || count * static_cast<double>(unitMs) > 366.0 * 86400000)
+    const double ms = number.toDouble(&ok) * static_cast<double>(unitMs);
+    if (!ok || !std::isfinite(ms) || ms < 1 || ms > 366.0 * 86400000)
         throw Exception("option '--duration' takes a time such as 3600, 90m, 12h or 7d");
-    return static_cast<int64_t>(count * static_cast<double>(unitMs));
+    return static_cast<int64_t>(ms);
 }
 
 QByteArray FileText(const std::string& option, const std::string& path) {
@@ -79,11 +82,15 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     }
     if (commandLine.IsSet("sql") && commandLine.IsSet("sql-file"))
         throw Exception("options '--sql' and '--sql-file' exclude each other");
-    if (commandLine.IsSet("sql-file"))
-        request.SQL = StatementLines(QString::fromUtf8(FileText("sql-file", commandLine.Value("sql-file"))));
-    else
-        request.SQL = StatementLines(QString::fromStdString(
-            commandLine.IsSet("sql") ? commandLine.Value("sql") : "select 1 from rdb$database"));
+    const std::string statementOption = commandLine.IsSet("sql-file") ? "sql-file" : "sql";
+    const QString statement = commandLine.IsSet("sql-file")
+                                  ? QString::fromUtf8(FileText("sql-file", commandLine.Value("sql-file")))
+                                  : QString::fromStdString(commandLine.IsSet("sql") ? commandLine.Value("sql")
+                                                                                    : "select 1 from rdb$database");
+    // Every row of such a run would fail alike; the run is not worth starting.
+    if (statement.trimmed().isEmpty())
+        throw Exception(FormatText("option '--%s' gives an empty statement", statementOption.c_str()));
+    request.SQL = StatementLines(statement);
     request.PeriodMs = static_cast<uint32_t>(WholeNumber(commandLine, "period", 10, MaxPeriodSeconds)) * 1000;
     request.JournalPath = commandLine.Value("journal");
     settings.amount = WholeNumber(commandLine, "amount", 10, MaxAmount);
