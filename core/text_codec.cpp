@@ -92,6 +92,12 @@ std::optional<std::string> ToCp1251Exactly(const QString& text) {
     return bytes;
 }
 
+QString FromUtf8KeepingMark(std::string_view bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
 std::optional<QString> FromUtf8BeyondAscii(std::string_view bytes) {
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return std::nullopt;

@@ -182,6 +182,30 @@ TEST_F(StoredWindowTest, AHeightFarBelowZeroGivesTheMinimumHeight) {
     EXPECT_EQ(form->size(), QSize(800 - 8, 383));
 }
 
+// Files as users left them: a list count of 2^31 - 1 with two items, and three byte-order marks.
+TEST_F(StoredWindowTest, DamagedFilesGiveBackWhatTheyHoldAndAreRewrittenAtTheirSize) {
+    WriteFile("[Form1]\r\n[Form1\\mSQL_Lines]\r\nCount=2147483647\r\nItem0=select 1\r\nItem1=from rdb$database\r\n");
+    {
+        auto form = NewWindow();
+        Show(*form);
+        EXPECT_EQ(form->mSQL()->toPlainText(), "select 1\nfrom rdb$database");
+        form->close();
+    }
+    EXPECT_LT(ReadFile().size(), 1000u);
+    EXPECT_NE(ReadFile().find("Count=2\r\n"), std::string::npos);
+
+    const std::string mark = "\xEF\xBB\xBF";
+    WriteFile(mark + mark + mark + "[Form1]\r\nedUser_Text=Marked\r\n");
+    {
+        auto form = NewWindow();
+        Show(*form);
+        EXPECT_EQ(form->edUser()->text(), "Marked");
+        form->close();
+    }
+    EXPECT_EQ(ReadFile().rfind("[Form1]\r\n", 0), 0u);
+    EXPECT_NE(ReadFile().find("edUser_Text=Marked\r\n"), std::string::npos);
+}
+
 TEST_F(StoredWindowTest, BadSettingsFilesNeverStopTheWindowAndShowAtMostOneError) {
     std::string random(4096, '\0');
     QRandomGenerator generator(20261209);
