@@ -8,9 +8,26 @@
 #include <QMessageBox>
 
 namespace {
+// The box wraps its text between words only; a long one (a path) would make it wider than the screen.
+QString WithBreaksInLongWords(const QString& text) {
+    constexpr int kLongestUnbroken = 60;
+    QString result;
+    int run = 0;
+    for (const QChar c : text) {
+        if (c.isSpace()) {
+            run = 0;
+        } else if (++run > kLongestUnbroken && !c.isLowSurrogate()) {
+            result += QChar(0x200B); // zero width space: a place to break, invisible
+            run = 1;
+        }
+        result += c;
+    }
+    return result;
+}
+
 void ShowErrorBoxText(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(ApplicationTitle(ExecutablePath())), text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(ApplicationTitle(ExecutablePath())),
+                    WithBreaksInLongWords(text), QMessageBox::Ok, parent);
     box.exec();
 }
 } // namespace
