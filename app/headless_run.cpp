@@ -2,9 +2,9 @@
 
 #include "app/command_line.h"
 #include "app/escaped_errors.h"
-#include "core/escaped_error.h"
 #include "app/run_summary.h"
 #include "core/error_box.h"
+#include "core/escaped_error.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
 #include "core/termination_signals.h"

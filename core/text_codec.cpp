@@ -1,8 +1,8 @@
 #include "core/text_codec.h"
 
-#include <array>
 #include <QStringDecoder>
 #include <algorithm>
+#include <array>
 #include <iconv.h>
 #include <unordered_map>
 

@@ -15,6 +15,9 @@
 #include <algorithm>
 
 namespace {
+// More items than any real list has; a damaged item number must not make the program ask for memory without end.
+constexpr int32_t MaxListItems = 1000000;
+
 QString NativeName(const std::string& fileName) {
     return QFile::decodeName(QByteArray::fromStdString(fileName));
 }
@@ -228,7 +231,7 @@ int TAppIniFileStorage::GetStringList(const std::string& path, std::vector<std::
         const std::vector<std::string>& lines = m_document.FindSection(section)->Lines;
         int present = 0;
         for (const std::string& line : lines)
-            if (const int index = ItemIndex(line); index >= 0 && index < items)
+            if (const int index = ItemIndex(line); index >= 0 && index < std::min(items, MaxListItems))
                 present = std::max(present, index + 1);
         list.resize(static_cast<size_t>(present));
         for (const std::string& line : lines) {

@@ -157,6 +157,7 @@ TEST_F(IniStorageTest, AListOfTwoOverFiveRemovesTheStaleItems) {
 TEST_F(IniStorageTest, AListReadsMissingItemsEmptyAndSurvivesADamagedCount) {
     WriteFile("[L]\r\nCount=3\r\nItem0=a\r\nItem2=c\r\nItem7=stale\r\nItem02=odd\r\n"
               "[Huge]\r\nCount=2000000000\r\nItem0=only\r\n"
+              "[Far]\r\nCount=2000000000\r\nItem1999999999=far\r\n"
               "[Bad]\r\nCount=x\r\nItem0=a\r\nItem1=b\r\n"
               "[S]\r\nPlain=one line\r\n");
     std::vector<std::string> list;
@@ -165,6 +166,8 @@ TEST_F(IniStorageTest, AListReadsMissingItemsEmptyAndSurvivesADamagedCount) {
     // A count beyond any real list reads the items up to the last one present.
     EXPECT_EQ(m_storage.GetStringList("Huge", list), 1);
     EXPECT_EQ(list, std::vector<std::string>{"only"});
+    // and a million at most, however far the last one lies.
+    EXPECT_EQ(m_storage.GetStringList("Far", list), 0);
     EXPECT_THROW(m_storage.GetStringList("Bad", list), EConvertError);
     EXPECT_EQ(m_storage.GetStringList("S\\Plain", list), 1);
     EXPECT_EQ(list, std::vector<std::string>{"one line"});
