@@ -56,10 +56,13 @@ const TCommandLine::TOption* TCommandLine::Find(const std::string& name) const {
 }
 
 void TCommandLine::Parse(const std::vector<std::string>& arguments) {
+    std::vector<std::string> leftToQt;
     for (size_t i = 1; i < arguments.size() && m_error.empty(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument.rfind("--", 0) != 0)
+        if (argument.rfind("--", 0) != 0) {
+            leftToQt.push_back(argument);
             continue;
+        }
         const auto equals = argument.find('=');
         const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
         const TOption* option = Find(name);
@@ -77,9 +80,32 @@ void TCommandLine::Parse(const std::vector<std::string>& arguments) {
             m_error = "option '--" + name + "' needs a value (" + option->ValueName + ")";
         }
     }
+    if (m_error.empty())
+        CheckLeftToQt(leftToQt);
     for (const TOption& option : m_options)
         if (m_error.empty() && IsSet(option.Name) && !option.Requires.empty() && !IsSet(option.Requires))
             m_error = "option '--" + option.Name + "' needs '--" + option.Requires + "'";
+}
+
+// Qt's own window options ("-platform offscreen", "-style fusion", "-reverse") begin with one dash, and the
+// word after one may be its value; nothing else is Qt's. Our options with one dash are a slip, which would
+// otherwise run without the option. A run without a window has no use for Qt's options.
+void TCommandLine::CheckLeftToQt(const std::vector<std::string>& arguments) {
+    const bool window = !IsSet("headless");
+    bool mayBeValue = false;
+    for (const std::string& argument : arguments) {
+        const bool dashed = argument.size() > 1 && argument[0] == '-';
+        if (dashed && Find(argument.substr(1, argument.find('=') - 1)) != nullptr) {
+            m_error = "unknown option '" + argument + "' (did you mean '-" + argument + "'?)";
+        } else if (dashed && !window) {
+            m_error = "unknown option '" + argument + "'";
+        } else if (!dashed && !(window && mayBeValue)) {
+            m_error = "unexpected argument '" + argument + "'";
+        }
+        if (!m_error.empty())
+            return;
+        mayBeValue = dashed;
+    }
 }
 
 std::string TCommandLine::Value(const std::string& name) const {

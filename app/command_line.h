@@ -7,7 +7,8 @@
 
 // The program's options. Every option is one row of a table: a later option gets a row there (with a value
 // name when it takes a value, as "--name value" or "--name=value") and is read with IsSet() and Value().
-// Arguments that do not begin with "--" are left to Qt (-platform, -style and the like).
+// Arguments with one dash are left to Qt in the window (-platform, -style and the like, with their values);
+// other words, and our own options spelt with one dash, are refused.
 class TCommandLine {
 public:
     struct TOption {
@@ -48,6 +49,7 @@ private:
     const TOption* Find(const std::string& name) const;
     void Parse(const std::vector<std::string>& arguments);
     void TakeFileValue(const std::string& origin, const std::string& line, std::map<std::string, std::string>& taken);
+    void CheckLeftToQt(const std::vector<std::string>& arguments);
 
     std::vector<TOption> m_options;
     std::string m_program;

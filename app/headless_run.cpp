@@ -1,10 +1,12 @@
 #include "app/headless_run.h"
 
 #include "app/command_line.h"
+#include "app/escaped_errors.h"
 #include "app/output_queue.h"
 #include "app/run_summary.h"
 #include "app/service_notifier.h"
 #include "core/error_box.h"
+#include "core/escaped_error.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
 #include "core/termination_signals.h"
@@ -35,7 +37,7 @@ public:
 private:
     enum class State { Starting, Running, Stopping, Ended };
 
-    void StartEnded(bool started, const std::optional<std::string>& error);
+    void StartEnded(const TEscapedError& outcome);
     void Row(const TProbeRow& row);
     void AwaitTheEnd();
     void Finish();
@@ -43,6 +45,7 @@ private:
     void Out(const std::string& bytes);
     void Tell(const std::string& message);
     void TellService(const TProbeRow& row);
+    void TellText(QString text);
 
     const THeadlessSettings& m_settings;
     TMemTable m_log;
@@ -66,9 +69,7 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()) {
     if (settings.format == THeadlessSettings::TFormat::Jsonl)
         m_jsonLines.emplace(TargetName(settings));
-    m_probe.OnStartEnded = [this](bool started, const std::optional<std::string>& error) {
-        StartEnded(started, error);
-    };
+    m_probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     m_probe.OnRow = [this](const TProbeRow& row) { Row(row); };
     m_probe.OnError = [this](const std::string& message) { Tell(message); };
     m_probe.OnStopEnded = [this] { End(0); };
@@ -97,12 +98,12 @@ int THeadlessRun::Exec() {
     return QCoreApplication::exec();
 }
 
-void THeadlessRun::StartEnded(bool started, const std::optional<std::string>& error) {
+void THeadlessRun::StartEnded(const TEscapedError& outcome) {
     if (m_state != State::Starting)
         return;
-    if (error)
-        Tell(*error);
-    if (!started) {
+    if (outcome.message)
+        TellText(EscapedErrorText(outcome));
+    if (outcome.failed) {
         End(1);
         return;
     }
@@ -190,8 +191,10 @@ void THeadlessRun::Out(const std::string& bytes) {
 }
 
 // The box's text, with the line ends of a terminal.
-void THeadlessRun::Tell(const std::string& message) {
-    QString text = FromCp1251(ErrorBoxText(message)).replace("\r\n", "\n");
+void THeadlessRun::Tell(const std::string& message) { TellText(FromCp1251(ErrorBoxText(message))); }
+
+void THeadlessRun::TellText(QString text) {
+    text.replace("\r\n", "\n");
     if (!text.endsWith('\n'))
         text += '\n';
     std::fputs(text.toStdString().c_str(), stderr);

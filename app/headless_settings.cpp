@@ -5,6 +5,7 @@
 #include "core/text_codec.h"
 
 #include <QFile>
+#include <cmath>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,8 @@ int32_t WholeNumber(const TCommandLine& commandLine, const std::string& name, in
     return value;
 }
 
+// A positive number with at most one unit; at least a millisecond (a run of 0 ms ends before it begins) and at
+// most a year (a mistyped duration must not overflow into a negative one).
 int64_t Duration(const std::string& text) {
     QString number = QString::fromStdString(text);
     int64_t unitMs = 1000;
@@ -32,13 +35,13 @@ int64_t Duration(const std::string& text) {
         if (number.endsWith(QChar(suffix))) {
             number.chop(1);
             unitMs = ms;
+            break;
         }
     bool ok = false;
-    const double count = number.toDouble(&ok);
-    // At most a year: a mistyped duration must not overflow into a negative one.
-    if (!ok || count <= 0 || count * static_cast<double>(unitMs) > 366.0 * 86400000)
+    const double ms = number.toDouble(&ok) * static_cast<double>(unitMs);
+    if (!ok || !std::isfinite(ms) || ms < 1 || ms > 366.0 * 86400000)
         throw Exception("option '--duration' takes a time such as 3600, 90m, 12h or 7d");
-    return static_cast<int64_t>(count * static_cast<double>(unitMs));
+    return static_cast<int64_t>(ms);
 }
 
 THeadlessSettings::TFormat Format(const TCommandLine& options) {
@@ -112,12 +115,18 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     if (options.IsSet("sql") && options.IsSet("sql-file"))
         Refuse(options, options.Origin("sql").empty() ? "sql-file" : "sql",
                Exception("options '--sql' and '--sql-file' exclude each other"));
-    if (options.IsSet("sql-file"))
-        request.SQL = StatementLines(QString::fromUtf8(
-            Checked(options, "sql-file", [&] { return FileText("sql-file", options.Value("sql-file")); })));
-    else
-        request.SQL = StatementLines(
-            QString::fromStdString(options.IsSet("sql") ? options.Value("sql") : "select 1 from rdb$database"));
+    const std::string statementOption = options.IsSet("sql-file") ? "sql-file" : "sql";
+    const QString statement = Checked(options, statementOption, [&] {
+        const QString text =
+            options.IsSet("sql-file")
+                ? QString::fromUtf8(FileText("sql-file", options.Value("sql-file")))
+                : QString::fromStdString(options.IsSet("sql") ? options.Value("sql") : "select 1 from rdb$database");
+        // Every row of such a run would fail alike; the run is not worth starting.
+        if (text.trimmed().isEmpty())
+            throw Exception(FormatText("option '--%s' gives an empty statement", statementOption.c_str()));
+        return text;
+    });
+    request.SQL = StatementLines(statement);
     const auto number = [&](const std::string& name, int32_t fallback, int32_t most) {
         return Checked(options, name, [&] { return WholeNumber(options, name, fallback, most); });
     };

@@ -147,6 +147,8 @@ void TForm1::CreateEntries() {
         return edit;
     };
     m_edDBName = labelledEdit("edDBName", "Database", {20, 24, 305, 21}, 46);
+    // The editor's own limit would cut a longer name silently; the connection refuses one it cannot send.
+    m_edDBName->setMaxLength(std::numeric_limits<int>::max());
     m_edUser = labelledEdit("edUser", "User", {20, 68, 125, 21}, 22);
     m_edUser->setText("SYSDBA");
     m_edPassword = labelledEdit("edPassword", "Password", {20, 108, 125, 21}, 46);

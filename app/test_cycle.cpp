@@ -25,9 +25,7 @@ std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
 TTestCycle::TTestCycle(const TTestCycleParts& parts) : m_parts(parts) {
     TProbe& probe = m_parts.probe;
     probe.OnRow = [this](const TProbeRow& row) { AppendRow(row); };
-    probe.OnStartEnded = [this](bool started, const std::optional<std::string>& error) {
-        StartEnded(started, error);
-    };
+    probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     probe.OnError = [this](const std::string& message) { ShowError(message); };
     // Every cycle reads Amount as the editor holds it then.
     const auto passAmount = [this] { m_parts.probe.SetAmount(m_parts.seAmount.Value()); };
@@ -50,16 +48,15 @@ void TTestCycle::btnStartClick() {
 }
 
 // The log is emptied only once the attach has succeeded, and before the first row of the new run arrives.
-void TTestCycle::StartEnded(bool started, const std::optional<std::string>& error) {
+void TTestCycle::StartEnded(const TEscapedError& outcome) {
     // A Stop pressed while the attach waited has ended the start already.
     if (m_state != State::Starting)
         return;
-    m_state = started ? State::Running : State::Stopped;
+    m_state = outcome.failed ? State::Stopped : State::Running;
     UpdateActions();
-    if (started)
+    if (!outcome.failed)
         RunShowingErrors(&m_parts.window, [this] { m_parts.MT.ClearRecords(); });
-    if (error)
-        ShowError(*error);
+    ShowEscapedError(&m_parts.window, outcome);
 }
 
 // The editor clamps Period when it loses the focus; a text that never lost it could still hold a number far

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/escaped_error.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,7 +58,7 @@ public:
 private:
     enum class State { Stopped, Starting, Running };
 
-    void StartEnded(bool started, const std::optional<std::string>& error);
+    void StartEnded(const TEscapedError& outcome);
     void AppendRow(const TProbeRow& row);
     void ShowError(const std::string& message);
     void UpdateActions();

@@ -7,12 +7,19 @@
 #include <vector>
 
 Exception Exception::FromUtf8(const std::string& utf8Message) {
-    const QString text = QString::fromStdString(utf8Message);
-    if (std::optional<std::string> bytes = ToCp1251Exactly(text))
-        return Exception(std::move(*bytes));
-    Exception error(ToCp1251(text));
-    error.m_utf8Message = utf8Message;
+    Exception error{std::string()};
+    error.SetMessageFromUtf8(utf8Message);
     return error;
+}
+
+void Exception::SetMessageFromUtf8(const std::string& utf8Message) {
+    const QString text = QString::fromStdString(utf8Message);
+    if (std::optional<std::string> bytes = ToCp1251Exactly(text)) {
+        SetMessage(std::move(*bytes));
+        return;
+    }
+    SetMessage(ToCp1251(text));
+    m_utf8Message = utf8Message;
 }
 
 EConvertError EConvertError::InvalidInteger(const std::string& text) {

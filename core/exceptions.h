@@ -22,6 +22,10 @@ public:
     }
     const char* what() const noexcept override { return m_message.c_str(); }
 
+protected:
+    // Both texts from a message in UTF-8, as FromUtf8 makes them.
+    void SetMessageFromUtf8(const std::string& utf8Message);
+
 private:
     std::string m_message;
     std::string m_utf8Message;

@@ -1,5 +1,7 @@
 #include "core/text_codec.h"
 
+#include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <iconv.h>
 #include <unordered_map>
@@ -88,4 +90,20 @@ std::optional<std::string> ToCp1251Exactly(const QString& text) {
     if (!EncodeCp1251(text, bytes, true))
         return std::nullopt;
     return bytes;
+}
+
+QString FromUtf8KeepingMark(std::string_view bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::optional<QString> FromUtf8BeyondAscii(std::string_view bytes) {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::nullopt;
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
 }

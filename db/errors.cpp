@@ -1,6 +1,7 @@
 #include "db/errors.h"
 
 #include "core/component.h"
+#include "core/text_codec.h"
 #include "db/client_library.h"
 #include "db/client_messages.h"
 
@@ -84,17 +85,25 @@ void EFbError::SetExtraText(std::string text) {
 }
 
 void EFbError::ComposeMessage() {
+    if (m_fields.engineTextUtf8.empty())
+        SetMessage(ComposedMessage(false));
+    else
+        SetMessageFromUtf8(ComposedMessage(true));
+}
+
+std::string EFbError::ComposedMessage(bool inUtf8) const {
+    const auto part = [inUtf8](const std::string& text) { return inUtf8 ? FromCp1251(text).toStdString() : text; };
     const TFbErrorMessageParts parts = g_errorMessageParts;
     std::string message;
     if ((parts & empSenderName) && m_fields.senderName.size() > 1)
-        message += m_fields.senderName + ":\r\n";
+        message += part(m_fields.senderName) + ":\r\n";
     if (parts & empSqlCodeText)
-        message += m_fields.sqlCodeText;
+        message += part(m_fields.sqlCodeText);
     if (parts & empEngineText)
-        message += m_fields.engineText;
-    message += m_fields.extraText;
-    message += m_fields.clientText;
-    SetMessage(std::move(message));
+        message += inUtf8 ? m_fields.engineTextUtf8 : m_fields.engineText;
+    message += part(m_fields.extraText);
+    message += part(m_fields.clientText);
+    return message;
 }
 
 TFbErrorMessageParts ErrorMessageParts() {
@@ -135,6 +144,11 @@ EFbServerError ServerError(IFbClientLibrary& library, ISC_STATUS* statusVector, 
         fields.sqlCodeText = SqlCodeText(library, fields.sqlErrorCode);
     if (parts & empEngineText)
         fields.engineText = EngineText(library, statusVector);
+    // Database names go to the server in UTF-8, and its texts quote them so.
+    if (std::optional<QString> text = FromUtf8BeyondAscii(fields.engineText)) {
+        fields.engineTextUtf8 = std::move(fields.engineText);
+        fields.engineText = ToCp1251(*text);
+    }
     fields.engineErrorCode = static_cast<int32_t>(statusVector[1]);
     if (sender != nullptr)
         fields.senderName = sender->FullName();

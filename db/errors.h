@@ -28,6 +28,9 @@ public:
         std::string senderName;
         std::string sqlCodeText;
         std::string engineText;
+        // The engine's lines as the server sent them when that was UTF-8 beyond ASCII (it quotes a database's
+        // file name as the file system spells it); engineText then holds them in the code page. Else empty.
+        std::string engineTextUtf8;
         std::string extraText;
         std::string clientText;
         TComponent* sender = nullptr;
@@ -50,6 +53,8 @@ public:
 
 private:
     void ComposeMessage();
+    // The parts in the code page, or all of them in UTF-8.
+    std::string ComposedMessage(bool inUtf8) const;
 
     TFields m_fields;
 };

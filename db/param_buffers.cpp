@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace {
@@ -33,9 +34,8 @@ constexpr std::array<std::string_view, 21> TransactionParamNames = {
     "lock_read", "lock_write", "verb_time", "commit_time", "ignore_limbo", "read_committed", "autocommit",
     "rec_version", "no_rec_version", "restart_requests", "no_auto_undo", "no_savepoint"};
 
-template <size_t N>
-int CodeOf(const std::array<std::string_view, N>& names, const std::string& name) {
-    for (size_t i = 0; i < N; ++i)
+int CodeOf(std::span<const std::string_view> names, const std::string& name) {
+    for (size_t i = 0; i < names.size(); ++i)
         if (names[i] == name)
             return static_cast<int>(i) + 1;
     return 0;
@@ -130,36 +130,42 @@ void AppendTransactionItem(std::string& buffer, int code, const TParamLine& line
     }
 }
 
-} // namespace
+// What tells one kind of parameter buffer from the other.
+struct TParamBufferKind {
+    char version;
+    std::string_view prefix;
+    std::span<const std::string_view> names;
+    TFbClientErrorCode unknownName;
+    void (*appendItem)(std::string& buffer, int code, const TParamLine& line);
+};
 
-std::string BuildDatabaseParamBuffer(std::vector<std::string>& lines) {
-    std::string buffer(1, 1); // isc_dpb_version1
+constexpr TParamBufferKind DatabaseParams = {1, "isc_dpb_", DatabaseParamNames, ceDpbConstantUnknown,
+                                             AppendDatabaseItem}; // isc_dpb_version1
+constexpr TParamBufferKind TransactionParams = {3, "isc_tpb_", TransactionParamNames, ceTpbConstantUnknown,
+                                                AppendTransactionItem}; // isc_tpb_version3
+
+std::string BuildParamBuffer(std::vector<std::string>& lines, const TParamBufferKind& kind) {
+    std::string buffer(1, kind.version);
     for (std::string& line : lines) {
         line = Trimmed(line);
         if (line.empty())
             continue;
-        const TParamLine param = SplitLine(line, "isc_dpb_");
-        const int code = CodeOf(DatabaseParamNames, param.name);
+        const TParamLine param = SplitLine(line, kind.prefix);
+        const int code = CodeOf(kind.names, param.name);
         if (code == 0)
-            RaiseClientError(ceDpbConstantUnknown, param.name.c_str());
-        AppendDatabaseItem(buffer, code, param);
+            RaiseClientError(kind.unknownName, param.name.c_str());
+        kind.appendItem(buffer, code, param);
     }
     return buffer;
 }
 
+} // namespace
+
+std::string BuildDatabaseParamBuffer(std::vector<std::string>& lines) {
+    return BuildParamBuffer(lines, DatabaseParams);
+}
+
+// No lines at all ask for the server's default transaction, which an empty buffer gives.
 std::string BuildTransactionParamBuffer(std::vector<std::string>& lines) {
-    if (lines.empty())
-        return {};
-    std::string buffer(1, 3); // isc_tpb_version3
-    for (std::string& line : lines) {
-        line = Trimmed(line);
-        if (line.empty())
-            continue;
-        const TParamLine param = SplitLine(line, "isc_tpb_");
-        const int code = CodeOf(TransactionParamNames, param.name);
-        if (code == 0)
-            RaiseClientError(ceTpbConstantUnknown, param.name.c_str());
-        AppendTransactionItem(buffer, code, param);
-    }
-    return buffer;
+    return lines.empty() ? std::string() : BuildParamBuffer(lines, TransactionParams);
 }

@@ -3,14 +3,23 @@
 #include "core/exceptions.h"
 #include "log/csv_stream_format.h"
 
+#include <QFileInfo>
+
 namespace {
 constexpr qint64 kSyncIntervalMs = 1000;
 // Names tried for the files of one second before giving up; more Starts than that in a second are not a run.
-constexpr int kNamesPerSecond = 1000;
+constexpr int kNamesPerSecond = 999;
+
+// A folder, named so or existing, holds files named after "run.tsv".
+std::string PathInFolder(std::string path) {
+    if (!path.empty() && (path.back() == '/' || QFileInfo(QString::fromStdString(path)).isDir()))
+        path += path.back() == '/' ? "run.tsv" : "/run.tsv";
+    return path;
+}
 } // namespace
 
 TJournal::TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report)
-    : m_path(std::move(path)), m_start(start), m_report(std::move(report)),
+    : m_path(PathInFolder(std::move(path))), m_start(start), m_report(std::move(report)),
       m_lines(TCsvStreamFormat().LineWriter()) {
     m_syncTimer.setSingleShot(true);
     QObject::connect(&m_syncTimer, &QTimer::timeout, [this] { Sync(); });
@@ -34,8 +43,9 @@ std::string TJournal::FileNameFor(const std::string& path, const QDateTime& star
     if (dot == std::string::npos || dot <= nameStart)
         dot = path.size();
     std::string stamp = "-" + start.toString("yyyy-MM-dd_HH-mm-ss").toStdString();
+    // "_" and three digits sort after the first file's "." or end, and among themselves in start order.
     if (number > 1)
-        stamp += "-" + std::to_string(number);
+        stamp += FormatText("_%03d", number);
     return path.substr(0, dot) + stamp + path.substr(dot);
 }
 

@@ -38,7 +38,8 @@ public:
     std::string FileName() const;
 
     // "run.tsv" started at 16:31:29 on 9 December 2026 becomes "run-2026-12-09_16-31-29.tsv"; the second
-    // file of the same second "run-2026-12-09_16-31-29-2.tsv", and so on.
+    // file of the same second "run-2026-12-09_16-31-29_002.tsv", and so on, so that the names sort in start
+    // order. A path that is a folder (or ends with "/") means "run.tsv" in it.
     static std::string FileNameFor(const std::string& path, const QDateTime& start, int number);
 
 private:

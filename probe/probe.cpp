@@ -93,10 +93,10 @@ TProbe::TProbe(const std::string& ownerName)
 
     TProbeRun::TEvents events;
     const std::shared_ptr<TShared> shared = m_shared;
-    events.StartEnded = [this, shared](bool started, const std::optional<std::string>& error) {
-        shared->Post([this, started, error] {
+    events.StartEnded = [this, shared](const TEscapedError& outcome) {
+        shared->Post([this, outcome] {
             if (OnStartEnded)
-                OnStartEnded(started, error);
+                OnStartEnded(outcome);
         });
     };
     events.Error = [this, shared](const std::string& message) {

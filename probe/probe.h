@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/escaped_error.h"
 #include "probe/probe_messages.h"
 #include "probe/probe_sink.h"
 
@@ -47,7 +48,8 @@ public:
     void StartNewJournalFile();
 
     std::function<void(const TProbeRow& row)> OnRow;
-    std::function<void(bool started, const std::optional<std::string>& error)> OnStartEnded;
+    // Started unless outcome.failed; its message is the error to show (none for a silent abort).
+    std::function<void(const TEscapedError& outcome)> OnStartEnded;
     std::function<void(const std::string& message)> OnError;
     // Stop has ended on the worker; every row of the run has reached OnRow before.
     std::function<void()> OnStopEnded;

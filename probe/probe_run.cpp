@@ -96,7 +96,7 @@ void TProbeRun::Start(const TProbeStartRequest& request) {
     });
     if (escaped.failed) {
         m_starting = false;
-        m_events.StartEnded(false, escaped.message);
+        m_events.StartEnded(escaped);
     }
 }
 
@@ -114,7 +114,7 @@ void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_pt
         if (!m_Timer1->isActive())
             throw Exception("Not enough timers available");
     });
-    m_events.StartEnded(!escaped.failed, escaped.message);
+    m_events.StartEnded(escaped);
     if (!escaped.failed)
         RunFrom(request);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/component.h"
+#include "core/escaped_error.h"
 #include "db/error_handler.h"
 #include "db/fb_database.h"
 #include "probe/probe_messages.h"
@@ -28,8 +29,8 @@ class TFbTransaction;
 class TProbeRun {
 public:
     struct TEvents {
-        // Start ended: started, or not, with the error to show (none for a silent abort).
-        std::function<void(bool started, const std::optional<std::string>& error)> StartEnded;
+        // Start ended: started unless outcome.failed, with the error to show (none for a silent abort).
+        std::function<void(const TEscapedError& outcome)> StartEnded;
         // An error that escaped a cycle's bookkeeping, Stop or a restore attempt.
         std::function<void(const std::string& message)> Error;
         // Stop has ended: every row of the run has been told before it.

@@ -15,7 +15,7 @@
 #include <algorithm>
 
 namespace {
-// More items than any real list has; a damaged count must not make the program ask for memory without end.
+// More items than any real list has; a damaged item number must not make the program ask for memory without end.
 constexpr int32_t MaxListItems = 1000000;
 
 QString NativeName(const std::string& fileName) {
@@ -226,12 +226,17 @@ int TAppIniFileStorage::GetStringList(const std::string& path, std::vector<std::
     const std::string section = SectionOfPath(path);
     if (const auto count = m_document.Value(section, "Count")) {
         const int32_t items = count->empty() ? 0 : StrToInt(*count);
-        // One pass over the section, the last line of an item counting; items that are missing read empty.
+        // One pass over the section, the last line of an item counting; items that are missing read empty,
+        // up to the last one present: a damaged count must not add lines that the file never held.
         const std::vector<std::string>& lines = m_document.FindSection(section)->Lines;
-        list.resize(static_cast<size_t>(std::clamp(items, 0, MaxListItems)));
+        int present = 0;
+        for (const std::string& line : lines)
+            if (const int index = ItemIndex(line); index >= 0 && index < std::min(items, MaxListItems))
+                present = std::max(present, index + 1);
+        list.resize(static_cast<size_t>(present));
         for (const std::string& line : lines) {
             const int index = ItemIndex(line);
-            if (index >= 0 && static_cast<size_t>(index) < list.size())
+            if (index >= 0 && index < present)
                 list[static_cast<size_t>(index)] = TIniDocument::LineValue(line);
         }
     } else {

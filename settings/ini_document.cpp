@@ -6,6 +6,8 @@
 #include <string_view>
 
 namespace {
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF"; // U+FEFF in UTF-8
+
 bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
@@ -65,7 +67,12 @@ std::vector<std::string> TIniDocument::SplitLines(const std::string& text) {
 
 TIniDocument TIniDocument::Parse(const std::string& bytes) {
     TIniDocument document;
-    ForEachLine(bytes, [&](std::string_view rawLine) {
+    // A file saved twice with a byte-order mark by editors that each add one; the first mark was the file's
+    // encoding, the others would make the first section's header unreadable.
+    std::string_view text = bytes;
+    while (text.starts_with(ByteOrderMark))
+        text.remove_prefix(ByteOrderMark.size());
+    ForEachLine(text, [&](std::string_view rawLine) {
         const std::string_view line = TrimmedView(rawLine);
         if (line.empty() || line.front() == ';')
             return;

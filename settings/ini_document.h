@@ -15,8 +15,8 @@ struct TIniSection {
 // it came, so whatever was read is written back unchanged.
 class TIniDocument {
 public:
-    // Splits at CR LF, lone CR and lone LF; trims every line; drops empty lines, ";" comments and
-    // everything before the first section.
+    // Splits at CR LF, lone CR and lone LF; trims every line; drops leading byte-order marks, empty lines,
+    // ";" comments and everything before the first section.
     static TIniDocument Parse(const std::string& bytes);
     // Every section as "[name]", its lines and one empty line, each line ending with CR LF.
     std::string Text() const;

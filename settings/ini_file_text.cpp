@@ -18,7 +18,7 @@ std::string IniTextFromFileBytes(const QByteArray& bytes) {
 }
 
 QByteArray IniFileBytesFromText(const std::string& text) {
-    if (const std::optional<std::string> cp1251 = ToCp1251Exactly(QString::fromStdString(text)))
+    if (const std::optional<std::string> cp1251 = ToCp1251Exactly(FromUtf8KeepingMark(text)))
         return QByteArray::fromStdString(*cp1251);
     return QByteArray(Utf8Mark.data(), static_cast<qsizetype>(Utf8Mark.size())) +
            QByteArray::fromStdString(text);

@@ -37,6 +37,13 @@ QVariant TLogTableModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole)
         return m_table->RowDisplayString(index.row(), index.column());
+    // The Error column is far narrower than its texts ("Form1.FDB: C"); the cell's tip shows the whole one.
+    if (role == Qt::ToolTipRole && index.column() == lcError) {
+        QString text = m_table->RowDisplayString(index.row(), index.column()).replace("\r\n", "\n");
+        while (text.endsWith('\n'))
+            text.chop(1);
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     if (role == Qt::TextAlignmentRole) {
         bool number = m_table->Fields(index.column()).DataType() == ftInteger;
         return QVariant::fromValue((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);

@@ -29,6 +29,10 @@ TEST(CommandLine, BadArgumentsAreNamedInOneLine) {
     EXPECT_EQ(Parsed({"--version=2"}).Error(), "option '--version' takes no value");
     EXPECT_EQ(Parsed({"--help", "--no-such"}).Error(), "unknown option '--no-such'");
     EXPECT_EQ(Parsed({"--help"}).Error(), "");
+    // The window leaves Qt its own options and their values, nothing else.
+    EXPECT_EQ(Parsed({"-platform", "offscreen", "-reverse"}).Error(), "");
+    EXPECT_EQ(Parsed({"extra"}).Error(), "unexpected argument 'extra'");
+    EXPECT_EQ(Parsed({"-journal=run.tsv"}).Error(), "unknown option '-journal=run.tsv' (did you mean '--journal=run.tsv'?)");
 }
 
 TEST(CommandLine, OptionsWithValuesTakeTheNextArgumentOrTheTextAfterTheEqualsSign) {
@@ -54,7 +58,12 @@ TEST(CommandLine, TheProgramAnswersOnItsStreamsWithTheUsualExitCodes) {
         std::string err;
     };
     for (const Case& c : {Case{{"--version"}, 0, "quorvane " QUORVANE_VERSION "\n", ""},
-                          Case{{"--bogus"}, 2, "", "quorvane: unknown option '--bogus'\nTry 'quorvane --help'.\n"}}) {
+                          Case{{"--bogus"}, 2, "", "quorvane: unknown option '--bogus'\nTry 'quorvane --help'.\n"},
+                          Case{{"--headless", "extra"}, 2, "",
+                               "quorvane: unexpected argument 'extra'\nTry 'quorvane --help'.\n"},
+                          Case{{"--headless", "--database", "db", "--duration", "nan"}, 2, "",
+                               "quorvane: option '--duration' takes a time such as 3600, 90m, 12h or 7d\n"
+                               "Try 'quorvane --help'.\n"}}) {
         QProcess program;
         program.start(QUORVANE_EXECUTABLE, c.arguments);
         ASSERT_TRUE(program.waitForFinished(10000));

@@ -1,15 +1,19 @@
 // The main window's size and entries across runs, through its settings file.
+#include "app/escaped_errors.h"
 #include "app/form_storage_window.h"
 #include "app/labeled_edit.h"
 #include "app/main_window.h"
 #include "app/spin_edit.h"
 #include "settings/app_ini_file_storage.h"
+#include "tests/app/modal_watcher.h"
 #include "tests/settings/worked_example.h"
 #include "tests/support/file_bytes.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -180,6 +184,51 @@ TEST_F(StoredWindowTest, AHeightFarBelowZeroGivesTheMinimumHeight) {
     auto form = NewWindow();
     Show(*form);
     EXPECT_EQ(form->size(), QSize(800 - 8, 383));
+}
+
+// Files as users left them: a list count of 2^31 - 1 with two items, and three byte-order marks.
+TEST_F(StoredWindowTest, DamagedFilesGiveBackWhatTheyHoldAndAreRewrittenAtTheirSize) {
+    WriteFile("[Form1]\r\n[Form1\\mSQL_Lines]\r\nCount=2147483647\r\nItem0=select 1\r\nItem1=from rdb$database\r\n");
+    {
+        auto form = NewWindow();
+        Show(*form);
+        EXPECT_EQ(form->mSQL()->toPlainText(), "select 1\nfrom rdb$database");
+        form->close();
+    }
+    EXPECT_LT(ReadFile().size(), 1000u);
+    EXPECT_NE(ReadFile().find("Count=2\r\n"), std::string::npos);
+
+    const std::string mark = "\xEF\xBB\xBF";
+    WriteFile(mark + mark + mark + "[Form1]\r\nedUser_Text=Marked\r\n");
+    {
+        auto form = NewWindow();
+        Show(*form);
+        EXPECT_EQ(form->edUser()->text(), "Marked");
+        form->close();
+    }
+    EXPECT_EQ(ReadFile().rfind("[Form1]\r\n", 0), 0u);
+    EXPECT_NE(ReadFile().find("edUser_Text=Marked\r\n"), std::string::npos);
+
+    // A Database text longer than the client can send is kept whole, and Start refuses it; a box with a long
+    // word wraps it within the screen.
+    const std::string longName = "/srv/" + std::string(65531, 'd');
+    WriteFile("[Form1]\r\nedDBName_Text=" + longName + "\r\n");
+    {
+        auto form = NewWindow();
+        Show(*form);
+        EXPECT_EQ(form->edDBName()->text().size(), 65536);
+        ModalWatcher watcher;
+        form->btnStart()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.Boxes().empty(); }, 5000));
+        EXPECT_EQ(watcher.Boxes()[0].text, "Form1.FDB: the database name is longer than 32767 bytes.");
+        ShowErrorBox(form.get(), "Cannot open \"" + longName.substr(0, 3000) + "\"");
+        ASSERT_EQ(watcher.Boxes().size(), 2u);
+        EXPECT_EQ(QString(watcher.Boxes()[1].text).remove(QChar(0x200B)).size(), 3000 + 14);
+        // A box that needs more than the screen is cut to its width, and its text with it.
+        EXPECT_LT(watcher.Boxes()[1].width, form->screen()->availableGeometry().width());
+        form->close();
+    }
+    EXPECT_NE(ReadFile().find("edDBName_Text=" + longName + "\r\n"), std::string::npos);
 }
 
 TEST_F(StoredWindowTest, BadSettingsFilesNeverStopTheWindowAndShowAtMostOneError) {

@@ -71,8 +71,19 @@ TEST(HeadlessSettings, AWrongOptionIsRefusedInOneLine) {
               "option '--amount' takes a whole number from 1 to 10000");
     EXPECT_EQ(RefusalOf({"--database", "db", "--duration", "-5"}),
               "option '--duration' takes a time such as 3600, 90m, 12h or 7d");
-    EXPECT_EQ(RefusalOf({"--database", "db", "--duration", "9999d"}),
-              "option '--duration' takes a time such as 3600, 90m, 12h or 7d");
+    // Not a positive finite number, less than a millisecond, or more than one unit.
+    for (const char* duration : {"9999d", "nan", "inf", "0.0001", "1e-300", "500ms", "1ds", "1hs", ""})
+        EXPECT_EQ(RefusalOf({"--database", "db", "--duration", duration}),
+                  "option '--duration' takes a time such as 3600, 90m, 12h or 7d")
+            << duration;
+    EXPECT_EQ(RefusalOf({"--database", "db", "--sql", " \n"}), "option '--sql' gives an empty statement");
+    QTemporaryDir dir;
+    WriteFileBytes(dir.filePath("empty.sql").toStdString(), "");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--sql-file", dir.filePath("empty.sql").toStdString()}),
+              "option '--sql-file' gives an empty statement");
+    EXPECT_EQ(RefusalOf({"--database", "db", "extra"}), "unexpected argument 'extra'");
+    EXPECT_EQ(RefusalOf({"-database", "db"}), "unknown option '-database' (did you mean '--database'?)");
+    EXPECT_EQ(RefusalOf({"--database", "db", "-platform", "offscreen"}), "unknown option '-platform'");
     EXPECT_EQ(RefusalOf({"--database", "db", "--sql", "x", "--sql-file", "y"}),
               "options '--sql' and '--sql-file' exclude each other");
     EXPECT_EQ(RefusalOf({"--database", "db", "--password-file", "/no/such/file"}),

@@ -289,6 +289,14 @@ TEST_F(Headless, AFailedStartTellsTheBoxTextAndEndsWithAFailureStatus) {
     EXPECT_EQ(errors.find("\n\n"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("Rows:"), std::string::npos) << errors;
     EXPECT_TRUE(QDir(m_dir.path()).entryList({"run-*"}).isEmpty());
+
+    // The server's text quotes a missing database's name as it was typed, letters beyond the code page too.
+    m_errors.clear();
+    const std::string missing = TestServer::DbDir() + "/\u043d\u0435\u0442_caf\u00e9.fdb";
+    Launch("localhost:" + missing, {});
+    ASSERT_TRUE(m_program.waitForFinished(20000));
+    EXPECT_EQ(m_program.exitCode(), 1);
+    EXPECT_NE(Errors().find("for file \"" + missing + "\".\n"), std::string::npos) << Errors();
 }
 
 // What the program tells systemd, read from a notification socket of the test's own as systemd reads it (at

@@ -12,7 +12,7 @@ ModalWatcher::ModalWatcher() {
 void ModalWatcher::Poll() {
     QWidget* modal = QApplication::activeModalWidget();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        const Box seen{box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+        const Box seen{box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->width()};
         m_boxes.push_back(seen);
         if (OnBox)
             OnBox(seen);

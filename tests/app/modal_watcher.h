@@ -17,6 +17,7 @@ public:
         QString text;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        int width;
     };
 
     ModalWatcher();

@@ -82,7 +82,7 @@ TEST_F(TestCycle, WrongPasswordShowsTheAttachErrorAndLeavesEverythingAsItWas) {
     EXPECT_FALSE(form.btnStop()->isEnabled());
 }
 
-TEST_F(TestCycle, EmptyDatabaseNameIsRefusedTheSameWay) {
+TEST_F(TestCycle, AnEmptyOrMissingDatabaseIsRefusedTheSameWay) {
     AddOldRow(log);
     form.edDBName()->clear();
     Start();
@@ -91,6 +91,15 @@ TEST_F(TestCycle, EmptyDatabaseNameIsRefusedTheSameWay) {
     EXPECT_EQ(log.RecordCount(), 1);
     EXPECT_FALSE(cycle.Running());
     EXPECT_TRUE(form.btnStart()->isEnabled());
+
+    // The server's text names a missing database as it was typed, letters beyond the code page too.
+    const QString missing = QString::fromStdString(TestServer::DbDir()) + QString::fromUtf8("/нет_café.fdb");
+    form.edDBName()->setText("localhost:" + missing);
+    Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.Boxes().size() == 2; }, 5000));
+    const QString text = QString(watcher.Boxes()[1].text).remove(QChar(0x200B));
+    EXPECT_TRUE(text.contains("for file \"" + missing + "\".")) << text.toStdString();
+    EXPECT_EQ(log.RecordCount(), 1);
 }
 
 TEST_F(TestCycle, StartEmptiesTheLogArmsOnePeriodAndSwapsTheButtons) {

@@ -28,3 +28,10 @@ TEST(Cp1251, CharactersOutsideTheCodePageBecomeQuestionMarksWithoutLosingTheRest
     EXPECT_EQ(ToCp1251Exactly(QString()), "");
     EXPECT_EQ(FromCp1251(std::string("a\0b", 3)), QString::fromUtf8("a\0b", 3));
 }
+
+// A server's text is UTF-8 when it quotes a file name so; text in the code page is not taken for it.
+TEST(Utf8BeyondAscii, IsReadOnlyFromValidUtf8ThatIsNotPlainAscii) {
+    EXPECT_EQ(FromUtf8BeyondAscii("caf\xC3\xA9 \xD0\xBD"), QString::fromUtf8("café н"));
+    EXPECT_EQ(FromUtf8BeyondAscii("plain"), std::nullopt);
+    EXPECT_EQ(FromUtf8BeyondAscii("\xCE\xF8\xE8\xE1\xEA\xE0"), std::nullopt); // CP1251 letters
+}

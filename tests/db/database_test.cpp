@@ -114,9 +114,19 @@ TEST(DatabaseAttach, NamesOutsideAsciiReachTheServerAsTheFileSystemNamesThem) {
         EXPECT_EQ(f.FDB.DatabaseDialect(), 3) << fileName;
         f.FDB.SetConnected(false);
     }
-    // The same letters in a name with no such file are still refused by the server.
-    TForm missing("localhost:" + TestServer::DbDir() + "/caf\u00e9-missing.fdb");
-    EXPECT_THROW(missing.FDB.SetConnected(true), EFbServerError);
+    // The same letters in a name with no such file are still refused by the server, whose text quotes the
+    // name as it was typed: whole in UTF-8, and in the code page with "?" for the letter it lacks.
+    const std::string path = TestServer::DbDir() + "/\u043d\u0435\u0442_caf\u00e9-missing.fdb";
+    TForm missing("localhost:" + path);
+    try {
+        missing.FDB.SetConnected(true);
+        ADD_FAILURE() << "attached to a missing database";
+    } catch (const EFbServerError& error) {
+        EXPECT_NE(error.Utf8Message().find("\"" + path + "\""), std::string::npos) << error.Utf8Message();
+        const std::string inCodePage = TestServer::DbDir() + "/\xED\xE5\xF2_caf?-missing.fdb";
+        EXPECT_NE(error.Message().find("\"" + inCodePage + "\""), std::string::npos) << error.Message();
+        EXPECT_NE(error.EngineText().find(inCodePage), std::string::npos) << error.EngineText();
+    }
     EXPECT_FALSE(missing.FDB.Connected());
 }
 

@@ -46,9 +46,9 @@ TEST(Journal, IsNamedAfterThePathWithTheStartTimeBeforeTheExtension) {
     EXPECT_EQ(TJournal::FileNameFor("run.tsv", Start, 1), "run-2026-12-09_16-31-29.tsv");
     EXPECT_EQ(TJournal::FileNameFor("/var/log/q.d/run.log.tsv", Start, 1),
               "/var/log/q.d/run.log-2026-12-09_16-31-29.tsv");
-    EXPECT_EQ(TJournal::FileNameFor("/var/log/q.d/run", Start, 2), "/var/log/q.d/run-2026-12-09_16-31-29-2");
+    EXPECT_EQ(TJournal::FileNameFor("/var/log/q.d/run", Start, 2), "/var/log/q.d/run-2026-12-09_16-31-29_002");
     EXPECT_EQ(TJournal::FileNameFor("logs/.journal", Start, 1), "logs/.journal-2026-12-09_16-31-29");
-    EXPECT_EQ(TJournal::FileNameFor("Журнал прогона.tsv", Start, 3), "Журнал прогона-2026-12-09_16-31-29-3.tsv");
+    EXPECT_EQ(TJournal::FileNameFor("Журнал прогона.tsv", Start, 3), "Журнал прогона-2026-12-09_16-31-29_003.tsv");
 }
 
 // Each row is in the file as soon as Append returns, in the bytes a save of the same log writes; a second
@@ -67,12 +67,18 @@ TEST(Journal, WritesEachRowAtOnceAndNeverReplacesAnEarlierFile) {
     EXPECT_EQ(ReadFileBytes(firstName), SavedLog(rows));
     first.reset();
 
-    auto second = folder.Begin(path);
-    EXPECT_EQ(second->FileName(), folder.Path("run-2026-12-09_16-31-29-2.tsv"));
+    // The folder itself, named with its "/" or not, means "run.tsv" in it; the names sort in start order.
+    auto second = folder.Begin(folder.dir.path().toStdString() + "/");
+    EXPECT_EQ(second->FileName(), folder.Path("run-2026-12-09_16-31-29_002.tsv"));
     second->Append(RowAt(30, 5));
     second.reset();
     EXPECT_EQ(ReadFileBytes(firstName), SavedLog(rows));
-    EXPECT_EQ(ReadFileBytes(folder.Path("run-2026-12-09_16-31-29-2.tsv")), SavedLog({RowAt(30, 5)}));
+    EXPECT_EQ(ReadFileBytes(folder.Path("run-2026-12-09_16-31-29_002.tsv")), SavedLog({RowAt(30, 5)}));
+    EXPECT_EQ(folder.Begin(folder.dir.path().toStdString())->FileName(),
+              folder.Path("run-2026-12-09_16-31-29_003.tsv"));
+    const QStringList names = QDir(folder.dir.path()).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(names, (QStringList{"run-2026-12-09_16-31-29.tsv", "run-2026-12-09_16-31-29_002.tsv",
+                                  "run-2026-12-09_16-31-29_003.tsv"}));
     EXPECT_TRUE(folder.reports.empty());
 }
 

@@ -1,4 +1,5 @@
 #include "settings/app_ini_file_storage.h"
+#include "settings/ini_file_text.h"
 
 #include "core/exceptions.h"
 #include "core/platform.h"
@@ -156,15 +157,17 @@ TEST_F(IniStorageTest, AListOfTwoOverFiveRemovesTheStaleItems) {
 TEST_F(IniStorageTest, AListReadsMissingItemsEmptyAndSurvivesADamagedCount) {
     WriteFile("[L]\r\nCount=3\r\nItem0=a\r\nItem2=c\r\nItem7=stale\r\nItem02=odd\r\n"
               "[Huge]\r\nCount=2000000000\r\nItem0=only\r\n"
+              "[Far]\r\nCount=2000000000\r\nItem1999999999=far\r\n"
               "[Bad]\r\nCount=x\r\nItem0=a\r\nItem1=b\r\n"
               "[S]\r\nPlain=one line\r\n");
     std::vector<std::string> list;
     EXPECT_EQ(m_storage.GetStringList("L", list), 3);
     EXPECT_EQ(list, (std::vector<std::string>{"a", "", "c"}));
-    // A count beyond any real list is cut at a million items; it is never the section's line count.
-    EXPECT_EQ(m_storage.GetStringList("Huge", list), 1000000);
-    EXPECT_EQ(list.front(), "only");
-    EXPECT_EQ(list.back(), "");
+    // A count beyond any real list reads the items up to the last one present.
+    EXPECT_EQ(m_storage.GetStringList("Huge", list), 1);
+    EXPECT_EQ(list, std::vector<std::string>{"only"});
+    // and a million at most, however far the last one lies.
+    EXPECT_EQ(m_storage.GetStringList("Far", list), 0);
     EXPECT_THROW(m_storage.GetStringList("Bad", list), EConvertError);
     EXPECT_EQ(m_storage.GetStringList("S\\Plain", list), 1);
     EXPECT_EQ(list, std::vector<std::string>{"one line"});
@@ -187,14 +190,14 @@ TEST_F(IniStorageTest, AFolderNamedOutsideTheCodePageHoldsTheFile) {
     EXPECT_EQ(m_storage.GetString("S\\A", ""), "1");
 }
 
-TEST_F(IniStorageTest, AListHasCountItemsHoweverFewLinesItsSectionHas) {
+TEST_F(IniStorageTest, AListEndsAtItsCountOrAtItsLastItemPresent) {
     WriteFile("[Three]\r\nCount=3\r\nItem2=third\r\n[Five]\r\nCount=5\r\nItem0=a\r\nItem1=b\r\n"
               "[Negative]\r\nCount=-4\r\nItem0=a\r\n");
     std::vector<std::string> list;
     EXPECT_EQ(m_storage.GetStringList("Three", list), 3);
     EXPECT_EQ(list, (std::vector<std::string>{"", "", "third"}));
-    EXPECT_EQ(m_storage.GetStringList("Five", list), 5);
-    EXPECT_EQ(list, (std::vector<std::string>{"a", "b", "", "", ""}));
+    EXPECT_EQ(m_storage.GetStringList("Five", list), 2);
+    EXPECT_EQ(list, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(m_storage.GetStringList("Negative", list), 0);
 }
 
@@ -284,6 +287,14 @@ TEST_F(IniStorageTest, AByteOrderMarkMeansUtf8AndTextsOutsideTheCodePageAreKept)
     EXPECT_EQ(m_storage.GetStringList("Form1\\mSQL_Lines", lines), 1);
     EXPECT_EQ(lines, std::vector<std::string>{"select '日' from rdb$database"});
     EXPECT_EQ(ReadFile().rfind(mark, 0), 0u);
+
+    // Saved by two editors that each added a mark: every entry is read, and the rewrite needs none.
+    WriteFile(mark + mark + mark + "[Form1]\r\nedUser_Text=A\r\n");
+    EXPECT_EQ(m_storage.GetString("Form1\\edUser_Text", ""), "A");
+    m_storage.SetString("Form1\\edUser_Text", "B");
+    EXPECT_EQ(ReadFile(), "[Form1]\r\nedUser_Text=B\r\n\r\n");
+    // The file's codec strips its own mark only: a text that begins with U+FEFF comes back as it went.
+    EXPECT_EQ(IniTextFromFileBytes(IniFileBytesFromText(mark + "x")), mark + "x");
 }
 
 TEST_F(IniStorageTest, ARewriteReplacesTheFileInsteadOfOverwritingIt) {

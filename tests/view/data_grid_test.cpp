@@ -5,7 +5,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QToolTip>
 
 namespace {
 
@@ -35,6 +37,15 @@ TEST_F(DataGrid, ShowsTheFieldsWithTheirTitlesAlignmentAndDisplayTexts) {
     EXPECT_EQ(model->index(0, ErrorColumn).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
               Qt::AlignLeft);
     EXPECT_EQ(grid.RowHeight(), grid.fontMetrics().height() + 4);
+
+    // The Error column is too narrow for its texts: the cell's tip shows the whole one, on its lines.
+    Append(0, "Form1.FDB:\r\nUnable to complete network request to host \"db\".\r\n");
+    const QRect cell = grid.visualRect(model->index(2, ErrorColumn));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), grid.viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(grid.viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), "Form1.FDB:\nUnable to complete network request to host \"db\".");
+    EXPECT_FALSE(model->index(1, ErrorColumn).data(Qt::ToolTipRole).isValid());
+    EXPECT_FALSE(model->index(2, ValueColumn).data(Qt::ToolTipRole).isValid());
 }
 
 TEST_F(DataGrid, FollowsTheTableWithTheNewestRecordCurrentInTheBottomRow) {
