@@ -33,6 +33,11 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
         {"period", "SECONDS", "Seconds from one cycle to the next, 1 to 3600 (10 when not given).", "headless"},
         {"amount", "COUNT", "Executions per cycle, 1 to 10000 (10 when not given).", "headless"},
         {"duration", "TIME", "Stop after TIME: seconds, or a number with s, m, h or d (90m, 7d).", "headless"},
+        {"metrics", "HOST:PORT", "Serve the run's metrics to Prometheus on http://HOST:PORT/metrics (the window: "
+                                 "Metrics= in its settings file)."},
+        {"target", "NAME", "The target label of the metrics (the database when not given).", "metrics"},
+        {"call-limit", "SECONDS", "Seconds a client call may wait for the server before it is cancelled, 1 to "
+                                  "3600 (30 when not given; the window: CallLimit= in its settings file)."},
     };
     return options;
 }

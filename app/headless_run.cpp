@@ -10,6 +10,9 @@
 #include "log/csv_stream_format.h"
 #include "log/log_statistics.h"
 #include "log/mem_table.h"
+#include "metrics/metrics_server.h"
+#include "metrics/probe_metrics.h"
+#include "probe/outage_watch.h"
 #include "probe/probe.h"
 
 #include <QCoreApplication>
@@ -20,6 +23,8 @@
 namespace {
 // How long the run may take to stop before the program ends without it; Stop breaks a blocked call at once.
 constexpr int StopBudgetMs = 5000;
+// The status of a run that cannot serve the metrics it was asked for, as for a bad command line.
+constexpr int MetricsFailedExitCode = 2;
 
 class THeadlessRun {
 public:
@@ -36,6 +41,9 @@ private:
     void End(int exitCode);
     void Out(const std::string& bytes);
     void Tell(const std::string& message);
+    void TellOutages();
+
+    static std::shared_ptr<TOutageWatch> MakeWatch(const THeadlessSettings& settings);
 
     const THeadlessSettings& m_settings;
     TMemTable m_log;
@@ -45,12 +53,27 @@ private:
     QTimer m_stopBudget;
     State m_state = State::Starting;
     bool m_outputFailed = false;
+    // The metrics when they are served (they watch the outages then), else a watch of its own.
+    std::shared_ptr<TOutageWatch> m_watch;
+    std::unique_ptr<TMetricsServer> m_metricsServer;
+    QTimer m_watchTimer;
+    size_t m_toldBegun = 0; // outages whose beginning standard error has had
+    size_t m_toldEnded = 0;
     // Goes first, so that nothing of the run reaches the rest afterwards.
     TProbe m_probe;
 };
 
+std::shared_ptr<TOutageWatch> THeadlessRun::MakeWatch(const THeadlessSettings& settings) {
+    std::shared_ptr<TOutageWatch> watch = settings.metricsAddress.empty()
+                                              ? std::make_shared<TOutageWatch>()
+                                              : std::make_shared<TProbeMetrics>(settings.target);
+    watch->SetPeriodMs(settings.request.PeriodMs);
+    return watch;
+}
+
 THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
-    : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()) {
+    : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()), m_watch(MakeWatch(settings)) {
+    m_probe.AddSink(m_watch);
     m_probe.OnStartEnded = [this](bool started, const std::optional<std::string>& error) {
         StartEnded(started, error);
     };
@@ -62,9 +85,21 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     QObject::connect(&m_duration, &QTimer::timeout, [this] { AwaitTheEnd(); });
     m_stopBudget.setSingleShot(true);
     QObject::connect(&m_stopBudget, &QTimer::timeout, [this] { End(0); });
+    // A call that hangs tells nothing; once a second is soon enough to notice it.
+    m_watchTimer.setInterval(1000);
+    QObject::connect(&m_watchTimer, &QTimer::timeout, [this] { TellOutages(); });
 }
 
 int THeadlessRun::Exec() {
+    if (!m_settings.metricsAddress.empty()) {
+        try {
+            m_metricsServer = std::make_unique<TMetricsServer>(m_settings.metricsAddress,
+                                                               std::static_pointer_cast<TProbeMetrics>(m_watch));
+        } catch (const Exception& error) {
+            Tell(error.Message());
+            return MetricsFailedExitCode;
+        }
+    }
     TTerminationSignals terminationSignals([this](int) { Finish(); });
     m_probe.Start(m_settings.request);
     return QCoreApplication::exec();
@@ -80,6 +115,7 @@ void THeadlessRun::StartEnded(bool started, const std::optional<std::string>& er
         return;
     }
     m_state = State::Running;
+    m_watchTimer.start();
     Out(m_lines.HeaderLine());
     if (m_settings.durationMs) {
         m_end.setRemainingTime(std::chrono::milliseconds(*m_settings.durationMs));
@@ -102,6 +138,24 @@ void THeadlessRun::Row(const TProbeRow& row) {
     } catch (const Exception& error) {
         Tell(error.Message());
     }
+    TellOutages();
+}
+
+// One line when an outage begins and one when it ends, for the system journal (the reason in the code page,
+// as Tell takes every message).
+void THeadlessRun::TellOutages() {
+    const int64_t nowMs = m_watch->NowMs();
+    const std::vector<TOutage> outages = m_watch->Timeline().Outages(nowMs);
+    for (; m_toldBegun < outages.size(); ++m_toldBegun) {
+        const TOutage& outage = outages[m_toldBegun];
+        Tell("Outage since " + TimeText(outage.startMs) + ": " + outage.reasonLine);
+    }
+    for (; m_toldEnded < outages.size() && !outages[m_toldEnded].ongoing; ++m_toldEnded) {
+        const TOutage& outage = outages[m_toldEnded];
+        Tell(FormatText("Outage ended at %s after %.3f s: ", TimeText(outage.endMs).c_str(),
+                        static_cast<double>(outage.endMs - outage.startMs) / 1000) +
+             outage.reasonLine);
+    }
 }
 
 // A run that is still attaching has no rows to wait for: the probe's end cancels the attach.
@@ -120,10 +174,11 @@ void THeadlessRun::End(int exitCode) {
     if (m_state == State::Ended)
         return;
     m_state = State::Ended;
+    m_watchTimer.stop();
     if (exitCode == 0) {
         TLogStatistics statistics;
         statistics.Rebuild(m_log);
-        std::fputs(RunSummary(statistics).c_str(), stderr);
+        std::fputs(RunSummary(statistics, m_watch->Timeline(), m_watch->NowMs()).c_str(), stderr);
     }
     QCoreApplication::exit(exitCode);
 }

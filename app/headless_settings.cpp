@@ -12,6 +12,7 @@ namespace {
 // Limits of the window's editors.
 constexpr int32_t MaxPeriodSeconds = 3600;
 constexpr int32_t MaxAmount = 10000;
+constexpr int32_t MaxCallLimitSeconds = 3600;
 
 int32_t WholeNumber(const TCommandLine& commandLine, const std::string& name, int32_t fallback, int32_t most) {
     if (!commandLine.IsSet(name))
@@ -87,6 +88,9 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     request.PeriodMs = static_cast<uint32_t>(WholeNumber(commandLine, "period", 10, MaxPeriodSeconds)) * 1000;
     request.JournalPath = commandLine.Value("journal");
     settings.amount = WholeNumber(commandLine, "amount", 10, MaxAmount);
+    request.CallLimitMs = static_cast<uint32_t>(WholeNumber(commandLine, "call-limit", 30, MaxCallLimitSeconds)) * 1000;
+    settings.metricsAddress = commandLine.Value("metrics");
+    settings.target = commandLine.IsSet("target") ? commandLine.Value("target") : request.DBName;
     if (commandLine.IsSet("duration"))
         settings.durationMs = Duration(commandLine.Value("duration"));
     return settings;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class TCommandLine;
 
@@ -13,6 +14,9 @@ struct THeadlessSettings {
     TProbeStartRequest request;
     int32_t amount = 10;
     std::optional<int64_t> durationMs;
+    // Where the metrics are served (HOST:PORT); empty for nowhere.
+    std::string metricsAddress;
+    std::string target; // the metrics' target label
 };
 
 // Reads the run's settings from the command line; the password comes from --password-file or else from the

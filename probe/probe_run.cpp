@@ -77,6 +77,7 @@ void TProbeRun::Start(const TProbeStartRequest& request) {
         m_FDB->SetDBName(request.DBName);
         m_FDB->ConnectParams().SetUserName(request.UserName);
         m_FDB->ConnectParams().SetPassword(request.Password);
+        m_FDB->SetCallTimeout(request.CallLimitMs);
         m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
     });
     if (escaped.failed)
