@@ -88,7 +88,7 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     request.PeriodMs = static_cast<uint32_t>(WholeNumber(commandLine, "period", 10, MaxPeriodSeconds)) * 1000;
     request.JournalPath = commandLine.Value("journal");
     settings.amount = WholeNumber(commandLine, "amount", 10, MaxAmount);
-    request.CallLimitMs = static_cast<uint32_t>(WholeNumber(commandLine, "call-limit", 30, MaxCallLimitSeconds)) * 1000;
+    request.CallLimitMs = static_cast<uint32_t>(CallLimitSeconds(commandLine)) * 1000;
     settings.metricsAddress = commandLine.Value("metrics");
     settings.target = commandLine.IsSet("target") ? commandLine.Value("target") : request.DBName;
     if (commandLine.IsSet("duration"))
@@ -96,3 +96,7 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     return settings;
 }
 
+
+int32_t CallLimitSeconds(const TCommandLine& commandLine) {
+    return WholeNumber(commandLine, "call-limit", 30, MaxCallLimitSeconds);
+}

@@ -23,3 +23,7 @@ struct THeadlessSettings {
 // environment's QUORVANE_PASSWORD (passwordVariable), never from the command line, which every user of the
 // machine can read. Raises an Exception with a one-line message for an option that is wrong.
 THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const char* passwordVariable);
+
+// --call-limit in seconds (30 when not given), for the window as for the headless run; raises an Exception
+// for a value out of 1 to 3600.
+int32_t CallLimitSeconds(const TCommandLine& commandLine);
