@@ -144,14 +144,14 @@ void THeadlessRun::Row(const TProbeRow& row) {
 // One line when an outage begins and one when it ends, for the system journal (the reason in the code page,
 // as Tell takes every message).
 void THeadlessRun::TellOutages() {
-    const int64_t nowMs = m_watch->NowMs();
-    const std::vector<TOutage> outages = m_watch->Timeline().Outages(nowMs);
-    for (; m_toldBegun < outages.size(); ++m_toldBegun) {
-        const TOutage& outage = outages[m_toldBegun];
+    // Only those not told of yet: a long run may hold many.
+    const std::vector<TOutage> outages = m_watch->Outages(m_toldEnded);
+    for (; m_toldBegun < m_toldEnded + outages.size(); ++m_toldBegun) {
+        const TOutage& outage = outages[m_toldBegun - m_toldEnded];
         Tell("Outage since " + TimeText(outage.startMs) + ": " + outage.reasonLine);
     }
-    for (; m_toldEnded < outages.size() && !outages[m_toldEnded].ongoing; ++m_toldEnded) {
-        const TOutage& outage = outages[m_toldEnded];
+    for (size_t i = 0; i < outages.size() && !outages[i].ongoing; ++i, ++m_toldEnded) {
+        const TOutage& outage = outages[i];
         Tell(FormatText("Outage ended at %s after %.3f s: ", TimeText(outage.endMs).c_str(),
                         static_cast<double>(outage.endMs - outage.startMs) / 1000) +
              outage.reasonLine);

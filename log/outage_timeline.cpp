@@ -109,8 +109,9 @@ std::optional<TOutage> TOutageTimeline::Current(int64_t nowMs) const {
     return current;
 }
 
-std::vector<TOutage> TOutageTimeline::Outages(int64_t nowMs) const {
-    std::vector<TOutage> outages = m_closed;
+std::vector<TOutage> TOutageTimeline::Outages(int64_t nowMs, size_t first) const {
+    std::vector<TOutage> outages(m_closed.begin() + static_cast<ptrdiff_t>(std::min(first, m_closed.size())),
+                                 m_closed.end());
     if (std::optional<TOutage> current = Current(nowMs))
         outages.push_back(std::move(*current));
     return outages;

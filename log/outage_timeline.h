@@ -39,8 +39,8 @@ public:
 
     bool Begun() const { return m_begun; }
     int64_t StartMs() const { return m_startMs; }
-    // Every outage up to the time asked; the last one may be ongoing.
-    std::vector<TOutage> Outages(int64_t nowMs) const;
+    // Every outage up to the time asked, from the first-th on; the last one may be ongoing.
+    std::vector<TOutage> Outages(int64_t nowMs, size_t first = 0) const;
     size_t OutageCount(int64_t nowMs) const;
     // The outage under way at that time, a hung call's included.
     std::optional<TOutage> Current(int64_t nowMs) const;

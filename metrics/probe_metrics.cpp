@@ -64,7 +64,7 @@ void TProbeMetrics::RowMeasured(const TProbeRow& row) {
     }
     m_cyclesOk->Increment();
     m_cycleDuration->Observe(row.Value / 1000.0);
-    m_lastSuccess->Set(UnixSeconds(row.Time));
+    m_lastSuccessTime = row.Time; // turned into Unix seconds at the scrape: the conversion asks the zone rules
 }
 
 void TProbeMetrics::ReattachFailed(TDateTime at, const std::string& error) {
@@ -91,6 +91,8 @@ void TProbeMetrics::Refresh() const {
         m_countedOutageMs = state.outageMs;
     }
     m_up->Set(state.running && m_lastCycleOk && !state.outage ? 1 : 0);
+    if (m_lastSuccessTime)
+        m_lastSuccess->Set(UnixSeconds(*m_lastSuccessTime));
     m_outageStart->Set(state.outage ? UnixSeconds(static_cast<TDateTime>(state.outage->startMs) / MSecsPerDay) : 0);
     m_clockOffset->Set(0.0 - state.clockDifference * 86400); // never "-0"
 }

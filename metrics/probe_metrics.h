@@ -9,6 +9,7 @@
 #include <prometheus/registry.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 // The run as Prometheus sees it: a sink of the run's events whose series a scrape collects. The figures that
@@ -48,4 +49,5 @@ private:
     mutable size_t m_countedOutages = 0;
     mutable int64_t m_countedOutageMs = 0;
     mutable bool m_lastCycleOk = false;
+    std::optional<TDateTime> m_lastSuccessTime;
 };

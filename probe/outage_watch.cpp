@@ -9,10 +9,16 @@ void TOutageWatch::SetPeriodMs(int64_t periodMs) {
     m_periodMs = periodMs;
 }
 
-// The events carry the run's clock; the difference to the local clock lets a reader tell the run's "now".
-void TOutageWatch::Learn(TDateTime at) { m_clockDifference = Now() - at; }
+// The events carry the run's clock; the time since the last one tells a reader the run's "now".
+void TOutageWatch::Learn(TDateTime at) {
+    m_lastEventMs = Ms(at);
+    m_lastEventAt = std::chrono::steady_clock::now();
+}
 
-int64_t TOutageWatch::NowMsLocked() const { return Ms(Now() - m_clockDifference); }
+int64_t TOutageWatch::NowMsLocked() const {
+    const auto since = std::chrono::steady_clock::now() - m_lastEventAt;
+    return m_lastEventMs + std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+}
 
 int64_t TOutageWatch::NowMs() const {
     std::lock_guard lock(m_mutex);
@@ -71,8 +77,13 @@ TOutageWatch::TState TOutageWatch::State() const {
     state.availability = m_timeline.Availability(state.nowMs);
     state.failedReattaches = m_failedReattaches;
     state.lastReattachError = m_lastReattachError;
-    state.clockDifference = m_clockDifference;
+    state.clockDifference = Now() - static_cast<TDateTime>(state.nowMs) / MSecsPerDay;
     return state;
+}
+
+std::vector<TOutage> TOutageWatch::Outages(size_t first) const {
+    std::lock_guard lock(m_mutex);
+    return m_timeline.Outages(NowMsLocked(), first);
 }
 
 TOutageTimeline TOutageWatch::Timeline() const {

@@ -3,6 +3,7 @@
 #include "log/outage_timeline.h"
 #include "probe/probe_sink.h"
 
+#include <chrono>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,6 +33,8 @@ public:
     TState State() const;
     // The timeline of the run under way or ended last, and the run's clock now.
     TOutageTimeline Timeline() const;
+    // Its outages from the first-th on, up to now.
+    std::vector<TOutage> Outages(size_t first) const;
     int64_t NowMs() const;
 
     void Attached(TDateTime at) override;
@@ -50,7 +53,10 @@ private:
     int64_t m_periodMs = 0;
     TOutageTimeline m_timeline;
     bool m_running = false;
-    TDateTime m_clockDifference = 0;
+    // The last event's time on the run's clock and when it came by the steady clock: "now" on the run's
+    // clock without asking the local clock at every event.
+    int64_t m_lastEventMs = 0;
+    std::chrono::steady_clock::time_point m_lastEventAt;
     int m_failedReattaches = 0;
     std::string m_lastReattachError;
 };
