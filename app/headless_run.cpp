@@ -176,6 +176,7 @@ void THeadlessRun::End(int exitCode) {
     m_state = State::Ended;
     m_watchTimer.stop();
     if (exitCode == 0) {
+        TellOutages(); // the watch may have taken in the last row after this side showed it
         TLogStatistics statistics;
         statistics.Rebuild(m_log);
         std::fputs(RunSummary(statistics, m_watch->Timeline(), m_watch->NowMs()).c_str(), stderr);
