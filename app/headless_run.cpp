@@ -93,8 +93,8 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
 int THeadlessRun::Exec() {
     if (!m_settings.metricsAddress.empty()) {
         try {
-            m_metricsServer = std::make_unique<TMetricsServer>(m_settings.metricsAddress,
-                                                               std::static_pointer_cast<TProbeMetrics>(m_watch));
+            m_metricsServer = std::make_unique<TMetricsServer>(
+                m_settings.metricsAddress, std::static_pointer_cast<TProbeMetrics>(m_watch));
         } catch (const Exception& error) {
             Tell(error.Message());
             return MetricsFailedExitCode;

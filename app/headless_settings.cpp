@@ -96,7 +96,6 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     return settings;
 }
 
-
 int32_t CallLimitSeconds(const TCommandLine& commandLine) {
     return WholeNumber(commandLine, "call-limit", 30, MaxCallLimitSeconds);
 }

@@ -6,7 +6,9 @@
 #include "log/log_statistics.h"
 
 namespace {
-std::string Seconds(int64_t ms) { return FormatText("%.3f s", static_cast<double>(ms) / 1000); }
+std::string Seconds(int64_t ms) {
+    return FormatText("%.3f s", static_cast<double>(ms) / 1000);
+}
 } // namespace
 
 std::string TimeText(int64_t timeMs) {
@@ -21,7 +23,8 @@ std::string TimeText(int64_t timeMs) {
 std::string RunSummary(const TLogStatistics& s, const TOutageTimeline& timeline, int64_t endMs) {
     std::string text = FormatText("Rows: %d\nFailed rows: %d\n", s.Rows(), s.FailedRows());
     if (timeline.Begun())
-        text += FormatText("Availability: %.3f %% of the run's time (outages ", 100 * timeline.Availability(endMs)) +
+        text += FormatText("Availability: %.3f %% of the run's time (outages ",
+                           100 * timeline.Availability(endMs)) +
                 Seconds(timeline.OutageMs(endMs)) + " of " + Seconds(timeline.RunMs(endMs)) + ")\n";
     else
         text += "Availability: -\n";

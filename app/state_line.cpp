@@ -29,7 +29,8 @@ QString StateLineText(const TOutageWatch::TState& state) {
     const TOutage& outage = *state.outage;
     if (outage.rows == 0) // a call hangs, and no row has told why yet
         return FromCp1251(outage.reasonLine);
-    QString text = QString("Outage since %1 (%2)").arg(TimeOfDay(outage.startMs), LengthText(outage.endMs - outage.startMs));
+    QString text = QString("Outage since %1 (%2)")
+                       .arg(TimeOfDay(outage.startMs), LengthText(outage.endMs - outage.startMs));
     if (state.failedReattaches > 0)
         text += QString(", %1 re-attach attempt%2 failed; last: %3")
                     .arg(state.failedReattaches)

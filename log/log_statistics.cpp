@@ -17,7 +17,9 @@ void TLogStatistics::Follow(const TMemTable& table) {
     TakeRowsFrom(table, m_taken);
 }
 
-double TLogStatistics::Availability() const { return m_rows == 0 ? 0 : 100.0 * m_timeline.Availability(m_latestMs); }
+double TLogStatistics::Availability() const {
+    return m_rows == 0 ? 0 : 100.0 * m_timeline.Availability(m_latestMs);
+}
 
 double TLogStatistics::Average() const {
     return SuccessfulRows() == 0 ? 0 : static_cast<double>(m_sum) / SuccessfulRows();

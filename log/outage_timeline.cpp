@@ -18,7 +18,9 @@ std::string_view WithoutSender(std::string_view line) {
 } // namespace
 
 std::string ReasonLine(std::string_view error) {
-    const auto lineEnd = [&](size_t from) { return std::min(error.find_first_of("\r\n", from), error.size()); };
+    const auto lineEnd = [&](size_t from) {
+        return std::min(error.find_first_of("\r\n", from), error.size());
+    };
     size_t end = lineEnd(0);
     std::string_view line = error.substr(0, end);
     if (!line.empty() && line.back() == ':' && end < error.size()) {
@@ -85,7 +87,9 @@ void TOutageTimeline::End(int64_t atMs) {
         m_endMs = std::max(atMs, m_lastGoodEndMs);
 }
 
-int64_t TOutageTimeline::Clamped(int64_t nowMs) const { return m_endMs ? *m_endMs : std::max(nowMs, m_startMs); }
+int64_t TOutageTimeline::Clamped(int64_t nowMs) const {
+    return m_endMs ? *m_endMs : std::max(nowMs, m_startMs);
+}
 
 std::optional<int64_t> TOutageTimeline::HangMs(int64_t nowMs) const {
     if (!m_cycleBegunMs || m_periodMs <= 0 || m_endMs)
@@ -117,14 +121,18 @@ std::vector<TOutage> TOutageTimeline::Outages(int64_t nowMs, size_t first) const
     return outages;
 }
 
-size_t TOutageTimeline::OutageCount(int64_t nowMs) const { return m_closed.size() + (Current(nowMs) ? 1 : 0); }
+size_t TOutageTimeline::OutageCount(int64_t nowMs) const {
+    return m_closed.size() + (Current(nowMs) ? 1 : 0);
+}
 
 int64_t TOutageTimeline::OutageMs(int64_t nowMs) const {
     const std::optional<TOutage> current = Current(nowMs);
     return m_closedMs + (current ? current->endMs - current->startMs : 0);
 }
 
-int64_t TOutageTimeline::RunMs(int64_t nowMs) const { return m_begun ? Clamped(nowMs) - m_startMs : 0; }
+int64_t TOutageTimeline::RunMs(int64_t nowMs) const {
+    return m_begun ? Clamped(nowMs) - m_startMs : 0;
+}
 
 double TOutageTimeline::Availability(int64_t nowMs) const {
     const int64_t runMs = RunMs(nowMs);

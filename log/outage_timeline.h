@@ -66,6 +66,7 @@ private:
     int64_t m_closedMs = 0;
 };
 
-// The error's reason: its first line, or the line after it when the first names only the sender ("Form1.qry1:"),
-// without the sender that heads a one-line message ("Form1.FDB: Cannot perform operation ...").
+// The error's reason: its first line, or the line after it when the first names only the sender
+// ("Form1.qry1:"), without the sender that heads a one-line message ("Form1.FDB: Cannot perform operation
+// ...").
 std::string ReasonLine(std::string_view error);

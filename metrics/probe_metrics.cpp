@@ -8,12 +8,12 @@
 
 namespace {
 // From 1 ms to 30 s, about three buckets to each tenfold.
-const prometheus::Histogram::BucketBoundaries CycleBuckets = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25,
-                                                               0.5,   1,      2.5,   5,    10,    30};
+const prometheus::Histogram::BucketBoundaries CycleBuckets = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1,
+                                                              0.25,  0.5,    1,     2.5,  5,     10,   30};
 
 template <typename Builder>
 auto& Registered(Builder builder, const char* name, const char* help, prometheus::Registry& registry,
-             const std::string& target) {
+                 const std::string& target) {
     return builder.Name(name).Help(help).Labels({{"target", target}}).Register(registry);
 }
 } // namespace
@@ -21,25 +21,33 @@ auto& Registered(Builder builder, const char* name, const char* help, prometheus
 TProbeMetrics::TProbeMetrics(const std::string& target) {
     using namespace prometheus;
     m_up = &Registered(BuildGauge(), "quorvane_up", "1 while attached and the last cycle succeeded, else 0",
-                   m_registry, target).Add({});
-    auto& cycles = Registered(BuildCounter(), "quorvane_cycles_total", "Measured cycles by outcome", m_registry, target);
+                       m_registry, target)
+                .Add({});
+    auto& cycles =
+        Registered(BuildCounter(), "quorvane_cycles_total", "Measured cycles by outcome", m_registry, target);
     m_cyclesOk = &cycles.Add({{"outcome", "ok"}});
     m_cyclesFailed = &cycles.Add({{"outcome", "failed"}});
-    m_cycleDuration = &Registered(BuildHistogram(), "quorvane_cycle_duration_seconds", "Elapsed time of the good cycles",
-                              m_registry, target).Add({}, CycleBuckets);
-    m_outages = &Registered(BuildCounter(), "quorvane_outages_total", "Outages begun", m_registry, target).Add({});
+    m_cycleDuration = &Registered(BuildHistogram(), "quorvane_cycle_duration_seconds",
+                                  "Elapsed time of the good cycles", m_registry, target)
+                           .Add({}, CycleBuckets);
+    m_outages =
+        &Registered(BuildCounter(), "quorvane_outages_total", "Outages begun", m_registry, target).Add({});
     m_outageSeconds = &Registered(BuildCounter(), "quorvane_outage_seconds_total",
-                              "Time spent in outages, the one under way included", m_registry, target).Add({});
+                                  "Time spent in outages, the one under way included", m_registry, target)
+                           .Add({});
     m_outageStart = &Registered(BuildGauge(), "quorvane_outage_start_timestamp_seconds",
-                            "When the outage under way began; 0 when there is none", m_registry, target).Add({});
+                                "When the outage under way began; 0 when there is none", m_registry, target)
+                         .Add({});
     auto& reattaches = Registered(BuildCounter(), "quorvane_reattach_attempts_total",
-                              "Re-attach attempts during outages by outcome", m_registry, target);
+                                  "Re-attach attempts during outages by outcome", m_registry, target);
     m_reattachOk = &reattaches.Add({{"outcome", "ok"}});
     m_reattachFailed = &reattaches.Add({{"outcome", "failed"}});
     m_lastSuccess = &Registered(BuildGauge(), "quorvane_last_success_timestamp_seconds",
-                            "When the last good cycle ended; 0 before the first", m_registry, target).Add({});
+                                "When the last good cycle ended; 0 before the first", m_registry, target)
+                         .Add({});
     m_clockOffset = &Registered(BuildGauge(), "quorvane_server_clock_offset_seconds",
-                            "The server's clock less the local clock", m_registry, target).Add({});
+                                "The server's clock less the local clock", m_registry, target)
+                         .Add({});
     Registered(BuildGauge(), "quorvane_build_info", "The program's version", m_registry, target)
         .Add({{"version", QUORVANE_VERSION}})
         .Set(1);
@@ -64,7 +72,8 @@ void TProbeMetrics::RowMeasured(const TProbeRow& row) {
     }
     m_cyclesOk->Increment();
     m_cycleDuration->Observe(row.Value / 1000.0);
-    m_lastSuccessTime = row.Time; // turned into Unix seconds at the scrape: the conversion asks the zone rules
+    m_lastSuccessTime =
+        row.Time; // turned into Unix seconds at the scrape: the conversion asks the zone rules
 }
 
 void TProbeMetrics::ReattachFailed(TDateTime at, const std::string& error) {
@@ -93,7 +102,8 @@ void TProbeMetrics::Refresh() const {
     m_up->Set(state.running && m_lastCycleOk && !state.outage ? 1 : 0);
     if (m_lastSuccessTime)
         m_lastSuccess->Set(UnixSeconds(*m_lastSuccessTime));
-    m_outageStart->Set(state.outage ? UnixSeconds(static_cast<TDateTime>(state.outage->startMs) / MSecsPerDay) : 0);
+    m_outageStart->Set(state.outage ? UnixSeconds(static_cast<TDateTime>(state.outage->startMs) / MSecsPerDay)
+                                    : 0);
     m_clockOffset->Set(0.0 - state.clockDifference * 86400); // never "-0"
 }
 

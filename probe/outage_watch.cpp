@@ -2,7 +2,9 @@
 
 #include <cmath>
 
-int64_t TOutageWatch::Ms(TDateTime time) { return std::llround(time * MSecsPerDay); }
+int64_t TOutageWatch::Ms(TDateTime time) {
+    return std::llround(time * MSecsPerDay);
+}
 
 void TOutageWatch::SetPeriodMs(int64_t periodMs) {
     std::lock_guard lock(m_mutex);

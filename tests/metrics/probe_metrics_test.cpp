@@ -13,13 +13,15 @@ namespace {
 
 // The value of the one series of that name (and labels) in the text a scrape gets; NaN when missing.
 double Value(const std::string& text, const std::string& series) {
-    const std::regex line("(^|\n)" + std::regex_replace(series, std::regex(R"([{}\[\]().+*?^$|\\])"), R"(\$&)") +
-                          " ([^\n]+)");
+    const std::regex line(
+        "(^|\n)" + std::regex_replace(series, std::regex(R"([{}\[\]().+*?^$|\\])"), R"(\$&)") + " ([^\n]+)");
     std::smatch match;
     return std::regex_search(text, match, line) ? std::stod(match[2].str()) : std::nan("");
 }
 
-std::string Scrape(const TProbeMetrics& metrics) { return prometheus::TextSerializer().Serialize(metrics.Collect()); }
+std::string Scrape(const TProbeMetrics& metrics) {
+    return prometheus::TextSerializer().Serialize(metrics.Collect());
+}
 
 } // namespace
 
@@ -55,10 +57,10 @@ TEST(ProbeMetrics, AScrapeDuringAHungCallSeesTheOutageAndTheCountersGoOnAcrossRu
     EXPECT_EQ(Value(hung, R"(quorvane_cycles_total{target="site-a",outcome="ok"})"), 1);
     EXPECT_EQ(Value(hung, R"(quorvane_outages_total{target="site-a"})"), 1);
     EXPECT_NEAR(Value(hung, R"(quorvane_outage_seconds_total{target="site-a"})"), 1.5, 0.3);
-    EXPECT_NEAR(Value(hung, R"(quorvane_outage_start_timestamp_seconds{target="site-a"})"), UnixSeconds(goodEnd),
-                0.01);
-    EXPECT_NEAR(Value(hung, R"(quorvane_last_success_timestamp_seconds{target="site-a"})"), UnixSeconds(goodEnd),
-                0.01);
+    EXPECT_NEAR(Value(hung, R"(quorvane_outage_start_timestamp_seconds{target="site-a"})"),
+                UnixSeconds(goodEnd), 0.01);
+    EXPECT_NEAR(Value(hung, R"(quorvane_last_success_timestamp_seconds{target="site-a"})"),
+                UnixSeconds(goodEnd), 0.01);
     EXPECT_EQ(Value(hung, R"(quorvane_reattach_attempts_total{target="site-a",outcome="failed"})"), 1);
     EXPECT_EQ(Value(hung, R"(quorvane_cycle_duration_seconds_bucket{target="site-a",le="0.005"})"), 1);
     EXPECT_EQ(Value(hung, R"(quorvane_cycle_duration_seconds_bucket{target="site-a",le="0.0025"})"), 0);
