@@ -1,10 +1,9 @@
 #include "metrics/probe_metrics.h"
 
-#include "metrics/unix_seconds.h"
-
 #include <prometheus/family.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 // From 1 ms to 30 s, about three buckets to each tenfold.
@@ -72,8 +71,7 @@ void TProbeMetrics::RowMeasured(const TProbeRow& row) {
     }
     m_cyclesOk->Increment();
     m_cycleDuration->Observe(row.Value / 1000.0);
-    m_lastSuccessTime =
-        row.Time; // turned into Unix seconds at the scrape: the conversion asks the zone rules
+    m_lastSuccessMs = Ms(row.Time);
 }
 
 void TProbeMetrics::ReattachFailed(TDateTime at, const std::string& error) {
@@ -87,9 +85,16 @@ void TProbeMetrics::Reattached(TDateTime at) {
 }
 
 // The outage counters move by what the timeline has gained since the last scrape; a clock difference that the
-// run measured anew may move times back a little, which a counter does not follow.
+// run measured anew may move times back a little, which a counter does not follow. The run's times are the
+// server's wall clock, which may lie in another zone or be wrong: a timestamp is the time that far before now
+// by this machine's clock.
 void TProbeMetrics::Refresh() const {
     const TState state = State();
+    const double unixNow =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto unixTime = [&](int64_t runMs) {
+        return unixNow - static_cast<double>(state.nowMs - runMs) / 1000;
+    };
     std::lock_guard lock(m_refreshMutex);
     if (state.outages > m_countedOutages) {
         m_outages->Increment(static_cast<double>(state.outages - m_countedOutages));
@@ -100,10 +105,9 @@ void TProbeMetrics::Refresh() const {
         m_countedOutageMs = state.outageMs;
     }
     m_up->Set(state.running && m_lastCycleOk && !state.outage ? 1 : 0);
-    if (m_lastSuccessTime)
-        m_lastSuccess->Set(UnixSeconds(*m_lastSuccessTime));
-    m_outageStart->Set(state.outage ? UnixSeconds(static_cast<TDateTime>(state.outage->startMs) / MSecsPerDay)
-                                    : 0);
+    if (m_lastSuccessMs)
+        m_lastSuccess->Set(unixTime(*m_lastSuccessMs));
+    m_outageStart->Set(state.outage ? unixTime(state.outage->startMs) : 0);
     m_clockOffset->Set(0.0 - state.clockDifference * 86400); // never "-0"
 }
 

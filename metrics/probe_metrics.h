@@ -49,5 +49,5 @@ private:
     mutable size_t m_countedOutages = 0;
     mutable int64_t m_countedOutageMs = 0;
     mutable bool m_lastCycleOk = false;
-    std::optional<TDateTime> m_lastSuccessTime;
+    std::optional<int64_t> m_lastSuccessMs; // on the run's clock
 };
