@@ -127,7 +127,12 @@ void TForm1::ReadRunSettings() {
     m_testCycle->SetMetricsAddress(m_AppIniFileStorage1->GetString(MetricsKey, ""));
 }
 
-void TForm1::ShowState() { m_stateLine->setText(StateLineText(m_testCycle->Watch().State())); }
+// A new text lays the window out anew; the same text is left alone.
+void TForm1::ShowState() {
+    const QString text = StateLineText(m_testCycle->Watch().State());
+    if (text != m_stateLine->text())
+        m_stateLine->setText(text);
+}
 
 TForm1::~TForm1() = default;
 
@@ -147,6 +152,7 @@ void TForm1::CreatePanel() {
     // A long reason must not widen the window: the line is cut at the grid's width.
     m_stateLine->setMinimumWidth(1);
     m_stateLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_stateLine->setFixedHeight(m_stateLine->sizeHint().height());
     auto* gridColumn = new QVBoxLayout;
     gridColumn->setSpacing(0);
     gridColumn->addWidget(m_DataGrid1, 1);
