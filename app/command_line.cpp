@@ -39,6 +39,11 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
                              "one JSON object a line; the journal keeps the saved log's format.", "headless"},
         {"config", "FILE", "Read these options from FILE, one 'name = value' a line (database = host:/db.fdb), "
                            "'#' for a comment; the command line wins over the file.", "headless"},
+        {"metrics", "HOST:PORT", "Serve the run's metrics to Prometheus on http://HOST:PORT/metrics (the window: "
+                                 "Metrics= in its settings file)."},
+        {"target", "NAME", "The target the metrics and the jsonl rows name (the database when not given)."},
+        {"call-limit", "SECONDS", "Seconds a client call may wait for the server before it is cancelled, 1 to "
+                                  "3600 (30 when not given; the window: CallLimit= in its settings file)."},
     };
     return options;
 }

@@ -15,6 +15,9 @@
 #include "log/json_line_writer.h"
 #include "log/log_statistics.h"
 #include "log/mem_table.h"
+#include "metrics/metrics_server.h"
+#include "metrics/probe_metrics.h"
+#include "probe/outage_watch.h"
 #include "probe/probe.h"
 
 #include <QCoreApplication>
@@ -28,6 +31,8 @@
 namespace {
 // How long the run may take to stop before the program ends without it; Stop breaks a blocked call at once.
 constexpr int StopBudgetMs = 5000;
+// The status of a run that cannot serve the metrics it was asked for, as for a bad command line.
+constexpr int MetricsFailedExitCode = 2;
 
 class THeadlessRun {
 public:
@@ -46,6 +51,9 @@ private:
     void Tell(const std::string& message);
     void TellService(const TProbeRow& row);
     void TellText(QString text);
+    void TellOutages();
+
+    static std::shared_ptr<TOutageWatch> MakeWatch(const THeadlessSettings& settings);
 
     const THeadlessSettings& m_settings;
     TMemTable m_log;
@@ -61,14 +69,29 @@ private:
     int64_t m_rows = 0;
     int64_t m_failedRows = 0;
     std::string m_outageSince; // empty while the last row was good
+    // The metrics when they are served (they watch the outages then), else a watch of its own.
+    std::shared_ptr<TOutageWatch> m_watch;
+    std::unique_ptr<TMetricsServer> m_metricsServer;
+    QTimer m_watchTimer;
+    size_t m_toldBegun = 0; // outages whose beginning standard error has had
+    size_t m_toldEnded = 0;
     // Goes first, so that nothing of the run reaches the rest afterwards.
     TProbe m_probe;
 };
 
+std::shared_ptr<TOutageWatch> THeadlessRun::MakeWatch(const THeadlessSettings& settings) {
+    std::shared_ptr<TOutageWatch> watch = settings.metricsAddress.empty()
+                                              ? std::make_shared<TOutageWatch>()
+                                              : std::make_shared<TProbeMetrics>(settings.target);
+    watch->SetPeriodMs(settings.request.PeriodMs);
+    return watch;
+}
+
 THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
-    : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()) {
+    : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()), m_watch(MakeWatch(settings)) {
     if (settings.format == THeadlessSettings::TFormat::Jsonl)
         m_jsonLines.emplace(TargetName(settings));
+    m_probe.AddSink(m_watch);
     m_probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     m_probe.OnRow = [this](const TProbeRow& row) { Row(row); };
     m_probe.OnError = [this](const std::string& message) { Tell(message); };
@@ -81,9 +104,21 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     // The duration counts from the program's start, however long the first attach waits.
     if (settings.durationMs)
         m_end.setRemainingTime(std::chrono::milliseconds(*settings.durationMs));
+    // A call that hangs tells nothing; once a second is soon enough to notice it.
+    m_watchTimer.setInterval(1000);
+    QObject::connect(&m_watchTimer, &QTimer::timeout, [this] { TellOutages(); });
 }
 
 int THeadlessRun::Exec() {
+    if (!m_settings.metricsAddress.empty()) {
+        try {
+            m_metricsServer = std::make_unique<TMetricsServer>(
+                m_settings.metricsAddress, std::static_pointer_cast<TProbeMetrics>(m_watch));
+        } catch (const Exception& error) {
+            Tell(error.Message());
+            return MetricsFailedExitCode;
+        }
+    }
     // SIGHUP is what log rotation sends: the run goes on in a new journal file.
     TTerminationSignals terminationSignals([this](int signalNumber) {
         if (signalNumber == SIGHUP)
@@ -109,6 +144,7 @@ void THeadlessRun::StartEnded(const TEscapedError& outcome) {
     }
     m_state = State::Running;
     m_service.Ready("Measuring " + TargetName(m_settings));
+    m_watchTimer.start();
     if (!m_jsonLines)
         Out(m_lines.HeaderLine());
 }
@@ -130,6 +166,24 @@ void THeadlessRun::Row(const TProbeRow& row) {
     } catch (const Exception& error) {
         Tell(error.Message());
     }
+    TellOutages();
+}
+
+// One line when an outage begins and one when it ends, for the system journal (the reason in the code page,
+// as Tell takes every message).
+void THeadlessRun::TellOutages() {
+    // Only those not told of yet: a long run may hold many.
+    const std::vector<TOutage> outages = m_watch->Outages(m_toldEnded);
+    for (; m_toldBegun < m_toldEnded + outages.size(); ++m_toldBegun) {
+        const TOutage& outage = outages[m_toldBegun - m_toldEnded];
+        Tell("Outage since " + TimeText(outage.startMs) + ": " + outage.reasonLine);
+    }
+    for (size_t i = 0; i < outages.size() && !outages[i].ongoing; ++i, ++m_toldEnded) {
+        const TOutage& outage = outages[i];
+        Tell(FormatText("Outage ended at %s after %.3f s: ", TimeText(outage.endMs).c_str(),
+                        static_cast<double>(outage.endMs - outage.startMs) / 1000) +
+             outage.reasonLine);
+    }
 }
 
 // A run that is still attaching has no rows to wait for: the probe's end cancels the attach.
@@ -149,10 +203,12 @@ void THeadlessRun::End(int exitCode) {
     if (m_state == State::Ended)
         return;
     m_state = State::Ended;
+    m_watchTimer.stop();
     if (exitCode == 0) {
+        TellOutages(); // the watch may have taken in the last row after this side showed it
         TLogStatistics statistics;
         statistics.Rebuild(m_log);
-        std::fputs(RunSummary(statistics).c_str(), stderr);
+        std::fputs(RunSummary(statistics, m_watch->Timeline(), m_watch->NowMs()).c_str(), stderr);
         if (const uint64_t dropped = m_out.Dropped())
             std::fprintf(stderr,
                          "Standard output was not read: %llu lines of it were dropped (the journal has "

@@ -13,6 +13,7 @@ namespace {
 // Limits of the window's editors.
 constexpr int32_t MaxPeriodSeconds = 3600;
 constexpr int32_t MaxAmount = 10000;
+constexpr int32_t MaxCallLimitSeconds = 3600;
 
 int32_t WholeNumber(const TCommandLine& commandLine, const std::string& name, int32_t fallback,
                     int32_t most) {
@@ -138,7 +139,16 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     if (options.IsSet("duration"))
         settings.durationMs = Checked(options, "duration", [&] { return Duration(options.Value("duration")); });
     settings.format = Checked(options, "format", [&] { return Format(options); });
+    request.CallLimitMs = static_cast<uint32_t>(Checked(options, "call-limit", [&] {
+                              return CallLimitSeconds(options);
+                          })) * 1000;
+    settings.metricsAddress = options.Value("metrics");
+    settings.target = options.IsSet("target") ? options.Value("target") : request.DBName;
     return settings;
 }
 
-std::string TargetName(const THeadlessSettings& settings) { return settings.request.DBName; }
+std::string TargetName(const THeadlessSettings& settings) { return settings.target; }
+
+int32_t CallLimitSeconds(const TCommandLine& commandLine) {
+    return WholeNumber(commandLine, "call-limit", 30, MaxCallLimitSeconds);
+}

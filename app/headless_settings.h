@@ -18,6 +18,9 @@ struct THeadlessSettings {
     TFormat format = TFormat::Tsv;
     int32_t amount = 10;
     std::optional<int64_t> durationMs;
+    // Where the metrics are served (HOST:PORT); empty for nowhere.
+    std::string metricsAddress;
+    std::string target; // the metrics' target label
 };
 
 // Reads the run's settings from the command line and the settings file of --config, whose values yield to the
@@ -28,3 +31,6 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
 
 // What the rows of a run name as tested (their "target"): the database as given (UTF-8).
 std::string TargetName(const THeadlessSettings& settings);
+// --call-limit in seconds (30 when not given), for the window as for the headless run; raises an Exception
+// for a value out of 1 to 3600.
+int32_t CallLimitSeconds(const TCommandLine& commandLine);

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 #include "app/headless_run.h"
 #include "app/main_window.h"
+#include "app/test_cycle.h"
 #include "core/error_box.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
@@ -41,6 +42,12 @@ int RunWithoutWindow(int argc, char** argv, const TCommandLine& commandLine) {
 }
 
 int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
+    int32_t callLimitSeconds = 0;
+    try {
+        callLimitSeconds = CallLimitSeconds(commandLine);
+    } catch (const Exception& error) {
+        return commandLine.Refuse(error.Message());
+    }
     QApplication application(argc, argv);
     NameTheApplication();
     // A termination signal ends the program as closing its window does: the connection detaches, the journal
@@ -55,6 +62,11 @@ int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
     form.installEventFilter(&quitWithWindow);
     if (commandLine.IsSet("journal"))
         form.SetJournalPath(QString::fromStdString(commandLine.Value("journal")));
+    // The command line goes before the settings file's Metrics= and CallLimit=, for this session only.
+    if (commandLine.IsSet("metrics"))
+        form.TestCycle()->SetMetricsAddress(commandLine.Value("metrics"), commandLine.Value("target"));
+    if (commandLine.IsSet("call-limit"))
+        form.TestCycle()->SetCallLimitSeconds(callLimitSeconds);
     form.show();
     return QApplication::exec();
 }

@@ -10,11 +10,13 @@
 #include "app/save_dialog.h"
 #include "app/save_glyph.h"
 #include "app/spin_edit.h"
+#include "app/state_line.h"
 #include "app/test_cycle.h"
 #include "core/platform.h"
 #include "core/text_codec.h"
 #include "log/csv_stream_format.h"
 #include "log/mem_table.h"
+#include "probe/outage_watch.h"
 #include "probe/probe.h"
 #include "settings/app_ini_file_storage.h"
 #include "settings/form_storage.h"
@@ -35,6 +37,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
@@ -51,6 +54,8 @@ constexpr int FontPixelSize = 11;
 const char* const CopyrightCaption = "© Quorvane team";
 // Where the settings file keeps the journal's path.
 const char* const JournalKey = "Form1\\Journal";
+const char* const MetricsKey = "Form1\\Metrics";
+const char* const CallLimitKey = "Form1\\CallLimit";
 
 // The credit line opens the read-me installed with the program (a build tree keeps a copy at the same place
 // beside its executable), so the address holds on every machine.
@@ -107,7 +112,26 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") 
     m_AppIniFileStorage1 = std::make_unique<TAppIniFileStorage>(this, "AppIniFileStorage1");
     m_FormStorage1 = std::make_unique<TFormStorage>(this, "FormStorage1");
     m_FormStorageWindow = std::make_unique<TFormStorageWindow>(*this, *m_AppIniFileStorage1, *m_FormStorage1);
-    RunCommand([this] { SetJournalPath(QString::fromStdString(m_AppIniFileStorage1->GetString(JournalKey, ""))); });
+    RunCommand([this] { ReadRunSettings(); });
+    auto* stateTimer = new QTimer(this);
+    connect(stateTimer, &QTimer::timeout, this, [this] { ShowState(); });
+    stateTimer->start(1000);
+    ShowState();
+}
+
+// The settings file's keys for the runs, which the window has no control for; the command line may still
+// override them.
+void TForm1::ReadRunSettings() {
+    SetJournalPath(QString::fromStdString(m_AppIniFileStorage1->GetString(JournalKey, "")));
+    m_testCycle->SetCallLimitSeconds(m_AppIniFileStorage1->GetInteger(CallLimitKey, 30));
+    m_testCycle->SetMetricsAddress(m_AppIniFileStorage1->GetString(MetricsKey, ""));
+}
+
+// A new text lays the window out anew; the same text is left alone.
+void TForm1::ShowState() {
+    const QString text = StateLineText(m_testCycle->Watch().State());
+    if (text != m_stateLine->text())
+        m_stateLine->setText(text);
 }
 
 TForm1::~TForm1() = default;
@@ -122,11 +146,23 @@ void TForm1::CreatePanel() {
     m_DataGrid1 = new TDataGrid(this, this, "DataGrid1");
     m_DataGrid1->setMinimumWidth(GridMinimumWidth);
 
+    m_stateLine = new QLabel(this);
+    m_stateLine->setObjectName("StateLine");
+    m_stateLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long reason must not widen the window: the line is cut at the grid's width.
+    m_stateLine->setMinimumWidth(1);
+    m_stateLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_stateLine->setFixedHeight(m_stateLine->sizeHint().height());
+    auto* gridColumn = new QVBoxLayout;
+    gridColumn->setSpacing(0);
+    gridColumn->addWidget(m_DataGrid1, 1);
+    gridColumn->addWidget(m_stateLine);
+
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_pnl1);
-    layout->addWidget(m_DataGrid1, 1);
+    layout->addLayout(gridColumn, 1);
 }
 
 QLabel* TForm1::CreateLabel(const QString& caption, const QRect& bounds) {

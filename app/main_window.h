@@ -38,6 +38,8 @@ public:
 
     QFrame* pnl1() const { return m_pnl1; }
     TDataGrid* DataGrid1() const { return m_DataGrid1; }
+    // The run's state in one line below the grid, brought up to date every second.
+    QLabel* StateLine() const { return m_stateLine; }
     TLabeledEdit* edDBName() const { return m_edDBName; }
     TLabeledEdit* edUser() const { return m_edUser; }
     TLabeledEdit* edPassword() const { return m_edPassword; }
@@ -92,9 +94,12 @@ private:
     QLabel* CreateLabel(const QString& caption, const QRect& bounds);
     void RunCommand(const std::function<void()>& command);
     void RememberJournalPath(const QString& path);
+    void ReadRunSettings();
+    void ShowState();
 
     QFrame* m_pnl1 = nullptr;
     TDataGrid* m_DataGrid1 = nullptr;
+    QLabel* m_stateLine = nullptr;
     TLabeledEdit* m_edDBName = nullptr;
     TLabeledEdit* m_edUser = nullptr;
     TLabeledEdit* m_edPassword = nullptr;

@@ -6,7 +6,11 @@
 #include "log/log_statistics.h"
 
 namespace {
-// The server's time of a row, to the millisecond, the same way whatever the locale.
+std::string Seconds(int64_t ms) {
+    return FormatText("%.3f s", static_cast<double>(ms) / 1000);
+}
+} // namespace
+
 std::string TimeText(int64_t timeMs) {
     const TDateTime time = static_cast<TDateTime>(timeMs) / MSecsPerDay;
     const TDateParts date = DecodeDate(time);
@@ -15,19 +19,25 @@ std::string TimeText(int64_t timeMs) {
                       static_cast<int>(msOfDay / 3600000), static_cast<int>(msOfDay / 60000 % 60),
                       static_cast<int>(msOfDay / 1000 % 60), static_cast<int>(msOfDay % 1000));
 }
-} // namespace
 
-std::string RunSummary(const TLogStatistics& s) {
+std::string RunSummary(const TLogStatistics& s, const TOutageTimeline& timeline, int64_t endMs) {
     std::string text = FormatText("Rows: %d\nFailed rows: %d\n", s.Rows(), s.FailedRows());
-    text += s.Rows() > 0 ? FormatText("Availability: %.3f %%\n", s.Availability()) : "Availability: -\n";
+    if (timeline.Begun())
+        text += FormatText("Availability: %.3f %% of the run's time (outages ",
+                           100 * timeline.Availability(endMs)) +
+                Seconds(timeline.OutageMs(endMs)) + " of " + Seconds(timeline.RunMs(endMs)) + ")\n";
+    else
+        text += "Availability: -\n";
     if (s.SuccessfulRows() > 0)
         text += FormatText("Elapsed ms: min %d, median %g, p95 %d, max %d\n", s.Min(), s.Median(),
                            s.Percentile(95), s.Max());
     else
         text += "Elapsed ms: -\n";
-    text += FormatText("Outages: %zu\n", s.Outages().size());
-    for (const TOutage& outage : s.Outages())
-        text += "  " + TimeText(outage.startMs) + " to " + TimeText(outage.endMs) +
-                FormatText(", %d rows: ", outage.rows) + FromCp1251(outage.firstErrorLine).toStdString() + "\n";
+    const std::vector<TOutage> outages = timeline.Outages(endMs);
+    text += FormatText("Outages: %zu\n", outages.size());
+    for (const TOutage& outage : outages)
+        text += "  " + TimeText(outage.startMs) + " to " + TimeText(outage.endMs) + " (" +
+                Seconds(outage.endMs - outage.startMs) + FormatText(", %d failed rows): ", outage.rows) +
+                FromCp1251(outage.reasonLine).toStdString() + "\n";
     return text;
 }

@@ -4,8 +4,12 @@
 #include "app/escaped_errors.h"
 #include "app/save_dialog.h"
 #include "app/spin_edit.h"
+#include "core/exceptions.h"
 #include "core/text_codec.h"
 #include "log/mem_table.h"
+#include "metrics/metrics_server.h"
+#include "metrics/probe_metrics.h"
+#include "probe/outage_watch.h"
 #include "probe/probe.h"
 
 #include <QAbstractButton>
@@ -22,8 +26,10 @@ std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
 }
 } // namespace
 
-TTestCycle::TTestCycle(const TTestCycleParts& parts) : m_parts(parts) {
+TTestCycle::TTestCycle(const TTestCycleParts& parts)
+    : m_parts(parts), m_watch(std::make_shared<TOutageWatch>()) {
     TProbe& probe = m_parts.probe;
+    probe.AddSink(m_watch);
     probe.OnRow = [this](const TProbeRow& row) { AppendRow(row); };
     probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     probe.OnError = [this](const std::string& message) { ShowError(message); };
@@ -31,6 +37,31 @@ TTestCycle::TTestCycle(const TTestCycleParts& parts) : m_parts(parts) {
     const auto passAmount = [this] { m_parts.probe.SetAmount(m_parts.seAmount.Value()); };
     passAmount();
     QObject::connect(&m_parts.seAmount, &QLineEdit::textChanged, &m_parts.seAmount, passAmount);
+}
+
+TTestCycle::~TTestCycle() = default;
+
+void TTestCycle::SetCallLimitSeconds(int64_t seconds) {
+    m_callLimitMs = static_cast<uint32_t>(std::clamp<int64_t>(seconds, 1, 3600) * 1000);
+}
+
+void TTestCycle::SetMetricsAddress(std::string address, std::string target) {
+    m_metricsAddress = std::move(address);
+    m_metricsTarget = std::move(target);
+}
+
+// Once per program: the series go on across Stop and Start, under the target they began with.
+void TTestCycle::ServeMetrics(const std::string& target) {
+    std::string address = std::move(m_metricsAddress);
+    m_metricsAddress.clear();
+    try {
+        auto metrics = std::make_shared<TProbeMetrics>(m_metricsTarget.empty() ? target : m_metricsTarget);
+        m_metricsServer = std::make_unique<TMetricsServer>(address, metrics);
+        m_metrics = metrics;
+        m_parts.probe.AddSink(m_metrics);
+    } catch (const Exception& error) {
+        ShowError(error.Message());
+    }
 }
 
 void TTestCycle::btnStartClick() {
@@ -42,6 +73,12 @@ void TTestCycle::btnStartClick() {
     request.SQL = MemoLines(m_parts.mSQL);
     request.PeriodMs = PeriodMilliseconds();
     request.JournalPath = m_journalPath;
+    request.CallLimitMs = m_callLimitMs;
+    m_watch->SetPeriodMs(request.PeriodMs);
+    if (!m_metricsAddress.empty() && !m_metricsServer)
+        ServeMetrics(request.DBName);
+    if (m_metrics)
+        m_metrics->SetPeriodMs(request.PeriodMs);
     m_state = State::Starting;
     UpdateActions();
     m_parts.probe.Start(request);

@@ -3,6 +3,7 @@
 #include "core/escaped_error.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,10 @@ class QPlainTextEdit;
 class QWidget;
 class TAction;
 class TMemTable;
+class TMetricsServer;
+class TOutageWatch;
 class TProbe;
+class TProbeMetrics;
 struct TProbeRow;
 class TSaveDialog;
 class TSpinEdit;
@@ -39,6 +43,7 @@ struct TTestCycleParts {
 class TTestCycle {
 public:
     explicit TTestCycle(const TTestCycleParts& parts);
+    ~TTestCycle();
 
     void btnStartClick();
     void actStopExecute();
@@ -49,6 +54,15 @@ public:
     // for none.
     const std::string& JournalPath() const { return m_journalPath; }
     void SetJournalPath(std::string path) { m_journalPath = std::move(path); }
+
+    // How long one client call of the runs that Start begins may wait, 1 to 3600 s (out of range: the limit).
+    void SetCallLimitSeconds(int64_t seconds);
+    // Where the metrics are served (HOST:PORT; empty for nowhere), labelled with target (empty: the Database
+    // text). The next Start begins serving them; an address that cannot be served is shown in a box, and the
+    // run goes on without metrics.
+    void SetMetricsAddress(std::string address, std::string target = {});
+    // The outages of the run under way, as the state line shows them.
+    const TOutageWatch& Watch() const { return *m_watch; }
 
     // From a Start that succeeded to the next Stop.
     bool Running() const { return m_state == State::Running; }
@@ -63,8 +77,15 @@ private:
     void ShowError(const std::string& message);
     void UpdateActions();
     uint32_t PeriodMilliseconds() const;
+    void ServeMetrics(const std::string& target);
 
     TTestCycleParts m_parts;
     State m_state = State::Stopped;
     std::string m_journalPath;
+    uint32_t m_callLimitMs = 30000;
+    std::shared_ptr<TOutageWatch> m_watch;
+    std::string m_metricsAddress;
+    std::string m_metricsTarget;
+    std::shared_ptr<TProbeMetrics> m_metrics;
+    std::unique_ptr<TMetricsServer> m_metricsServer;
 };

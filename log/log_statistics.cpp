@@ -18,7 +18,7 @@ void TLogStatistics::Follow(const TMemTable& table) {
 }
 
 double TLogStatistics::Availability() const {
-    return m_rows == 0 ? 0 : 100.0 * SuccessfulRows() / m_rows;
+    return m_rows == 0 ? 0 : 100.0 * m_timeline.Availability(m_latestMs);
 }
 
 double TLogStatistics::Average() const {
@@ -60,6 +60,7 @@ void TLogStatistics::TakeRowsFrom(const TMemTable& table, int firstRow) {
             Add(record);
     });
     m_taken = table.RecordCount();
+    m_outages = m_timeline.Outages(m_latestMs);
 }
 
 void TLogStatistics::Add(const TRecordView& record) {
@@ -68,21 +69,11 @@ void TLogStatistics::Add(const TRecordView& record) {
     if (m_rows == 0 || record.timeMs > m_latestMs)
         m_latestMs = record.timeMs;
     ++m_rows;
+    m_timeline.Row(record.timeMs, record.error, TBookmark{record.id});
     if (!record.error.empty()) {
         ++m_failedRows;
-        if (!m_lastFailed) {
-            TOutage outage;
-            outage.first = TBookmark{record.id};
-            outage.startMs = record.timeMs;
-            outage.firstErrorLine = std::string(record.error.substr(0, record.error.find_first_of("\r\n")));
-            m_outages.push_back(std::move(outage));
-        }
-        m_outages.back().endMs = record.timeMs;
-        ++m_outages.back().rows;
-        m_lastFailed = true;
         return;
     }
-    m_lastFailed = false;
     const int32_t value = record.value;
     if (m_values.Count() == 0 || value < m_min)
         m_min = value;

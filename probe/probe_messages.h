@@ -14,6 +14,8 @@ struct TProbeStartRequest {
     std::string Password;
     std::vector<std::string> SQL;
     uint32_t PeriodMs = 10000;
+    // How long one client call may wait for the server before it is cancelled.
+    uint32_t CallLimitMs = 30000;
     // Where the run keeps its journal: the platform's file name (UTF-8) as the user gave it; empty for none.
     std::string JournalPath;
     // A first attach that fails as a lost connection would (the server or the link is down) starts the run in

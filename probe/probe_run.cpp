@@ -92,6 +92,7 @@ void TProbeRun::Start(const TProbeStartRequest& request) {
         m_FDB->SetDBName(request.DBName);
         m_FDB->ConnectParams().SetUserName(request.UserName);
         m_FDB->ConnectParams().SetPassword(request.Password);
+        m_FDB->SetCallTimeout(request.CallLimitMs);
         m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
     });
     if (escaped.failed) {
@@ -151,8 +152,7 @@ void TProbeRun::RunFrom(const TProbeStartRequest& request) {
             std::make_shared<TJournal>(request.JournalPath, QDateTime::currentDateTime(),
                                        [this](const std::string& message) { m_events.Error(message); });
     m_lastRowFailed = false;
-    if (!m_startError)
-        Tell([at = RunTime()](IProbeSink& sink) { sink.Attached(at); });
+    Tell([at = RunTime(), attached = !m_startError](IProbeSink& sink) { sink.Started(at, attached); });
 }
 
 // The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and

@@ -17,8 +17,9 @@ class IProbeSink {
 public:
     virtual ~IProbeSink() = default;
 
-    // Start's attach succeeded; cycles follow every period.
-    virtual void Attached(TDateTime) {}
+    // A run began: Start's attach ended and cycles follow every period. attached: it succeeded; else the run
+    // starts in an outage (a probe nobody watches, whose server could not be reached), its first row failing.
+    virtual void Started(TDateTime, bool /*attached*/) {}
     // A cycle's executions begin; a cycle whose row is long in coming is blocked in a call.
     virtual void CycleBegun(TDateTime) {}
     virtual void RowMeasured(const TProbeRow& row) = 0;
@@ -27,6 +28,6 @@ public:
     // A re-attach attempt during an outage failed, with the attach's error text.
     virtual void ReattachFailed(TDateTime, const std::string& /*error*/) {}
     virtual void Reattached(TDateTime) {}
-    // The run ended: Stop, the window closed or the program ended. No event follows until the next Attached.
+    // The run ended: Stop, the window closed or the program ended. No event follows until the next Started.
     virtual void Stopped(TDateTime) {}
 };

@@ -139,7 +139,7 @@ QWidget* TStatisticsWindow::CreateFigures() {
     grid->setContentsMargins(0, 0, 0, 0);
     AddFigure("Rows");
     AddFigure("Failed rows");
-    AddFigure("Availability", "Percent of rows with an empty Error");
+    AddFigure("Availability", "Percent of the time from the first row to the last that lay outside outages");
     AddFigure("Min");
     AddFigure("Average");
     AddFigure("Median", "The middle value; the mean of the two middle values for an even count");
@@ -215,7 +215,7 @@ void TStatisticsWindow::ShowOutages() {
 
 void TStatisticsWindow::FillOutageRow(int row, const TOutage& outage) {
     const QString texts[] = {TimeText(outage.startMs), TimeText(outage.endMs), DurationText(outage.endMs - outage.startMs),
-                             QString::number(outage.rows), FromCp1251(outage.firstErrorLine)};
+                             QString::number(outage.rows), FromCp1251(outage.reasonLine)};
     for (int column = 0; column < 5; ++column) {
         QTableWidgetItem* item = m_outages->item(row, column);
         if (!item) {

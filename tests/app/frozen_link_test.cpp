@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -101,6 +102,8 @@ TEST_F(FrozenLink, StopDuringAHungCallEndsTheRunWithinThreeSeconds) {
     const int before = log.RecordCount();
     QTest::qWait(2500); // the next cycle is hung by now
     EXPECT_EQ(log.RecordCount(), before);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.StateLine()->text().startsWith("No answer for "); }, 1500))
+        << form.StateLine()->text().toStdString();
 
     QElapsedTimer stopping;
     stopping.start();
@@ -115,6 +118,23 @@ TEST_F(FrozenLink, StopDuringAHungCallEndsTheRunWithinThreeSeconds) {
     QTest::qWait(500);
     EXPECT_EQ(log.RecordCount(), before)
         << "the call had not reached its limit: Stop cut it short, no failure";
+}
+
+// The user's call limit ends the hung call; the state line tells the outage from the end of the last good
+// cycle, with the row's reason.
+TEST_F(FrozenLink, TheUsersCallLimitEndsAHungCallAndTheStateLineTellsTheOutage) {
+    cycle.SetCallLimitSeconds(2);
+    StartRunning();
+    ASSERT_NO_FATAL_FAILURE(FreezeBetweenCycles());
+    const int before = log.RecordCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.RecordCount() > before; }, 8000));
+    EXPECT_NE(ErrorOfRow(before).find("the call was aborted"), std::string::npos) << ErrorOfRow(before);
+    EXPECT_LT(ValueOfRow(before), 5000) << "the limit and its grace";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.StateLine()->text().startsWith("Outage since "); }, 1500))
+        << form.StateLine()->text().toStdString();
+    EXPECT_FALSE(form.StateLine()->text().contains("Form1.")) << form.StateLine()->text().toStdString();
+    proxy->Restore();
+    Stop();
 }
 
 // A window of its own with its settings in a folder that outlives it; the fixture's window is not made, as

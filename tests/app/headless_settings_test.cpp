@@ -139,18 +139,21 @@ TEST(RunSummary, CountsTheRowsAndListsEachOutageWithItsTimes) {
     };
     for (const int value : {4, 2, 9})
         table.AppendRecord(at(value), value, "");
-    table.AppendRecord(at(10, 250), 5012, "Form1.qry1: connection lost\r\nsecond line");
+    table.AppendRecord(at(10, 250), 5012, "Form1.qry1:\r\nconnection lost\r\nsecond line");
     table.AppendRecord(at(20), 3, "Form1.FDB: DB is not open");
     table.AppendRecord(at(30), 7, "");
     TLogStatistics statistics;
     statistics.Rebuild(table);
-    EXPECT_EQ(RunSummary(statistics), "Rows: 6\n"
-                                      "Failed rows: 2\n"
-                                      "Availability: 66.667 %\n"
-                                      "Elapsed ms: min 2, median 5.5, p95 9, max 9\n"
-                                      "Outages: 1\n"
-                                      "  2026-12-09 16:31:10.250 to 2026-12-09 16:31:20.000, 2 rows: "
-                                      "Form1.qry1: connection lost\n");
+    // The outage runs from the end of the last good cycle to the end of the next good one; the run from its
+    // first row (the log knows no Start) to its last.
+    EXPECT_EQ(RunSummary(statistics, statistics.Timeline(), statistics.LatestMs()),
+              "Rows: 6\n"
+              "Failed rows: 2\n"
+              "Availability: 19.231 % of the run's time (outages 21.000 s of 26.000 s)\n"
+              "Elapsed ms: min 2, median 5.5, p95 9, max 9\n"
+              "Outages: 1\n"
+              "  2026-12-09 16:31:09.000 to 2026-12-09 16:31:30.000 (21.000 s, 2 failed rows): connection lost\n");
     statistics.Rebuild(TMemTable());
-    EXPECT_EQ(RunSummary(statistics), "Rows: 0\nFailed rows: 0\nAvailability: -\nElapsed ms: -\nOutages: 0\n");
+    EXPECT_EQ(RunSummary(statistics, statistics.Timeline(), 0),
+              "Rows: 0\nFailed rows: 0\nAvailability: -\nElapsed ms: -\nOutages: 0\n");
 }

@@ -5,9 +5,11 @@
 #include "tests/support/python_csv.h"
 #include "tests/support/test_server.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -15,7 +17,9 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -107,6 +111,32 @@ bool Failed(const QStringList& row) {
     return row.size() == 3 && !row[2].isEmpty();
 }
 
+// The private Prometheus of tools/test: where it answers, and the address it scrapes every second.
+std::string PrometheusSetting(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == 0)
+        ADD_FAILURE() << name << " is not set: run the tests through tools/test";
+    return value ? value : "";
+}
+
+// The one value of an instant query at that time (Unix seconds), asked of Prometheus's HTTP API; NaN when
+// the answer holds no series.
+double PrometheusValue(const std::string& query, double atSeconds) {
+    QProcess python;
+    python.start("python3", {"-c",
+                             "import sys, urllib.parse, urllib.request\n"
+                             "url = sys.argv[1] + '/api/v1/query?' + urllib.parse.urlencode("
+                             "{'query': sys.argv[2], 'time': sys.argv[3]})\n"
+                             "sys.stdout.write(urllib.request.urlopen(url, timeout=5).read().decode())",
+                             QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_URL")),
+                             QString::fromStdString(query), QString::number(atSeconds, 'f', 3)});
+    python.waitForFinished(10000);
+    const QJsonArray result = QJsonDocument::fromJson(python.readAllStandardOutput())["data"]["result"].toArray();
+    return result.isEmpty() ? std::nan("") : result[0]["value"][1].toString().toDouble();
+}
+
+double UnixNow() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000; }
+
 } // namespace
 
 // Standard output and the journal are the same saved log, which Python's csv module reads row for row; SIGTERM
@@ -126,9 +156,8 @@ TEST_F(Headless, StandardOutputIsTheJournalAndEverySignalEndsTheRunWithASummary)
     EXPECT_EQ(PythonCsvRows(JournalPath()), rows);
     EXPECT_EQ(ReadFileBytes(JournalPath().toStdString()), Output());
     const std::string summary = Errors();
-    EXPECT_NE(summary.find("Rows: " + std::to_string(rows.size() - 1) +
-                           "\nFailed rows: 0\n"
-                           "Availability: 100.000 %\nElapsed ms: min "),
+    EXPECT_NE(summary.find("Rows: " + std::to_string(rows.size() - 1) + "\nFailed rows: 0\n"
+                           "Availability: 100.000 % of the run's time (outages 0.000 s of "),
               std::string::npos)
         << summary;
     EXPECT_NE(summary.find("\nOutages: 0\n"), std::string::npos) << summary;
@@ -183,8 +212,16 @@ TEST_F(Headless, ACutLinkIsJournalledAsTheOutageAndTheRecovery) {
         if (shape.empty() || shape.back() != (Failed(rows[i]) ? 'x' : 'o'))
             shape += Failed(rows[i]) ? 'x' : 'o';
     EXPECT_EQ(shape, "oxo");
-    EXPECT_NE(Errors().find("\nOutages: 1\n"), std::string::npos) << Errors();
-
+    // Standard error tells when the outage began and when it ended, with its reason, then sums it up.
+    const std::string errors = Errors();
+    EXPECT_NE(errors.find("\nOutages: 1\n"), std::string::npos) << errors;
+    const auto began = errors.find("Outage since ");
+    const auto ended = errors.find("Outage ended at ");
+    ASSERT_NE(began, std::string::npos) << errors;
+    ASSERT_NE(ended, std::string::npos) << errors;
+    EXPECT_LT(began, ended);
+    const std::string beganLine = errors.substr(began, errors.find('\n', began) - began);
+    EXPECT_EQ(beganLine.find("Form1."), std::string::npos) << beganLine; // the reason, not the sender
 }
 
 // A probe started while the server cannot be reached records the outage from its first period (the attach's
@@ -398,4 +435,45 @@ TEST_F(Headless, ASettingsFileJsonRowsAndSighupSplitTheJournalWithoutLosingOrDou
     EXPECT_NE(told.find(" failed, the last in "), told.rfind(" failed, the last in ")) << told;
     EXPECT_NE(told.find("\nSTOPPING=1\nSTATUS=Stopping\n"), std::string::npos) << told;
     EXPECT_GE(pings, 10) << told;
+}
+
+// A real Prometheus scrapes the probe every second through a cut: it saw quorvane_up fall to 0 and rise again,
+// and the outage seconds it saw grow by what the run itself reports as the outage's length (which holds the
+// cut, from the end of the last good cycle to the end of the first good one after the re-attach).
+TEST_F(Headless, PrometheusSeesTheCutAsDownAndCountsItsSeconds) {
+    FaultProxy proxy;
+    Launch(proxy.DbName(TestServer::Db1()),
+           {"--metrics", QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_TARGET")), "--target", "cut"});
+    const std::string up = R"(quorvane_up{target="cut"})";
+    const std::string outageSeconds = R"(quorvane_outage_seconds_total{target="cut"})";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PrometheusValue(up, UnixNow()) == 1; }, 20000)) << Errors();
+    ASSERT_TRUE(WaitForRows(2)) << Errors();
+    const double cutAt = UnixNow();
+    proxy.Cut();
+    QTest::qWait(8000);
+    proxy.Restore();
+    const double restoredAt = UnixNow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Errors().find("Outage ended at ") != std::string::npos; }, 15000))
+        << Errors();
+    QTest::qWait(2500); // a scrape or two after the recovery
+    const double recoveredAt = UnixNow();
+    QProcess check; // what the probe serves is the text format as Prometheus's own tool reads it
+    check.start("bash", {"-o", "pipefail", "-c",
+                         "python3 -c 'import sys, urllib.request; sys.stdout.write(urllib.request.urlopen("
+                         "\"http://\" + sys.argv[1] + \"/metrics\").read().decode())' \"$0\" | promtool check metrics",
+                         QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_TARGET"))});
+    ASSERT_TRUE(check.waitForFinished(10000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString()
+                                   << check.readAllStandardError().toStdString();
+    EndWith(SIGTERM);
+
+    EXPECT_EQ(PrometheusValue("min_over_time(" + up + "[8s])", restoredAt), 0);
+    EXPECT_EQ(PrometheusValue(up, recoveredAt), 1);
+    const double increase = PrometheusValue(outageSeconds, recoveredAt) - PrometheusValue(outageSeconds, cutAt);
+    const std::string errors = Errors();
+    const auto after = errors.find(" after ", errors.find("Outage ended at "));
+    ASSERT_NE(after, std::string::npos) << errors;
+    const double reported = std::stod(errors.substr(after + 7));
+    EXPECT_NEAR(increase, reported, 2) << errors;
+    EXPECT_GE(increase, restoredAt - cutAt - 1) << errors;
 }

@@ -34,7 +34,12 @@ TEST(MainWindow, ControlsLieAtTheirDesignedPlacesWithTheirInitialContent) {
     QWidget* panel = form.pnl1();
     EXPECT_EQ(form.windowTitle(), "Connection tester");
     EXPECT_EQ(panel->geometry(), QRect(0, 0, 349, 383));
-    EXPECT_EQ(form.DataGrid1()->geometry(), QRect(349, 0, 300, 383));
+    // The state line lies below the grid, as wide as it.
+    const int stateHeight = form.StateLine()->height();
+    EXPECT_GT(stateHeight, 0);
+    EXPECT_EQ(form.DataGrid1()->geometry(), QRect(349, 0, 300, 383 - stateHeight));
+    EXPECT_EQ(form.StateLine()->geometry(), QRect(349, 383 - stateHeight, 300, stateHeight));
+    EXPECT_EQ(form.StateLine()->text(), "Stopped");
 
     const struct {
         QWidget* widget;
@@ -112,7 +117,7 @@ TEST(MainWindow, ExtraWidthGoesToTheGridAndTheClientAreaStopsAtItsMinimum) {
     form.resize(900, 500);
     QTest::qWait(20);
     EXPECT_EQ(form.pnl1()->geometry(), QRect(0, 0, 349, 500));
-    EXPECT_EQ(form.DataGrid1()->geometry(), QRect(349, 0, 551, 500));
+    EXPECT_EQ(form.DataGrid1()->geometry(), QRect(349, 0, 551, 500 - form.StateLine()->height()));
     // The controls keep their places relative to the panel's top-left corner.
     EXPECT_EQ(form.btnSave()->geometry(), QRect(256, 312, 75, 25));
     form.resize(300, 200);

@@ -1,6 +1,8 @@
 // The test cycle against the real server: Start, cycles, failures, Stop, Save and an outage through the
 // fault proxy. The run lives on its own thread; most cycles are driven by calling its tick handler there, so
 // a test takes seconds, not periods, and rows are waited for as they arrive on the window's thread.
+#include "metrics/metrics_server.h"
+#include "metrics/probe_metrics.h"
 #include "app/action.h"
 #include "app/escaped_errors.h"
 #include "app/labeled_edit.h"
@@ -134,6 +136,23 @@ TEST_F(TestCycle, StartEmptiesTheLogArmsOnePeriodAndSwapsTheButtons) {
     EXPECT_TRUE(form.btnStart()->isEnabled());
     EXPECT_FALSE(form.btnStop()->isEnabled());
     EXPECT_TRUE(form.btnSave()->isEnabled());
+}
+
+// Metrics asked for at an address that is taken: a box at Start, and the run goes on without them.
+TEST_F(TestCycle, MetricsAtATakenAddressAreShownInABoxAndTheRunGoesOn) {
+    TMetricsServer squatter("127.0.0.1:0", std::make_shared<TProbeMetrics>("other"));
+    ASSERT_GT(squatter.Port(), 0);
+    cycle.SetMetricsAddress("127.0.0.1:" + std::to_string(squatter.Port()));
+    Start();
+    EXPECT_TRUE(cycle.Running());
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_EQ(watcher.Boxes()[0].text.toStdString(), "metrics: cannot listen on 127.0.0.1:" +
+                                                         std::to_string(squatter.Port()) +
+                                                         ": the port is taken, or the address is not one of "
+                                                         "this machine's.");
+    Tick();
+    EXPECT_EQ(ErrorOfRow(0), "");
+    Stop();
 }
 
 TEST_F(TestCycle, GoodCyclesLogEmptyErrorsAndRefreshTheClockDifference) {

@@ -1,5 +1,6 @@
 #include "log/chart_columns.h"
 #include "log/log_statistics.h"
+#include "log/outage_timeline.h"
 #include "log/value_histogram.h"
 #include "log_test_support.h"
 
@@ -50,7 +51,7 @@ TEST(LogStatistics, FiguresWithTiesASingleRowAndNoRows) {
     const TLogStatistics ties = StatisticsOf({{20, ""}, {10, ""}, {20, ""}, {30, ""}, {20, ""}, {99, "down"}});
     EXPECT_EQ(ties.Rows(), 6);
     EXPECT_EQ(ties.FailedRows(), 1);
-    EXPECT_DOUBLE_EQ(ties.Availability(), 500.0 / 6);
+    EXPECT_DOUBLE_EQ(ties.Availability(), 80); // out from the end of second 4 to the run's end at 5
     EXPECT_EQ(ties.Min(), 10);
     EXPECT_EQ(ties.Max(), 30); // the failed row's value does not count
     EXPECT_DOUBLE_EQ(ties.Average(), 20);
@@ -81,18 +82,24 @@ TEST(LogStatistics, FiguresWithTiesASingleRowAndNoRows) {
 
 TEST(LogStatistics, OutagesAtTheStartAndTheEndAndALogOfFailuresOnly) {
     const TLogStatistics log = StatisticsOf(
-        {{1, "Unable to connect\r\nsecond line"}, {2, "other"}, {5, ""}, {6, ""}, {3, "DB is not open\nmore"}});
+        {{1, "Form1.qry1:\r\nUnable to connect\r\nsecond line"}, {2, "other"}, {5, ""}, {6, ""},
+         {3, "DB is not open\nmore"}});
     ASSERT_EQ(log.Outages().size(), 2u);
+    // From the start (the first row stands for it) to the end of the first good cycle.
     const TOutage& first = log.Outages()[0];
     EXPECT_EQ(first.rows, 2);
     EXPECT_EQ(first.startMs, MsOf(0));
-    EXPECT_EQ(first.endMs, MsOf(1));
-    EXPECT_EQ(first.firstErrorLine, "Unable to connect");
+    EXPECT_EQ(first.endMs, MsOf(2));
+    EXPECT_FALSE(first.ongoing);
+    EXPECT_EQ(first.reasonLine, "Unable to connect");
+    // From the end of the last good cycle to the end of the log, still under way.
     const TOutage& last = log.Outages()[1];
     EXPECT_EQ(last.rows, 1);
-    EXPECT_EQ(last.startMs, MsOf(4));
+    EXPECT_EQ(last.startMs, MsOf(3));
     EXPECT_EQ(last.endMs, MsOf(4));
-    EXPECT_EQ(last.firstErrorLine, "DB is not open");
+    EXPECT_TRUE(last.ongoing);
+    EXPECT_EQ(last.reasonLine, "DB is not open");
+    EXPECT_DOUBLE_EQ(log.Availability(), 25);
     EXPECT_DOUBLE_EQ(log.Jitter(), 1);
 
     const TLogStatistics failures = StatisticsOf({{1, "x"}, {2, "y"}, {3, "z"}});
@@ -101,7 +108,7 @@ TEST(LogStatistics, OutagesAtTheStartAndTheEndAndALogOfFailuresOnly) {
     EXPECT_EQ(failures.Max(), 0);
     ASSERT_EQ(failures.Outages().size(), 1u);
     EXPECT_EQ(failures.Outages()[0].rows, 3);
-    EXPECT_EQ(failures.Outages()[0].firstErrorLine, "x");
+    EXPECT_EQ(failures.Outages()[0].reasonLine, "x");
 }
 
 TEST(LogStatistics, FollowingARunGivesWhatRebuildingGives) {
@@ -206,4 +213,50 @@ TEST(ChartColumns, EveryRowLiesWithinItsColumnsMinAndMax) {
     EXPECT_EQ(columns.MaxValue(), greatest);
     EXPECT_EQ(columns.ColumnOf(span.fromMs), 0);
     EXPECT_EQ(columns.ColumnOf(span.toMs), 332);
+}
+
+// A call that hangs is an outage from the end of the last good cycle once it has waited one period, before
+// its row comes; its failed row and the recovery continue that one outage, and the end of the run ends it.
+TEST(OutageTimeline, AHungCallIsAnOutageWhileItHangsAndTheRunsEndClosesTheCount) {
+    TOutageTimeline timeline(1000);
+    timeline.Begin(0);
+    timeline.CycleBegun(1000);
+    timeline.Row(1005, "");
+    timeline.CycleBegun(2000);
+    EXPECT_FALSE(timeline.Current(2900).has_value());
+    EXPECT_DOUBLE_EQ(timeline.Availability(2900), 1);
+    const std::optional<TOutage> hung = timeline.Current(14500);
+    ASSERT_TRUE(hung.has_value());
+    EXPECT_EQ(hung->startMs, 1005);
+    EXPECT_EQ(hung->endMs, 14500);
+    EXPECT_EQ(hung->rows, 0);
+    EXPECT_EQ(hung->reasonLine, "No answer for 12 s");
+    EXPECT_EQ(timeline.OutageMs(14500), 13495);
+
+    timeline.Row(34000, "Form1.qry1:\r\nUnable to complete network request to host \"db\".\r\n-details");
+    timeline.CycleBegun(35000);
+    timeline.Row(35001, "Form1.FDB: Cannot perform operation -- DB is not open.");
+    ASSERT_EQ(timeline.OutageCount(35500), 1u);
+    EXPECT_EQ(timeline.Current(35500)->reasonLine, "Unable to complete network request to host \"db\".");
+    EXPECT_EQ(timeline.Current(35500)->rows, 2);
+    timeline.CycleBegun(36000);
+    timeline.Row(36010, "");
+    EXPECT_FALSE(timeline.Current(36500).has_value());
+    ASSERT_EQ(timeline.Outages(36500).size(), 1u);
+    EXPECT_EQ(timeline.Outages(36500)[0].endMs, 36010);
+    EXPECT_EQ(timeline.OutageMs(36500), 35005);
+
+    // A slow good cycle that waited longer than a period was an outage too; the run ends in a third one.
+    timeline.CycleBegun(37000);
+    timeline.Row(39000, "");
+    timeline.Row(40000, "Form1.FDB: Cannot perform operation -- DB is not open.");
+    timeline.End(50000);
+    const std::vector<TOutage> outages = timeline.Outages(999999);
+    ASSERT_EQ(outages.size(), 3u);
+    EXPECT_EQ(outages[1].startMs, 36010);
+    EXPECT_EQ(outages[1].endMs, 39000);
+    EXPECT_EQ(outages[2].endMs, 50000);
+    EXPECT_EQ(outages[2].reasonLine, "Cannot perform operation -- DB is not open.");
+    EXPECT_EQ(timeline.RunMs(999999), 50000);
+    EXPECT_DOUBLE_EQ(timeline.Availability(999999), 1 - (35005 + 2990 + 11000) / 50000.0);
 }

@@ -37,18 +37,18 @@ TEST(StatisticsWindow, ShowsTheFiguresAndFollowsNewRows) {
     EXPECT_EQ(window.FigureText("Median"), "20.0 ms");
     EXPECT_EQ(window.FigureText("Availability"), "100.000 %");
 
-    Append(table, 0, "Unable to complete network request\r\ndetails");
+    Append(table, 0, "Form1.qry1:\r\nUnable to complete network request\r\ndetails");
     Append(table, 0, "again");
     Append(table, 50);
     EXPECT_EQ(window.FigureText("Rows"), "6");
     EXPECT_EQ(window.FigureText("Failed rows"), "2");
-    EXPECT_EQ(window.FigureText("Availability"), "66.667 %");
+    EXPECT_EQ(window.FigureText("Availability"), "40.000 %"); // out from second 2 to second 5 of 5
     EXPECT_EQ(window.FigureText("Max"), "50.0 ms");
     EXPECT_EQ(window.FigureText("p95"), "50.0 ms");
     EXPECT_EQ(window.FigureText("Jitter"), "13.3 ms");
     ASSERT_EQ(window.OutageList()->rowCount(), 1);
     EXPECT_EQ(window.OutageList()->item(0, 3)->text(), "2");
-    EXPECT_EQ(window.OutageList()->item(0, 2)->text(), "0:00:01");
+    EXPECT_EQ(window.OutageList()->item(0, 2)->text(), "0:00:03");
     EXPECT_EQ(window.OutageList()->item(0, 4)->text(), "Unable to complete network request");
 
     emit window.OutageList()->cellDoubleClicked(0, 1);

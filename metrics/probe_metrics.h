@@ -1,0 +1,53 @@
+#pragma once
+
+#include "probe/outage_watch.h"
+
+#include <prometheus/collectable.h>
+#include <prometheus/counter.h>
+#include <prometheus/gauge.h>
+#include <prometheus/histogram.h>
+#include <prometheus/registry.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+// The run as Prometheus sees it: a sink of the run's events whose series a scrape collects. The figures that
+// grow with time (the outage under way, a call that hangs) are brought up to the scrape's moment when it
+// collects, so a scrape during an outage sees it although the run, blocked in a call, tells nothing. Every
+// series carries the label target. Counters go on across the runs of one program (Stop and Start again).
+class TProbeMetrics : public TOutageWatch, public prometheus::Collectable {
+public:
+    explicit TProbeMetrics(const std::string& target);
+
+    std::vector<prometheus::MetricFamily> Collect() const override;
+
+    void Started(TDateTime at, bool attached) override;
+    void RowMeasured(const TProbeRow& row) override;
+    void ReattachFailed(TDateTime at, const std::string& error) override;
+    void Reattached(TDateTime at) override;
+
+private:
+    void Refresh() const;
+
+    // The series live as long as the registry; the pointers are set once, by the constructor.
+    prometheus::Registry m_registry;
+    prometheus::Gauge* m_up = nullptr;
+    prometheus::Counter* m_cyclesOk = nullptr;
+    prometheus::Counter* m_cyclesFailed = nullptr;
+    prometheus::Histogram* m_cycleDuration = nullptr;
+    prometheus::Counter* m_outages = nullptr;
+    prometheus::Counter* m_outageSeconds = nullptr;
+    prometheus::Gauge* m_outageStart = nullptr;
+    prometheus::Counter* m_reattachOk = nullptr;
+    prometheus::Counter* m_reattachFailed = nullptr;
+    prometheus::Gauge* m_lastSuccess = nullptr;
+    prometheus::Gauge* m_clockOffset = nullptr;
+
+    // What of the current run's outages the counters hold already; guarded by m_refreshMutex.
+    mutable std::mutex m_refreshMutex;
+    mutable size_t m_countedOutages = 0;
+    mutable int64_t m_countedOutageMs = 0;
+    mutable bool m_lastCycleOk = false;
+    std::optional<int64_t> m_lastSuccessMs; // on the run's clock
+};
