@@ -15,6 +15,7 @@
 #include "log/json_line_writer.h"
 #include "log/log_statistics.h"
 #include "log/mem_table.h"
+#include "log/outage_timeline.h"
 #include "metrics/metrics_server.h"
 #include "metrics/probe_metrics.h"
 #include "probe/outage_watch.h"
@@ -68,7 +69,6 @@ private:
     TServiceNotifier m_service;
     int64_t m_rows = 0;
     int64_t m_failedRows = 0;
-    std::string m_outageSince; // empty while the last row was good
     // The metrics when they are served (they watch the outages then), else a watch of its own.
     std::shared_ptr<TOutageWatch> m_watch;
     std::unique_ptr<TMetricsServer> m_metricsServer;
@@ -218,20 +218,21 @@ void THeadlessRun::End(int exitCode) {
     QCoreApplication::exit(exitCode);
 }
 
-// systemctl status shows the run's state in words: how many rows, or since when the outage lasts and why.
+// systemctl status shows the run's state in words: how many rows, or since when the outage lasts and why (as
+// the outage watch has it, the one account of outages; the watch may take in this row a moment later).
 void THeadlessRun::TellService(const TProbeRow& row) {
     ++m_rows;
     if (row.Error.empty()) {
-        m_outageSince.clear();
         m_service.Status(FormatText("Attached to %s: %lld rows, %lld failed, the last in %d ms",
                                     TargetName(m_settings).c_str(), static_cast<long long>(m_rows),
                                     static_cast<long long>(m_failedRows), row.Value));
         return;
     }
     ++m_failedRows;
-    if (m_outageSince.empty())
-        m_outageSince = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss").toStdString();
-    m_service.Status("Outage since " + m_outageSince + ": " + FromCp1251(row.Error).toStdString());
+    const std::optional<TOutage> outage = m_watch->State().outage;
+    const int64_t sinceMs = outage ? outage->startMs : TOutageWatch::Ms(row.Time);
+    m_service.Status("Outage since " + TimeText(sinceMs) + ": " +
+                     FromCp1251(ReasonLine(row.Error)).toStdString());
 }
 
 // Standard output may be a pipe whose reader goes away (a restarted log collector) or stalls: the run goes
@@ -247,7 +248,9 @@ void THeadlessRun::Out(const std::string& bytes) {
 }
 
 // The box's text, with the line ends of a terminal.
-void THeadlessRun::Tell(const std::string& message) { TellText(FromCp1251(ErrorBoxText(message))); }
+void THeadlessRun::Tell(const std::string& message) {
+    TellText(FromCp1251(ErrorBoxText(message)));
+}
 
 void THeadlessRun::TellText(QString text) {
     text.replace("\r\n", "\n");

@@ -18,7 +18,9 @@
 namespace {
 
 // How late the window's event loop ever was: a 10 ms timer on the window's thread notes the largest gap
-// beyond its interval between two of its ticks.
+// beyond its interval between two of its ticks. A window that waited for the server would be seconds late;
+// a shared machine (or the thread checker) now and then delays a tick by a good part of a tenth of a second.
+constexpr qint64 kWorstLatenessMs = 250;
 class LatenessProbe {
 public:
     LatenessProbe() {
@@ -72,7 +74,7 @@ TEST_F(FrozenLink, ASixtySecondFreezeKeepsTheWindowLiveAndOneRowPerPeriod) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorOfRow(log.RecordCount() - 1).empty(); }, 15000))
         << "the run re-attaches once the link answers again";
     Stop();
-    EXPECT_LT(lateness.WorstLateMs(), 100);
+    EXPECT_LT(lateness.WorstLateMs(), kWorstLatenessMs);
 
     // One row of the hung call (its Value its own elapsed time), a row per period around it.
     int hung = -1;
@@ -198,7 +200,7 @@ TEST(FrozenLinkWindow, AnAttachIntoAFrozenServerKeepsTheWindowLiveAndClosingEnds
     QTest::qWait(3000);
     EXPECT_TRUE(window.form->TestCycle()->Starting());
     EXPECT_FALSE(window.form->btnStart()->isEnabled()) << "until the attach has ended";
-    EXPECT_LT(lateness.WorstLateMs(), 100);
+    EXPECT_LT(lateness.WorstLateMs(), kWorstLatenessMs);
 
     EXPECT_LT(window.CloseMs(), 3000);
     EXPECT_FALSE(window.SettingsFile().isEmpty());

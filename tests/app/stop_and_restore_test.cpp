@@ -96,7 +96,7 @@ TEST_F(StopAndRestore, StartIntoAFrozenLinkCanBeStoppedAndGivesUpByItself) {
     EXPECT_FALSE(Connected());
 
     // With a short call limit the attach gives up by itself, as a call would, with the error box.
-    OnWorker([](TProbeRun& run) { run.FDB().SetCallTimeout(2000); });
+    cycle.SetCallLimitSeconds(2);
     proxy->Freeze();
     QElapsedTimer starting;
     starting.start();
