@@ -87,6 +87,9 @@ protected:
 
     // The signal ends the program within 3 s, normally and with status 0.
     void EndWith(int signalNumber) {
+        // A program that has ended already has no id; kill(0) would end this test's own process group.
+        ASSERT_GT(m_program.processId(), 0) << "the program ended before signal " << signalNumber << ": "
+                                            << m_program.exitCode();
         ::kill(static_cast<pid_t>(m_program.processId()), signalNumber);
         ASSERT_TRUE(m_program.waitForFinished(3000)) << "still running 3 s after signal " << signalNumber;
         EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit) << "signal " << signalNumber;
@@ -175,6 +178,7 @@ TEST_F(Headless, AKillLosesAtMostTheLastRowAndLeavesNoPartialLine) {
     Launch(TestServer::Db1(), {"--journal", Path("run.tsv")});
     ASSERT_TRUE(WaitForRows(4)) << Errors();
     const int shown = Rows();
+    ASSERT_GT(m_program.processId(), 0) << Errors();
     ::kill(static_cast<pid_t>(m_program.processId()), SIGKILL);
     ASSERT_TRUE(m_program.waitForFinished(3000));
     const std::string journal = ReadFileBytes(JournalPath().toStdString());
@@ -390,6 +394,7 @@ TEST_F(Headless, ASettingsFileJsonRowsAndSighupSplitTheJournalWithoutLosingOrDou
     ASSERT_TRUE(waitFor(failed)) << Errors();
     proxy.Restore();
     ASSERT_TRUE(waitFor([&](const QJsonObject& line) { return !failed(line); })) << Errors();
+    ASSERT_GT(m_program.processId(), 0) << Errors();
     ::kill(static_cast<pid_t>(m_program.processId()), SIGHUP);
     const size_t before = lines().size();
     ASSERT_TRUE(waitFor([&](const QJsonObject&) { return lines().size() >= before + 2; })) << Errors();

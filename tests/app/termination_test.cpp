@@ -67,6 +67,9 @@ protected:
 
     // The signal ends the program within 3 s, normally and with status 0.
     void EndWith(int signalNumber) {
+        // A program that has ended already has no id; kill(0) would end this test's own process group.
+        ASSERT_GT(m_program.processId(), 0) << "the program ended before signal " << signalNumber << ": "
+                                            << m_program.exitCode();
         ::kill(static_cast<pid_t>(m_program.processId()), signalNumber);
         ASSERT_TRUE(m_program.waitForFinished(3000)) << "still running 3 s after signal " << signalNumber;
         EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit) << "signal " << signalNumber;
