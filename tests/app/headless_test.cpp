@@ -251,6 +251,7 @@ TEST_F(Headless, AProbeStartedDuringAnOutageJournalsItFromTheFirstPeriodAndRecov
 // Standard output whose reader takes nothing holds up neither the run nor its stop; a signal in the first
 // moments of the program, or during a first attach that hangs, ends it as any stop does.
 TEST_F(Headless, NeitherAStalledReaderNorAnEarlySignalNorAHangingFirstAttachHoldsTheRunUp) {
+    FaultProxy proxy; // made first, as in the other tests: its thread is there before any program is started
     int stalled[2];
     ASSERT_EQ(pipe2(stalled, O_NONBLOCK), 0);
     const std::string filler(4096, 'x');
@@ -287,7 +288,6 @@ TEST_F(Headless, NeitherAStalledReaderNorAnEarlySignalNorAHangingFirstAttachHold
     EndWith(SIGTERM);
 
     // The duration counts from the program's start, also while the first attach hangs.
-    FaultProxy proxy;
     proxy.Freeze();
     m_errors.clear();
     QElapsedTimer running;
