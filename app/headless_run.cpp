@@ -44,13 +44,13 @@ private:
     enum class State { Starting, Running, Stopping, Ended };
 
     void StartEnded(const TEscapedError& outcome);
-    void Row(const TProbeRow& row);
+    void Row(const TLogRow& row);
     void AwaitTheEnd();
     void Finish();
     void End(int exitCode);
     void Out(const std::string& bytes);
     void Tell(const std::string& message);
-    void TellService(const TProbeRow& row);
+    void TellService(const TLogRow& row);
     void TellText(QString text);
     void TellOutages();
 
@@ -93,7 +93,7 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
         m_jsonLines.emplace(TargetName(settings));
     m_probe.AddSink(m_watch);
     m_probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
-    m_probe.OnRow = [this](const TProbeRow& row) { Row(row); };
+    m_probe.OnRow = [this](const TLogRow& row) { Row(row); };
     m_probe.OnError = [this](const std::string& message) { Tell(message); };
     m_probe.OnStopEnded = [this] { End(0); };
     m_probe.SetAmount(settings.amount);
@@ -157,12 +157,11 @@ void THeadlessRun::AwaitTheEnd() {
         m_duration.start(std::chrono::milliseconds(std::min<int64_t>(m_end.remainingTime(), 3600000)));
 }
 
-void THeadlessRun::Row(const TProbeRow& row) {
+void THeadlessRun::Row(const TLogRow& row) {
     try {
-        m_log.AppendRecord(row.Time, row.Value, row.Error);
+        m_log.AppendRecord(row);
         TellService(row);
-        Out(m_jsonLines ? m_jsonLines->RowLine(row.Time, row.Value, row.Error)
-                        : m_lines.RowLine(row.Time, row.Value, row.Error));
+        Out(m_jsonLines ? m_jsonLines->RowLine(row) : m_lines.RowLine(row));
     } catch (const Exception& error) {
         Tell(error.Message());
     }
@@ -220,7 +219,7 @@ void THeadlessRun::End(int exitCode) {
 
 // systemctl status shows the run's state in words: how many rows, or since when the outage lasts and why (as
 // the outage watch has it, the one account of outages; the watch may take in this row a moment later).
-void THeadlessRun::TellService(const TProbeRow& row) {
+void THeadlessRun::TellService(const TLogRow& row) {
     ++m_rows;
     if (row.Error.empty()) {
         m_service.Status(FormatText("Attached to %s: %lld rows, %lld failed, the last in %d ms",

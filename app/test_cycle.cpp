@@ -30,7 +30,7 @@ TTestCycle::TTestCycle(const TTestCycleParts& parts)
     : m_parts(parts), m_watch(std::make_shared<TOutageWatch>()) {
     TProbe& probe = m_parts.probe;
     probe.AddSink(m_watch);
-    probe.OnRow = [this](const TProbeRow& row) { AppendRow(row); };
+    probe.OnRow = [this](const TLogRow& row) { AppendRow(row); };
     probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     probe.OnError = [this](const std::string& message) { ShowError(message); };
     // Every cycle reads Amount as the editor holds it then.
@@ -104,8 +104,8 @@ uint32_t TTestCycle::PeriodMilliseconds() const {
     return static_cast<uint32_t>(seconds * 1000);
 }
 
-void TTestCycle::AppendRow(const TProbeRow& row) {
-    RunShowingErrors(&m_parts.window, [&] { m_parts.MT.AppendRecord(row.Time, row.Value, row.Error); });
+void TTestCycle::AppendRow(const TLogRow& row) {
+    RunShowingErrors(&m_parts.window, [&] { m_parts.MT.AppendRecord(row); });
 }
 
 void TTestCycle::ShowError(const std::string& message) {

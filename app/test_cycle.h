@@ -17,7 +17,7 @@ class TMetricsServer;
 class TOutageWatch;
 class TProbe;
 class TProbeMetrics;
-struct TProbeRow;
+struct TLogRow;
 class TSaveDialog;
 class TSpinEdit;
 
@@ -73,7 +73,7 @@ private:
     enum class State { Stopped, Starting, Running };
 
     void StartEnded(const TEscapedError& outcome);
-    void AppendRow(const TProbeRow& row);
+    void AppendRow(const TLogRow& row);
     void ShowError(const std::string& message);
     void UpdateActions();
     uint32_t PeriodMilliseconds() const;

@@ -56,8 +56,8 @@ std::string TCsvLineWriter::RecordLine(const TRecordView& record) {
     return line;
 }
 
-std::string TCsvLineWriter::RowLine(TDateTime time, int32_t value, std::string_view error) {
-    const TRecordData stored = TMemTable::StoredRecord(time, value, error);
+std::string TCsvLineWriter::RowLine(const TLogRow& row) {
+    const TRecordData stored = TMemTable::StoredRecord(row);
     return RecordLine({stored.timeMs, stored.value, stored.error, 0, stored.present, 0});
 }
 

@@ -3,6 +3,7 @@
 #include "core/date_time.h"
 #include "log/locale_format.h"
 #include "log/log_columns.h"
+#include "log/log_row.h"
 #include "log/record_store.h"
 
 #include <cstddef>
@@ -29,8 +30,8 @@ public:
     // The same into a string, for a caller that writes a line at a time.
     std::string HeaderLine() const;
     std::string RecordLine(const TRecordView& record);
-    // The line of a row that the log would store from these values (its text cut as the table cuts it).
-    std::string RowLine(TDateTime time, int32_t value, std::string_view error);
+    // The line of the row as the log would store it (its text cut as the table cuts it).
+    std::string RowLine(const TLogRow& row);
 
 private:
     char* EndLine(char* out) const;

@@ -21,9 +21,9 @@ std::string IsoTime(TDateTime time) {
 
 TJsonLineWriter::TJsonLineWriter(std::string target) : m_quotedTarget(Quoted(target)) {}
 
-std::string TJsonLineWriter::RowLine(TDateTime time, int32_t value, std::string_view error) const {
-    const std::string stored = TMemTable::StoredRecord(time, value, error).error;
-    return "{\"time\": \"" + IsoTime(time) + "\", \"elapsed_ms\": " + std::to_string(value) +
+std::string TJsonLineWriter::RowLine(const TLogRow& row) const {
+    const std::string stored = TMemTable::StoredRecord(row).error;
+    return "{\"time\": \"" + IsoTime(row.Time) + "\", \"elapsed_ms\": " + std::to_string(row.Value) +
            ", \"error\": " + (stored.empty() ? std::string("null") : Quoted(FromCp1251(stored).toStdString())) +
            ", \"target\": " + m_quotedTarget + "}\n";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/date_time.h"
+#include "log/log_row.h"
 
 #include <cstdint>
 #include <string>
@@ -15,8 +16,7 @@ public:
     // target: UTF-8.
     explicit TJsonLineWriter(std::string target);
 
-    // error: in the code page, as the rows carry it.
-    std::string RowLine(TDateTime time, int32_t value, std::string_view error) const;
+    std::string RowLine(const TLogRow& row) const;
 
     // The text as a JSON string, quotes included (UTF-8 in, UTF-8 out).
     static std::string Quoted(std::string_view utf8);

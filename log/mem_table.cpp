@@ -409,17 +409,17 @@ void TMemTable::StoreFieldValue(TLogColumn column, const TFieldValue& value) {
     m_buffer.present |= LogColumns[column].presence;
 }
 
-void TMemTable::AppendRecord(TDateTime time, int32_t value, const std::string& error) {
+void TMemTable::AppendRecord(const TLogRow& row) {
     std::lock_guard guard(m_lock);
     BeginAppend();
-    MTTime.SetAsDateTime(time);
-    MTValue.SetAsInteger(value);
-    MTError.SetAsString(error);
+    MTTime.SetAsDateTime(row.Time);
+    MTValue.SetAsInteger(row.Value);
+    MTError.SetAsString(row.Error);
     PostRecord();
 }
 
-TRecordData TMemTable::StoredRecord(TDateTime time, int32_t value, std::string_view error) {
-    return {StoredTime(time), value, std::string(StoredError(error)), HasTime | HasValue | HasError};
+TRecordData TMemTable::StoredRecord(const TLogRow& row) {
+    return {StoredTime(row.Time), row.Value, std::string(StoredError(row.Error)), HasTime | HasValue | HasError};
 }
 
 void TMemTable::NotifyDataSetChanged() {

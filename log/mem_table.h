@@ -6,6 +6,7 @@
 #include "log/integer_field.h"
 #include "log/locale_format.h"
 #include "log/log_columns.h"
+#include "log/log_row.h"
 #include "log/record_store.h"
 #include "log/string_field.h"
 
@@ -55,7 +56,7 @@ public:
     // Stores the inserted record as the last one, or the edited record in place.
     void PostRecord();
     // One whole new last record through the field objects: BeginAppend, the three fields, PostRecord.
-    void AppendRecord(TDateTime time, int32_t value, const std::string& error);
+    void AppendRecord(const TLogRow& row);
     // Drops the inserted record or the pending changes of the edited one.
     void CancelRecord();
     // Removes the current record (while inserting, drops the new record instead).
@@ -109,9 +110,9 @@ public:
     // file name exactly as the user chose it, never text of the code page: a name that the code page cannot
     // write must still open that very file.
     void SaveAsText(const QString& fileName);
-    // A row as the table would store it when its three fields were given these values: for writers that must
-    // match the log without going through a table (a journal).
-    static TRecordData StoredRecord(TDateTime time, int32_t value, std::string_view error);
+    // A row as the table would store it: for writers that must match the log without going through a table
+    // (a journal).
+    static TRecordData StoredRecord(const TLogRow& row);
 
     // The record filter exists but nothing in the program sets it: every record is visible and saved.
     const std::string& Filter() const { return m_filter; }

@@ -61,7 +61,7 @@ void TProbeMetrics::Started(TDateTime at, bool attached) {
     m_lastCycleOk = attached;
 }
 
-void TProbeMetrics::RowMeasured(const TProbeRow& row) {
+void TProbeMetrics::RowMeasured(const TLogRow& row) {
     TOutageWatch::RowMeasured(row);
     std::lock_guard lock(m_refreshMutex);
     m_lastCycleOk = row.Error.empty();

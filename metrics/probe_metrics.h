@@ -23,7 +23,7 @@ public:
     std::vector<prometheus::MetricFamily> Collect() const override;
 
     void Started(TDateTime at, bool attached) override;
-    void RowMeasured(const TProbeRow& row) override;
+    void RowMeasured(const TLogRow& row) override;
     void ReattachFailed(TDateTime at, const std::string& error) override;
     void Reattached(TDateTime at) override;
 

@@ -49,9 +49,9 @@ std::string TJournal::FileNameFor(const std::string& path, const QDateTime& star
     return path.substr(0, dot) + stamp + path.substr(dot);
 }
 
-void TJournal::Append(const TProbeRow& row) {
+void TJournal::Append(const TLogRow& row) {
     try {
-        m_waiting += m_lines.RowLine(row.Time, row.Value, row.Error);
+        m_waiting += m_lines.RowLine(row);
     } catch (const Exception& error) {
         Failed(error.Message());
         return;

@@ -2,6 +2,7 @@
 
 #include "core/append_only_file.h"
 #include "log/csv_line_writer.h"
+#include "log/log_row.h"
 #include "probe/probe_messages.h"
 #include "probe/probe_sink.h"
 
@@ -29,8 +30,8 @@ public:
     TJournal(const TJournal&) = delete;
     TJournal& operator=(const TJournal&) = delete;
 
-    void Append(const TProbeRow& row);
-    void RowMeasured(const TProbeRow& row) override { Append(row); }
+    void Append(const TLogRow& row);
+    void RowMeasured(const TLogRow& row) override { Append(row); }
     // Closes the file being written, on the disk, and goes on in a new one named after start (a log rotation
     // asks for it): the next row is the new file's first.
     void StartNewFile(const QDateTime& start);

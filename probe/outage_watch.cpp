@@ -43,7 +43,7 @@ void TOutageWatch::CycleBegun(TDateTime at) {
     m_timeline.CycleBegun(Ms(at));
 }
 
-void TOutageWatch::RowMeasured(const TProbeRow& row) {
+void TOutageWatch::RowMeasured(const TLogRow& row) {
     std::lock_guard lock(m_mutex);
     Learn(row.Time);
     m_timeline.Row(Ms(row.Time), row.Error);

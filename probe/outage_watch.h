@@ -39,7 +39,7 @@ public:
 
     void Started(TDateTime at, bool attached) override;
     void CycleBegun(TDateTime at) override;
-    void RowMeasured(const TProbeRow& row) override;
+    void RowMeasured(const TLogRow& row) override;
     void ReattachFailed(TDateTime at, const std::string& error) override;
     void Stopped(TDateTime at) override;
 

@@ -60,7 +60,7 @@ class TProbe::TCallerRowSink : public IProbeSink {
 public:
     TCallerRowSink(TProbe* probe, std::shared_ptr<TShared> shared)
         : m_probe(probe), m_shared(std::move(shared)) {}
-    void RowMeasured(const TProbeRow& row) override {
+    void RowMeasured(const TLogRow& row) override {
         m_shared->Post([probe = m_probe, row] {
             if (probe->OnRow)
                 probe->OnRow(row);

@@ -47,7 +47,7 @@ public:
     // The journal of the run under way, if it keeps one, goes on in a new file from the next row on.
     void StartNewJournalFile();
 
-    std::function<void(const TProbeRow& row)> OnRow;
+    std::function<void(const TLogRow& row)> OnRow;
     // Started unless outcome.failed; its message is the error to show (none for a silent abort).
     std::function<void(const TEscapedError& outcome)> OnStartEnded;
     std::function<void(const std::string& message)> OnError;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/date_time.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,10 +21,3 @@ struct TProbeStartRequest {
     bool StartInOutage = false;
 };
 
-// One measured cycle: the server-side time of its end, the elapsed milliseconds and the error text (empty
-// for a good cycle).
-struct TProbeRow {
-    TDateTime Time = 0;
-    int32_t Value = 0;
-    std::string Error;
-};

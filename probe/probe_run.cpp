@@ -248,7 +248,7 @@ void TProbeRun::QueryServerTimeUnlessStopping() {
     }
 }
 
-void TProbeRun::TellRow(const TProbeRow& row) {
+void TProbeRun::TellRow(const TLogRow& row) {
     Tell([&row](IProbeSink& sink) { sink.RowMeasured(row); });
     const bool failed = !row.Error.empty();
     if (failed && !m_lastRowFailed)

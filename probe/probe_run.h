@@ -88,7 +88,7 @@ private:
     void Cycle();
     TMeasurement Measure();
     void ReportEscaped(const std::function<void()>& command);
-    void TellRow(const TProbeRow& row);
+    void TellRow(const TLogRow& row);
     // The run's clock, as its rows carry it.
     TDateTime RunTime() const;
     template <typename Event> void Tell(const Event& event);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/date_time.h"
+#include "log/log_row.h"
 #include "probe/probe_messages.h"
 
 #include <string>
@@ -22,7 +23,7 @@ public:
     virtual void Started(TDateTime, bool /*attached*/) {}
     // A cycle's executions begin; a cycle whose row is long in coming is blocked in a call.
     virtual void CycleBegun(TDateTime) {}
-    virtual void RowMeasured(const TProbeRow& row) = 0;
+    virtual void RowMeasured(const TLogRow& row) = 0;
     // The cycle whose row was just told failed after a good one, or was the run's first: error is its text.
     virtual void OutageBegun(TDateTime, const std::string& /*error*/) {}
     // A re-attach attempt during an outage failed, with the attach's error text.

@@ -138,10 +138,10 @@ TEST(RunSummary, CountsTheRowsAndListsEachOutageWithItsTimes) {
         return day + (16 * 3600 + 31 * 60 + second + milliseconds / 1000.0) / 86400;
     };
     for (const int value : {4, 2, 9})
-        table.AppendRecord(at(value), value, "");
-    table.AppendRecord(at(10, 250), 5012, "Form1.qry1:\r\nconnection lost\r\nsecond line");
-    table.AppendRecord(at(20), 3, "Form1.FDB: DB is not open");
-    table.AppendRecord(at(30), 7, "");
+        table.AppendRecord({at(value), value, ""});
+    table.AppendRecord({at(10, 250), 5012, "Form1.qry1:\r\nconnection lost\r\nsecond line"});
+    table.AppendRecord({at(20), 3, "Form1.FDB: DB is not open"});
+    table.AppendRecord({at(30), 7, ""});
     TLogStatistics statistics;
     statistics.Rebuild(table);
     // The outage runs from the end of the last good cycle to the end of the next good one; the run from its

@@ -251,12 +251,7 @@ TEST(CsvStreamFormat, PythonsCsvReaderReadsBackEveryRow) {
 TEST(CsvStreamFormat, LinesWrittenOneAtATimeAreTheSavedFile) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); // 12-hour clock, designator last
     TSavedLog log;
-    struct Row {
-        TDateTime time;
-        int32_t value;
-        std::string error;
-    };
-    const Row rows[] = {
+    const TLogRow rows[] = {
         {Day + (14 * 3600 + 3 * 60 + 9.25) / 86400, 37, ""},
         {Day + 1, -5, "Query failed: \"x\" at 50%\r\nsecond line"},
         {Day + 1.5, 0, std::string(400, 'e')},             // cut to the field's 300 characters
@@ -265,10 +260,10 @@ TEST(CsvStreamFormat, LinesWrittenOneAtATimeAreTheSavedFile) {
     };
     TCsvLineWriter lines = log.format.LineWriter();
     std::string written = lines.HeaderLine();
-    for (const Row& row : rows) {
-        AppendRecord(log.table, row.time, row.value, row.error);
+    for (const TLogRow& row : rows) {
+        log.table.AppendRecord(row);
         // No pool behind these rows: every text comes with the same reference, which must not mix them up.
-        written += lines.RowLine(row.time, row.value, row.error);
+        written += lines.RowLine(row);
     }
     EXPECT_EQ(written, log.Save());
     EXPECT_NE(written.find("\"09/12/2025 12:00:00 PM\"\t\"0\"\t\"" + std::string(300, 'e') + "\"\r\n"),

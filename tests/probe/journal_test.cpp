@@ -15,17 +15,17 @@ namespace {
 const QDateTime Start(QDate(2026, 12, 9), QTime(16, 31, 29));
 const std::string Header = "\"Time\"\t\"Value\"\t\"Error\"\r\n";
 
-TProbeRow RowAt(int second, int32_t value, std::string error = {}) {
+TLogRow RowAt(int second, int32_t value, std::string error = {}) {
     return {EncodeDate(2026, 12, 9) + (16 * 3600 + 32 * 60 + second) / 86400.0, value, std::move(error)};
 }
 
 // What saving a log of these rows would write.
-std::string SavedLog(const std::vector<TProbeRow>& rows) {
+std::string SavedLog(const std::vector<TLogRow>& rows) {
     TCsvStreamFormat format;
     TMemTable table;
     table.SetDefaultFormat(&format);
-    for (const TProbeRow& row : rows)
-        table.AppendRecord(row.Time, row.Value, row.Error);
+    for (const TLogRow& row : rows)
+        table.AppendRecord(row);
     QTemporaryDir dir;
     table.SaveAsText(dir.filePath("saved.txt"));
     return ReadFileBytes(dir.filePath("saved.txt").toStdString());
@@ -56,13 +56,13 @@ TEST(Journal, IsNamedAfterThePathWithTheStartTimeBeforeTheExtension) {
 TEST(Journal, WritesEachRowAtOnceAndNeverReplacesAnEarlierFile) {
     JournalFolder folder;
     const std::string path = folder.Path("run.tsv");
-    const std::vector<TProbeRow> rows = {RowAt(0, 3), RowAt(10, 10012, "Form1.qry1: lost\r\n100% gone"),
+    const std::vector<TLogRow> rows = {RowAt(0, 3), RowAt(10, 10012, "Form1.qry1: lost\r\n100% gone"),
                                          RowAt(20, 4)};
     auto first = folder.Begin(path);
     const std::string firstName = folder.Path("run-2026-12-09_16-31-29.tsv");
     EXPECT_EQ(first->FileName(), firstName);
     EXPECT_EQ(ReadFileBytes(firstName), Header);
-    for (const TProbeRow& row : rows)
+    for (const TLogRow& row : rows)
         first->Append(row);
     EXPECT_EQ(ReadFileBytes(firstName), SavedLog(rows));
     first.reset();
