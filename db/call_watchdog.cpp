@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-TFbCallWatchdog::TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle, TFbCallCancel)> cancel)
-    : m_timeoutMs(timeoutMs), m_cancel(std::move(cancel)), m_thread([this] { Watch(); }) {
+TFbCallWatchdog::TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle, TFbCallCancel)> cancel,
+                                 const TSteadyClock& clock)
+    : m_timeoutMs(timeoutMs), m_clock(clock), m_cancel(std::move(cancel)), m_thread([this] { Watch(); }) {
 }
 
 TFbCallWatchdog::~TFbCallWatchdog() {
@@ -16,7 +17,7 @@ TFbCallWatchdog::~TFbCallWatchdog() {
 }
 
 void TFbCallWatchdog::Arm(isc_db_handle attachment) {
-    const Clock::time_point now = Clock::now();
+    const TimePoint now = m_clock.Now();
     bool wake;
     {
         std::lock_guard lock(m_mutex);
@@ -32,7 +33,7 @@ void TFbCallWatchdog::Arm(isc_db_handle attachment) {
 }
 
 TFbCallEnd TFbCallWatchdog::Disarm() {
-    const Clock::time_point now = Clock::now();
+    const TimePoint now = m_clock.Now();
     std::lock_guard lock(m_mutex);
     m_armed = false;
     return {m_done, std::chrono::duration_cast<std::chrono::milliseconds>(now - m_armedAt), m_cutShort};
@@ -44,41 +45,36 @@ void TFbCallWatchdog::Hurry(bool hurry) {
         if (hurry == m_hurry)
             return;
         m_hurry = hurry;
-        m_hurryFrom = Clock::now();
+        m_hurryFrom = m_clock.Now();
     }
     m_wake.notify_one();
 }
 
 // When the call in progress is due for its next step; called under the lock while armed.
-TFbCallWatchdog::Clock::time_point TFbCallWatchdog::NextStep() const {
+TFbCallWatchdog::TimePoint TFbCallWatchdog::NextStep() const {
     if (m_done == TFbCallCancel::None) {
-        Clock::time_point raiseAt = m_armedAt + std::chrono::milliseconds(m_timeoutMs);
+        TimePoint raiseAt = m_armedAt + std::chrono::milliseconds(m_timeoutMs);
         if (m_hurry)
             raiseAt = std::min(raiseAt, std::max(m_armedAt, m_hurryFrom) + kHurryRaise);
         return raiseAt;
     }
     if (m_done == TFbCallCancel::Raised) {
-        Clock::time_point abortAt = m_raisedAt + kGrace;
+        TimePoint abortAt = m_raisedAt + kGrace;
         if (m_hurry)
             abortAt = std::min(abortAt, std::max(m_raisedAt, m_hurryFrom) + kHurryAbort);
         return abortAt;
     }
-    return Clock::time_point::max();
+    return TimePoint::max();
 }
 
 void TFbCallWatchdog::Watch() {
     std::unique_lock lock(m_mutex);
     while (!m_stop) {
-        const Clock::time_point next = m_armed ? NextStep() : Clock::time_point::max();
-        if (next == Clock::time_point::max()) {
-            m_sleepingUntil = next;
-            m_wake.wait(lock);
-            continue;
-        }
-        const Clock::time_point now = Clock::now();
+        const TimePoint next = m_armed ? NextStep() : TimePoint::max();
+        const TimePoint now = m_clock.Now();
         if (now < next) {
             m_sleepingUntil = next;
-            m_wake.wait_until(lock, next);
+            m_clock.WaitUntil(m_wake, lock, next);
             continue;
         }
         // Cancelling under the lock: a Disarm racing with the deadline then either comes first (no cancel) or

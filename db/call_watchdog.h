@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/steady_clock.h"
+
 #include <ibase.h>
 
 #include <chrono>
@@ -39,8 +41,8 @@ public:
     static constexpr std::chrono::milliseconds kHurryRaise{250};
     static constexpr std::chrono::milliseconds kHurryAbort{1750};
 
-    TFbCallWatchdog(uint32_t timeoutMs,
-                    std::function<void(isc_db_handle attachment, TFbCallCancel step)> cancel);
+    TFbCallWatchdog(uint32_t timeoutMs, std::function<void(isc_db_handle attachment, TFbCallCancel step)> cancel,
+                    const TSteadyClock& clock = TSteadyClock::System());
     ~TFbCallWatchdog();
     TFbCallWatchdog(const TFbCallWatchdog&) = delete;
     TFbCallWatchdog& operator=(const TFbCallWatchdog&) = delete;
@@ -54,12 +56,13 @@ public:
     void Hurry(bool hurry);
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using TimePoint = TSteadyClock::time_point;
 
     void Watch();
-    Clock::time_point NextStep() const;
+    TimePoint NextStep() const;
 
     const uint32_t m_timeoutMs;
+    const TSteadyClock& m_clock;
     const std::function<void(isc_db_handle, TFbCallCancel)> m_cancel;
 
     std::mutex m_mutex;
@@ -69,12 +72,12 @@ private:
     TFbCallCancel m_done = TFbCallCancel::None;
     bool m_cutShort = false;
     bool m_stop = false;
-    Clock::time_point m_armedAt;
-    Clock::time_point m_raisedAt;
+    TimePoint m_armedAt;
+    TimePoint m_raisedAt;
     bool m_hurry = false;
-    Clock::time_point m_hurryFrom;
+    TimePoint m_hurryFrom;
     // What the helper sleeps towards: max() while it waits for the next Arm.
-    Clock::time_point m_sleepingUntil = Clock::time_point::max();
+    TimePoint m_sleepingUntil = TimePoint::max();
 
     std::thread m_thread;
 };

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 
 namespace {
-constexpr qint64 kSyncIntervalMs = 1000;
+constexpr std::chrono::milliseconds kSyncInterval{1000};
 // Names tried for the files of one second before giving up; more Starts than that in a second are not a run.
 constexpr int kNamesPerSecond = 999;
 
@@ -18,12 +18,12 @@ std::string PathInFolder(std::string path) {
 }
 } // namespace
 
-TJournal::TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report)
+TJournal::TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report,
+                   const TSteadyClock& clock)
     : m_path(PathInFolder(std::move(path))), m_start(start), m_report(std::move(report)),
-      m_lines(TCsvStreamFormat().LineWriter()) {
+      m_lines(TCsvStreamFormat().LineWriter()), m_clock(clock), m_lastSync(clock.Now()) {
     m_syncTimer.setSingleShot(true);
     QObject::connect(&m_syncTimer, &QTimer::timeout, [this] { Sync(); });
-    m_sinceSync.start();
     Write();
 }
 
@@ -111,11 +111,11 @@ void TJournal::OpenNewFile() {
 }
 
 void TJournal::SyncSoon() {
-    const qint64 since = m_sinceSync.elapsed();
-    if (since >= kSyncIntervalMs)
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(m_clock.Now() - m_lastSync);
+    if (since >= kSyncInterval)
         Sync();
     else if (!m_syncTimer.isActive())
-        m_syncTimer.start(static_cast<int>(kSyncIntervalMs - since));
+        m_syncTimer.start(kSyncInterval - since);
 }
 
 void TJournal::Sync() {
@@ -126,7 +126,7 @@ void TJournal::Sync() {
         m_unsynced = false;
         // Written and on the disk: the journal works again, and its next failure is news.
         m_failing = false;
-        m_sinceSync.restart();
+        m_lastSync = m_clock.Now();
     } catch (const Exception& error) {
         Failed(error.Message());
     }

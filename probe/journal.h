@@ -1,13 +1,13 @@
 #pragma once
 
 #include "core/append_only_file.h"
+#include "core/steady_clock.h"
 #include "log/csv_line_writer.h"
 #include "log/log_row.h"
 #include "probe/probe_messages.h"
 #include "probe/probe_sink.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -23,8 +23,10 @@
 // reached it; the next row begins a new file at the path.
 class TJournal : public IProbeSink {
 public:
-    // path: the platform's file name (UTF-8) as the user gave it. report gets each failure's message.
-    TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report);
+    // path: the platform's file name (UTF-8) as the user gave it. report gets each failure's message. The
+    // clock measures the second between syncs.
+    TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report,
+             const TSteadyClock& clock = TSteadyClock::System());
     // Puts everything written on the disk.
     ~TJournal() override;
     TJournal(const TJournal&) = delete;
@@ -59,6 +61,7 @@ private:
     bool m_needsHeader = false; // the file is new and empty
     bool m_failing = false;
     bool m_unsynced = false;
-    QElapsedTimer m_sinceSync;
+    const TSteadyClock& m_clock;
+    TSteadyClock::time_point m_lastSync;
     QTimer m_syncTimer;
 };

@@ -4,11 +4,11 @@
 #include "log/csv_stream_format.h"
 #include "log/mem_table.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/manual_clock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,12 +32,14 @@ std::string SavedLog(const std::vector<TLogRow>& rows) {
 }
 
 struct JournalFolder {
+    TManualClock clock;
     QTemporaryDir dir;
     std::vector<std::string> reports;
 
     std::string Path(const QString& name) const { return dir.filePath(name).toStdString(); }
     std::unique_ptr<TJournal> Begin(const std::string& path) {
-        return std::make_unique<TJournal>(path, Start, [this](const std::string& message) { reports.push_back(message); });
+        return std::make_unique<TJournal>(
+            path, Start, [this](const std::string& message) { reports.push_back(message); }, clock);
     }
 };
 } // namespace
@@ -104,11 +106,12 @@ TEST(Journal, AFolderThatDisappearsIsReportedOnceAndTheRowsCatchUpWhenItIsBack) 
     EXPECT_EQ(ReadFileBytes(name), SavedLog({RowAt(1, 1, "Form1.FDB: gone"), RowAt(2, 2, "Form1.FDB: gone"),
                                              RowAt(3, 3, "Form1.FDB: gone"), RowAt(4, 4, "Form1.FDB: gone"),
                                              RowAt(5, 5)}));
-    // On the disk within a second: only then has the journal recovered.
-    QTest::qWait(1300);
-    ASSERT_TRUE(QDir(runs).removeRecursively());
+    // On the disk within a second (the next row after it syncs): only then has the journal recovered.
+    folder.clock.Advance(std::chrono::seconds(1));
     journal->Append(RowAt(6, 6));
+    ASSERT_TRUE(QDir(runs).removeRecursively());
     journal->Append(RowAt(7, 7));
+    journal->Append(RowAt(8, 8));
     EXPECT_EQ(folder.reports.size(), 2u);
 }
 
