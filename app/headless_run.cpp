@@ -94,7 +94,7 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
     m_probe.AddSink(m_watch);
     m_probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     m_probe.OnRow = [this](const TLogRow& row) { Row(row); };
-    m_probe.OnError = [this](const std::string& message) { Tell(message); };
+    m_probe.OnError = [this](const TEscapedError& error) { TellText(EscapedErrorText(error)); };
     m_probe.OnStopEnded = [this] { End(0); };
     m_probe.SetAmount(settings.amount);
     m_duration.setSingleShot(true);

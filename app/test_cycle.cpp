@@ -32,7 +32,7 @@ TTestCycle::TTestCycle(const TTestCycleParts& parts)
     probe.AddSink(m_watch);
     probe.OnRow = [this](const TLogRow& row) { AppendRow(row); };
     probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
-    probe.OnError = [this](const std::string& message) { ShowError(message); };
+    probe.OnError = [this](const TEscapedError& error) { ShowEscapedError(&m_parts.window, error); };
     // Every cycle reads Amount as the editor holds it then.
     const auto passAmount = [this] { m_parts.probe.SetAmount(m_parts.seAmount.Value()); };
     passAmount();

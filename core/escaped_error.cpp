@@ -9,8 +9,12 @@ TEscapedError CatchEscapedError(const std::function<void()>& command) {
     } catch (const EAbort&) {
         return {true, std::nullopt, {}};
     } catch (const Exception& error) {
-        return {true, error.Message(), error.Utf8Message()};
+        return EscapedErrorOf(error);
     } catch (const std::exception& error) {
         return {true, std::string(error.what()), {}};
     }
+}
+
+TEscapedError EscapedErrorOf(const Exception& error) {
+    return {true, error.Message(), error.Utf8Message()};
 }

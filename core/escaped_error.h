@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+class Exception;
+
 // How a command ended: whether an error escaped it, and what the user is to be told of it (nothing for the
 // silent EAbort). Errors that are not ours (bad_alloc and the like) are caught too: a command runs inside an
 // event handler, which must not let them loose.
@@ -16,3 +18,5 @@ struct TEscapedError {
 };
 
 TEscapedError CatchEscapedError(const std::function<void()>& command);
+// What the user is told of an error that was caught where it arose (a journal's failure).
+TEscapedError EscapedErrorOf(const Exception& error);

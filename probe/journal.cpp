@@ -18,7 +18,7 @@ std::string PathInFolder(std::string path) {
 }
 } // namespace
 
-TJournal::TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report,
+TJournal::TJournal(std::string path, const QDateTime& start, std::function<void(const Exception&)> report,
                    const TSteadyClock& clock)
     : m_path(PathInFolder(std::move(path))), m_start(start), m_report(std::move(report)),
       m_lines(TCsvStreamFormat().LineWriter()), m_clock(clock), m_lastSync(clock.Now()) {
@@ -53,7 +53,7 @@ void TJournal::Append(const TLogRow& row) {
     try {
         m_waiting += m_lines.RowLine(row);
     } catch (const Exception& error) {
-        Failed(error.Message());
+        Failed(error);
         return;
     }
     Write();
@@ -85,7 +85,7 @@ void TJournal::Write() {
         m_unsynced = true;
         SyncSoon();
     } catch (const Exception& error) {
-        Failed(error.Message());
+        Failed(error);
     }
 }
 
@@ -128,14 +128,14 @@ void TJournal::Sync() {
         m_failing = false;
         m_lastSync = m_clock.Now();
     } catch (const Exception& error) {
-        Failed(error.Message());
+        Failed(error);
     }
 }
 
-void TJournal::Failed(const std::string& message) {
+void TJournal::Failed(const Exception& error) {
     if (m_failing)
         return;
     m_failing = true;
     if (m_report)
-        m_report(message);
+        m_report(error);
 }

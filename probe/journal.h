@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/append_only_file.h"
+#include "core/exceptions.h"
 #include "core/steady_clock.h"
 #include "log/csv_line_writer.h"
 #include "log/log_row.h"
@@ -23,9 +24,9 @@
 // reached it; the next row begins a new file at the path.
 class TJournal : public IProbeSink {
 public:
-    // path: the platform's file name (UTF-8) as the user gave it. report gets each failure's message. The
-    // clock measures the second between syncs.
-    TJournal(std::string path, const QDateTime& start, std::function<void(const std::string&)> report,
+    // path: the platform's file name (UTF-8) as the user gave it. report gets each failure. The clock
+    // measures the second between syncs.
+    TJournal(std::string path, const QDateTime& start, std::function<void(const Exception&)> report,
              const TSteadyClock& clock = TSteadyClock::System());
     // Puts everything written on the disk.
     ~TJournal() override;
@@ -50,11 +51,11 @@ private:
     void OpenNewFile();
     void SyncSoon();
     void Sync();
-    void Failed(const std::string& message);
+    void Failed(const Exception& error);
 
     std::string m_path;
     QDateTime m_start;
-    std::function<void(const std::string&)> m_report;
+    std::function<void(const Exception&)> m_report;
     TCsvLineWriter m_lines;
     std::unique_ptr<TAppendOnlyFile> m_file;
     std::string m_waiting; // rows not yet in the file

@@ -99,10 +99,10 @@ TProbe::TProbe(const std::string& ownerName)
                 OnStartEnded(outcome);
         });
     };
-    events.Error = [this, shared](const std::string& message) {
-        shared->Post([this, message] {
+    events.Error = [this, shared](const TEscapedError& error) {
+        shared->Post([this, error] {
             if (OnError)
-                OnError(message);
+                OnError(error);
         });
     };
     events.StopEnded = [this, shared] {

@@ -50,7 +50,7 @@ public:
     std::function<void(const TLogRow& row)> OnRow;
     // Started unless outcome.failed; its message is the error to show (none for a silent abort).
     std::function<void(const TEscapedError& outcome)> OnStartEnded;
-    std::function<void(const std::string& message)> OnError;
+    std::function<void(const TEscapedError& error)> OnError;
     // Stop has ended on the worker; every row of the run has reached OnRow before.
     std::function<void()> OnStopEnded;
 

@@ -57,7 +57,7 @@ void TProbeRun::CreateDatabaseComponents() {
     m_FDB->AfterRestoreConnect = [this](TFbBaseDatabase&) {
         Tell([at = RunTime()](IProbeSink& sink) { sink.Reattached(at); });
     };
-    m_FDB->ShowErrorMessage = [this](const std::string& message) { m_events.Error(message); };
+    m_FDB->ShowErrorMessage = [this](const std::string& message) { m_events.Error({true, message, {}}); };
 }
 
 bool TProbeRun::Running() const {
@@ -150,7 +150,7 @@ void TProbeRun::RunFrom(const TProbeStartRequest& request) {
     if (!request.JournalPath.empty())
         m_journal =
             std::make_shared<TJournal>(request.JournalPath, QDateTime::currentDateTime(),
-                                       [this](const std::string& message) { m_events.Error(message); });
+                                       [this](const Exception& error) { m_events.Error(EscapedErrorOf(error)); });
     m_lastRowFailed = false;
     Tell([at = RunTime(), attached = !m_startError](IProbeSink& sink) { sink.Started(at, attached); });
 }
@@ -189,7 +189,7 @@ void TProbeRun::StopSteps() {
 
 void TProbeRun::ReportEscaped(const std::function<void()>& command) {
     if (const TEscapedError escaped = CatchEscapedError(command); escaped.message)
-        m_events.Error(*escaped.message);
+        m_events.Error(escaped);
 }
 
 // The run's thread has no nested event loop, so a tick never arrives while a cycle runs: a tick that falls

@@ -32,7 +32,7 @@ public:
         // Start ended: started unless outcome.failed, with the error to show (none for a silent abort).
         std::function<void(const TEscapedError& outcome)> StartEnded;
         // An error that escaped a cycle's bookkeeping, Stop or a restore attempt.
-        std::function<void(const std::string& message)> Error;
+        std::function<void(const TEscapedError& error)> Error;
         // Stop has ended: every row of the run has been told before it.
         std::function<void()> StopEnded;
         // Read at every cycle.

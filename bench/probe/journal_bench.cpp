@@ -33,7 +33,7 @@ void BM_JournalAppend(benchmark::State& state) {
     const auto started = std::chrono::steady_clock::now();
     for (auto _ : state) {
         TJournal journal(QDir(folder.path()).filePath("run.tsv").toStdString(), QDateTime::currentDateTime(),
-                         [&](const std::string&) { ++reports; });
+                         [&](const Exception&) { ++reports; });
         for (int i = 0; i < Rows; ++i)
             journal.Append(RowAt(i));
     }

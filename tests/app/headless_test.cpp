@@ -299,8 +299,9 @@ TEST_F(Headless, NeitherAStalledReaderNorAnEarlySignalNorAHangingFirstAttachHold
     proxy.Restore();
 }
 
+// Its name, outside the code page, is told as it was typed.
 TEST_F(Headless, AJournalWhoseFolderDisappearsIsReportedOnceAndTheRunGoesOn) {
-    const QString folder = Path("runs");
+    const QString folder = Path("runs_café");
     ASSERT_TRUE(QDir().mkpath(folder));
     Launch(TestServer::Db1(), {"--journal", folder + "/run.tsv"});
     ASSERT_TRUE(WaitForRows(2)) << Errors();

@@ -39,7 +39,11 @@ struct JournalFolder {
     std::string Path(const QString& name) const { return dir.filePath(name).toStdString(); }
     std::unique_ptr<TJournal> Begin(const std::string& path) {
         return std::make_unique<TJournal>(
-            path, Start, [this](const std::string& message) { reports.push_back(message); }, clock);
+            path, Start,
+            [this](const Exception& error) {
+                reports.push_back(error.Utf8Message().empty() ? error.Message() : error.Utf8Message());
+            },
+            clock);
     }
 };
 } // namespace
