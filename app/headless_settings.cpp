@@ -150,5 +150,5 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
 std::string TargetName(const THeadlessSettings& settings) { return settings.target; }
 
 int32_t CallLimitSeconds(const TCommandLine& commandLine) {
-    return WholeNumber(commandLine, "call-limit", 30, MaxCallLimitSeconds);
+    return WholeNumber(commandLine, "call-limit", kDefaultCallLimitSeconds, MaxCallLimitSeconds);
 }

@@ -123,7 +123,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") 
 // override them.
 void TForm1::ReadRunSettings() {
     SetJournalPath(QString::fromStdString(m_AppIniFileStorage1->GetString(JournalKey, "")));
-    m_testCycle->SetCallLimitSeconds(m_AppIniFileStorage1->GetInteger(CallLimitKey, 30));
+    m_testCycle->SetCallLimitSeconds(m_AppIniFileStorage1->GetInteger(CallLimitKey, kDefaultCallLimitSeconds));
     m_testCycle->SetMetricsAddress(m_AppIniFileStorage1->GetString(MetricsKey, ""));
 }
 

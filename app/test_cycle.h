@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/escaped_error.h"
+#include "probe/probe_messages.h"
 
 #include <cstdint>
 #include <memory>
@@ -82,7 +83,7 @@ private:
     TTestCycleParts m_parts;
     State m_state = State::Stopped;
     std::string m_journalPath;
-    uint32_t m_callLimitMs = 30000;
+    uint32_t m_callLimitMs = kDefaultCallLimitSeconds * 1000;
     std::shared_ptr<TOutageWatch> m_watch;
     std::string m_metricsAddress;
     std::string m_metricsTarget;
