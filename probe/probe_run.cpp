@@ -84,7 +84,6 @@ template <typename Event> void TProbeRun::Tell(const Event& event) {
 // to answer; Start ends in AttachEnded. Whatever an earlier run left (a restore attempt, its timer, an
 // attachment) goes first: the run attaches afresh to what the entries name.
 void TProbeRun::Start(const TProbeStartRequest& request) {
-    m_starting = true;
     const TEscapedError escaped = CatchEscapedError([&] {
         m_FDB->AbandonAttaches();
         if (m_FDB->Connected())
@@ -95,16 +94,13 @@ void TProbeRun::Start(const TProbeStartRequest& request) {
         m_FDB->SetCallTimeout(request.CallLimitMs);
         m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
     });
-    if (escaped.failed) {
-        m_starting = false;
+    if (escaped.failed)
         m_events.StartEnded(escaped);
-    }
 }
 
 // Start's steps after the attach, up to arming the timer; emptying the log is the receiver's part, done when
 // it learns that Start succeeded (before any row of the new run reaches it).
 void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_ptr error) {
-    m_starting = false;
     const bool inOutage = StartsInOutage(request, error);
     const TEscapedError escaped = CatchEscapedError([&] {
         if (error && !inOutage)
@@ -175,7 +171,6 @@ void TProbeRun::StartNewJournalFile() {
 void TProbeRun::StopSteps() {
     const bool wasRunning = m_Timer1->isActive();
     m_Timer1->stop();
-    m_starting = false;
     m_startError.reset();
     m_FDB->AbandonAttaches();
     if (wasRunning)

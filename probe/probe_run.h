@@ -106,8 +106,6 @@ private:
     std::vector<std::shared_ptr<IProbeSink>> m_sinks;
     // Whether the run's last row failed (the first row of a run counts as after a good one's end).
     bool m_lastRowFailed = false;
-    // From Start to the end of its attach.
-    bool m_starting = false;
     // The error of the attach that started the run in an outage: the text of its first row.
     std::optional<std::string> m_startError;
 };
