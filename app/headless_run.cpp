@@ -67,7 +67,6 @@ private:
     State m_state = State::Starting;
     bool m_outputFailed = false;
     TServiceNotifier m_service;
-    int64_t m_rows = 0;
     int64_t m_failedRows = 0;
     // The metrics when they are served (they watch the outages then), else a watch of its own.
     std::shared_ptr<TOutageWatch> m_watch;
@@ -220,10 +219,9 @@ void THeadlessRun::End(int exitCode) {
 // systemctl status shows the run's state in words: how many rows, or since when the outage lasts and why (as
 // the outage watch has it, the one account of outages; the watch may take in this row a moment later).
 void THeadlessRun::TellService(const TLogRow& row) {
-    ++m_rows;
     if (row.Error.empty()) {
         m_service.Status(FormatText("Attached to %s: %lld rows, %lld failed, the last in %d ms",
-                                    TargetName(m_settings).c_str(), static_cast<long long>(m_rows),
+                                    TargetName(m_settings).c_str(), static_cast<long long>(m_log.RecordCount()),
                                     static_cast<long long>(m_failedRows), row.Value));
         return;
     }
