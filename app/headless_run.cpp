@@ -18,7 +18,7 @@
 #include "log/outage_timeline.h"
 #include "metrics/metrics_server.h"
 #include "metrics/probe_metrics.h"
-#include "probe/outage_watch.h"
+#include "probe/outage_ledger.h"
 #include "probe/probe.h"
 
 #include <QCoreApplication>
@@ -50,11 +50,10 @@ private:
     void End(int exitCode);
     void Out(const std::string& bytes);
     void Tell(const std::string& message);
-    void TellService(const TLogRow& row);
+    void TellService();
     void TellText(QString text);
     void TellOutages();
 
-    static std::shared_ptr<TOutageWatch> MakeWatch(const THeadlessSettings& settings);
 
     const THeadlessSettings& m_settings;
     TMemTable m_log;
@@ -68,29 +67,27 @@ private:
     bool m_outputFailed = false;
     TServiceNotifier m_service;
     int64_t m_failedRows = 0;
-    // The metrics when they are served (they watch the outages then), else a watch of its own.
-    std::shared_ptr<TOutageWatch> m_watch;
+    int32_t m_lastValue = 0;
+    std::string m_serviceStatus; // told last
+    std::shared_ptr<TProbeMetrics> m_metrics; // when they are served
     std::unique_ptr<TMetricsServer> m_metricsServer;
     QTimer m_watchTimer;
     size_t m_toldBegun = 0; // outages whose beginning standard error has had
     size_t m_toldEnded = 0;
     // Goes first, so that nothing of the run reaches the rest afterwards.
     TProbe m_probe;
+    // The run's outages as its ledger decides them: every line and figure about outages reads it.
+    std::shared_ptr<const TOutageLedger> m_ledger = m_probe.Ledger();
 };
 
-std::shared_ptr<TOutageWatch> THeadlessRun::MakeWatch(const THeadlessSettings& settings) {
-    std::shared_ptr<TOutageWatch> watch = settings.metricsAddress.empty()
-                                              ? std::make_shared<TOutageWatch>()
-                                              : std::make_shared<TProbeMetrics>(settings.target);
-    watch->SetPeriodMs(settings.request.PeriodMs);
-    return watch;
-}
-
 THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
-    : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()), m_watch(MakeWatch(settings)) {
+    : m_settings(settings), m_lines(TCsvStreamFormat().LineWriter()) {
     if (settings.format == THeadlessSettings::TFormat::Jsonl)
         m_jsonLines.emplace(TargetName(settings));
-    m_probe.AddSink(m_watch);
+    if (!settings.metricsAddress.empty()) {
+        m_metrics = std::make_shared<TProbeMetrics>(settings.target, m_ledger);
+        m_probe.AddSink(m_metrics);
+    }
     m_probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     m_probe.OnRow = [this](const TLogRow& row) { Row(row); };
     m_probe.OnError = [this](const TEscapedError& error) { TellText(EscapedErrorText(error)); };
@@ -105,14 +102,16 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
         m_end.setRemainingTime(std::chrono::milliseconds(*settings.durationMs));
     // A call that hangs tells nothing; once a second is soon enough to notice it.
     m_watchTimer.setInterval(1000);
-    QObject::connect(&m_watchTimer, &QTimer::timeout, [this] { TellOutages(); });
+    QObject::connect(&m_watchTimer, &QTimer::timeout, [this] {
+        TellOutages();
+        TellService();
+    });
 }
 
 int THeadlessRun::Exec() {
     if (!m_settings.metricsAddress.empty()) {
         try {
-            m_metricsServer = std::make_unique<TMetricsServer>(
-                m_settings.metricsAddress, std::static_pointer_cast<TProbeMetrics>(m_watch));
+            m_metricsServer = std::make_unique<TMetricsServer>(m_settings.metricsAddress, m_metrics);
         } catch (const Exception& error) {
             Tell(error.Message());
             return MetricsFailedExitCode;
@@ -159,28 +158,32 @@ void THeadlessRun::AwaitTheEnd() {
 void THeadlessRun::Row(const TLogRow& row) {
     try {
         m_log.AppendRecord(row);
-        TellService(row);
+        if (!row.Error.empty())
+            ++m_failedRows;
+        m_lastValue = row.Value;
         Out(m_jsonLines ? m_jsonLines->RowLine(row) : m_lines.RowLine(row));
     } catch (const Exception& error) {
         Tell(error.Message());
     }
     TellOutages();
+    TellService();
 }
 
-// One line when an outage begins and one when it ends, for the system journal (the reason in the code page,
-// as Tell takes every message).
+// One line when an outage begins and one when it ends, for the system journal, each with its cause and
+// reason.
 void THeadlessRun::TellOutages() {
     // Only those not told of yet: a long run may hold many.
-    const std::vector<TOutage> outages = m_watch->Outages(m_toldEnded);
+    const std::vector<TOutage> outages = m_ledger->Outages(m_toldEnded);
     for (; m_toldBegun < m_toldEnded + outages.size(); ++m_toldBegun) {
         const TOutage& outage = outages[m_toldBegun - m_toldEnded];
-        Tell("Outage since " + TimeText(outage.startMs) + ": " + outage.reasonLine);
+        TellText(QString::fromStdString("Outage since " + TimeText(outage.startMs) + ": " +
+                                        FailureText(outage.failure)));
     }
     for (size_t i = 0; i < outages.size() && !outages[i].ongoing; ++i, ++m_toldEnded) {
         const TOutage& outage = outages[i];
-        Tell(FormatText("Outage ended at %s after %.3f s: ", TimeText(outage.endMs).c_str(),
-                        static_cast<double>(outage.endMs - outage.startMs) / 1000) +
-             outage.reasonLine);
+        TellText(QString::fromStdString(FormatText("Outage ended at %s after %.3f s: ", TimeText(outage.endMs).c_str(),
+                                                   static_cast<double>(outage.endMs - outage.startMs) / 1000) +
+                                        FailureText(outage.failure)));
     }
 }
 
@@ -206,7 +209,7 @@ void THeadlessRun::End(int exitCode) {
         TellOutages(); // the watch may have taken in the last row after this side showed it
         TLogStatistics statistics;
         statistics.Rebuild(m_log);
-        std::fputs(RunSummary(statistics, m_watch->Timeline(), m_watch->NowMs()).c_str(), stderr);
+        std::fputs(RunSummary(statistics, m_ledger->Timeline(), m_ledger->NowMs()).c_str(), stderr);
         if (const uint64_t dropped = m_out.Dropped())
             std::fprintf(stderr,
                          "Standard output was not read: %llu lines of it were dropped (the journal has "
@@ -216,20 +219,19 @@ void THeadlessRun::End(int exitCode) {
     QCoreApplication::exit(exitCode);
 }
 
-// systemctl status shows the run's state in words: how many rows, or since when the outage lasts and why (as
-// the outage watch has it, the one account of outages; the watch may take in this row a moment later).
-void THeadlessRun::TellService(const TLogRow& row) {
-    if (row.Error.empty()) {
-        m_service.Status(FormatText("Attached to %s: %lld rows, %lld failed, the last in %d ms",
-                                    TargetName(m_settings).c_str(), static_cast<long long>(m_log.RecordCount()),
-                                    static_cast<long long>(m_failedRows), row.Value));
+// systemctl status shows the run's state in words, as the ledger has it: how many rows, or since when the
+// outage lasts and why.
+void THeadlessRun::TellService() {
+    if (m_state != State::Running)
         return;
-    }
-    ++m_failedRows;
-    const std::optional<TOutage> outage = m_watch->State().outage;
-    const int64_t sinceMs = outage ? outage->startMs : TOutageWatch::Ms(row.Time);
-    m_service.Status("Outage since " + TimeText(sinceMs) + ": " +
-                     FromCp1251(ReasonLine(row.Error)).toStdString());
+    const std::optional<TOutage> outage = m_ledger->State().outage;
+    std::string status =
+        outage ? "Outage since " + TimeText(outage->startMs) + ": " + FailureText(outage->failure)
+               : FormatText("Attached to %s: %lld rows, %lld failed, the last in %d ms",
+                            TargetName(m_settings).c_str(), static_cast<long long>(m_log.RecordCount()),
+                            static_cast<long long>(m_failedRows), m_lastValue);
+    if (status != m_serviceStatus)
+        m_service.Status(m_serviceStatus = std::move(status));
 }
 
 // Standard output may be a pipe whose reader goes away (a restarted log collector) or stalls: the run goes

@@ -16,7 +16,7 @@
 #include "core/text_codec.h"
 #include "log/csv_stream_format.h"
 #include "log/mem_table.h"
-#include "probe/outage_watch.h"
+#include "probe/outage_ledger.h"
 #include "probe/probe.h"
 #include "settings/app_ini_file_storage.h"
 #include "settings/form_storage.h"
@@ -128,10 +128,16 @@ void TForm1::ReadRunSettings() {
 }
 
 // A new text lays the window out anew; the same text is left alone.
+// At the window's designed size a long line is cut at its end, where the cause and the length are long
+// past; the whole text is in the tooltip.
 void TForm1::ShowState() {
-    const QString text = StateLineText(m_testCycle->Watch().State());
-    if (text != m_stateLine->text())
-        m_stateLine->setText(text);
+    const QString text =
+        StateLineText(m_testCycle->Ledger().State(), QString::fromStdString(m_testCycle->AttachTarget()));
+    const QString shown = m_stateLine->fontMetrics().elidedText(text, Qt::ElideRight, m_stateLine->width());
+    if (shown != m_stateLine->text())
+        m_stateLine->setText(shown);
+    if (text != m_stateLine->toolTip())
+        m_stateLine->setToolTip(text);
 }
 
 TForm1::~TForm1() = default;
@@ -268,6 +274,7 @@ void TForm1::CreateLog() {
     m_ds1->SetDataSet(m_MT.get());
     m_DataGrid1->SetDataSource(m_ds1.get());
     m_statistics = std::make_unique<TStatisticsWindow>(*m_MT, this);
+    m_statistics->SetOutageSource([this] { return m_testCycle->Ledger().Report(); });
     m_statistics->AttachTo(*m_DataGrid1, [this](QMenu& menu) { AddJournalEntries(menu); });
 }
 

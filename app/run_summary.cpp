@@ -4,6 +4,7 @@
 #include "core/exceptions.h"
 #include "core/text_codec.h"
 #include "log/log_statistics.h"
+#include "log/outage_timeline.h"
 
 namespace {
 std::string Seconds(int64_t ms) {
@@ -38,6 +39,6 @@ std::string RunSummary(const TLogStatistics& s, const TOutageTimeline& timeline,
     for (const TOutage& outage : outages)
         text += "  " + TimeText(outage.startMs) + " to " + TimeText(outage.endMs) + " (" +
                 Seconds(outage.endMs - outage.startMs) + FormatText(", %d failed rows): ", outage.rows) +
-                FromCp1251(outage.reasonLine).toStdString() + "\n";
+                FailureText(outage.failure) + "\n";
     return text;
 }

@@ -21,22 +21,20 @@ QString TimeOfDay(int64_t ms) {
 }
 } // namespace
 
-QString StateLineText(const TOutageWatch::TState& state) {
+QString StateLineText(const TOutageLedger::TState& state, const QString& target) {
     if (!state.running)
-        return "Stopped";
+        return state.attachingMs ? QString("Attaching to %1 (%2)").arg(target, LengthText(*state.attachingMs))
+                                 : QString("Stopped");
     if (!state.outage)
         return "Running";
     const TOutage& outage = *state.outage;
-    if (outage.rows == 0) // a call hangs, and no row has told why yet
-        return FromCp1251(outage.reasonLine);
-    QString text = QString("Outage since %1 (%2)")
-                       .arg(TimeOfDay(outage.startMs), LengthText(outage.endMs - outage.startMs));
-    if (state.failedReattaches > 0)
-        text += QString(", %1 re-attach attempt%2 failed; last: %3")
-                    .arg(state.failedReattaches)
-                    .arg(state.failedReattaches == 1 ? "" : "s")
-                    .arg(FromCp1251(state.lastReattachError));
-    else
-        text += ": " + FromCp1251(outage.reasonLine);
+    QString text = QString("Outage since %1 (%2): ")
+                       .arg(TimeOfDay(outage.startMs), LengthText(outage.endMs - outage.startMs)) +
+                   QString::fromStdString(FailureText(outage.failure));
+    if (outage.failedReattaches > 0)
+        text += QString("; %1 re-attach attempt%2 failed; last: %3")
+                    .arg(outage.failedReattaches)
+                    .arg(outage.failedReattaches == 1 ? "" : "s")
+                    .arg(FromCp1251(outage.lastReattach.reason));
     return text;
 }

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "probe/outage_watch.h"
+#include "probe/outage_ledger.h"
 
 #include <QString>
 
-// The run's state in one line below the grid: "Running", "No answer for 12 s" while a call hangs, or
-// "Outage since 11:03:22 (2 min 10 s), 25 re-attach attempts failed; last: <the error's reason line>".
-QString StateLineText(const TOutageWatch::TState& state);
+// The run's state in one line below the grid, as the outage ledger has it: "Attaching to <target> (4 s)",
+// "Running", or "Outage since 11:03:22 (2 min 10 s): network — <reason>; 25 re-attach attempts failed;
+// last: <the last one's reason>". The cause and the length come first, so that a cut line keeps them.
+QString StateLineText(const TOutageLedger::TState& state, const QString& target);

@@ -9,7 +9,7 @@
 #include "log/mem_table.h"
 #include "metrics/metrics_server.h"
 #include "metrics/probe_metrics.h"
-#include "probe/outage_watch.h"
+#include "probe/outage_ledger.h"
 #include "probe/probe.h"
 
 #include <QAbstractButton>
@@ -27,9 +27,8 @@ std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
 } // namespace
 
 TTestCycle::TTestCycle(const TTestCycleParts& parts)
-    : m_parts(parts), m_watch(std::make_shared<TOutageWatch>()) {
+    : m_parts(parts) {
     TProbe& probe = m_parts.probe;
-    probe.AddSink(m_watch);
     probe.OnRow = [this](const TLogRow& row) { AppendRow(row); };
     probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     probe.OnError = [this](const TEscapedError& error) { ShowEscapedError(&m_parts.window, error); };
@@ -40,6 +39,10 @@ TTestCycle::TTestCycle(const TTestCycleParts& parts)
 }
 
 TTestCycle::~TTestCycle() = default;
+
+const TOutageLedger& TTestCycle::Ledger() const {
+    return *m_parts.probe.Ledger();
+}
 
 void TTestCycle::SetCallLimitSeconds(int64_t seconds) {
     m_callLimitMs = static_cast<uint32_t>(std::clamp<int64_t>(seconds, 1, 3600) * 1000);
@@ -55,7 +58,8 @@ void TTestCycle::ServeMetrics(const std::string& target) {
     std::string address = std::move(m_metricsAddress);
     m_metricsAddress.clear();
     try {
-        auto metrics = std::make_shared<TProbeMetrics>(m_metricsTarget.empty() ? target : m_metricsTarget);
+        auto metrics = std::make_shared<TProbeMetrics>(m_metricsTarget.empty() ? target : m_metricsTarget,
+                                                       m_parts.probe.Ledger());
         m_metricsServer = std::make_unique<TMetricsServer>(address, metrics);
         m_metrics = metrics;
         m_parts.probe.AddSink(m_metrics);
@@ -74,11 +78,9 @@ void TTestCycle::btnStartClick() {
     request.PeriodMs = PeriodMilliseconds();
     request.JournalPath = m_journalPath;
     request.CallLimitMs = m_callLimitMs;
-    m_watch->SetPeriodMs(request.PeriodMs);
+    m_attachTarget = request.DBName;
     if (!m_metricsAddress.empty() && !m_metricsServer)
         ServeMetrics(request.DBName);
-    if (m_metrics)
-        m_metrics->SetPeriodMs(request.PeriodMs);
     m_state = State::Starting;
     UpdateActions();
     m_parts.probe.Start(request);

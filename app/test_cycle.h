@@ -15,7 +15,7 @@ class QWidget;
 class TAction;
 class TMemTable;
 class TMetricsServer;
-class TOutageWatch;
+class TOutageLedger;
 class TProbe;
 class TProbeMetrics;
 struct TLogRow;
@@ -63,7 +63,9 @@ public:
     // run goes on without metrics.
     void SetMetricsAddress(std::string address, std::string target = {});
     // The outages of the run under way, as the state line shows them.
-    const TOutageWatch& Watch() const { return *m_watch; }
+    const TOutageLedger& Ledger() const;
+    // The database the last Start attaches to, as typed.
+    const std::string& AttachTarget() const { return m_attachTarget; }
 
     // From a Start that succeeded to the next Stop.
     bool Running() const { return m_state == State::Running; }
@@ -83,8 +85,8 @@ private:
     TTestCycleParts m_parts;
     State m_state = State::Stopped;
     std::string m_journalPath;
+    std::string m_attachTarget;
     uint32_t m_callLimitMs = kDefaultCallLimitSeconds * 1000;
-    std::shared_ptr<TOutageWatch> m_watch;
     std::string m_metricsAddress;
     std::string m_metricsTarget;
     std::shared_ptr<TProbeMetrics> m_metrics;

@@ -101,7 +101,7 @@ void TFbErrorHandler::NoteWatchdogAbort(EFbError& error, TFbBaseDatabase* connec
     if (end.cancel != TFbCallCancel::Aborted)
         return;
     const long long waited = static_cast<long long>(end.waited.count() / 1000);
-    error.SetExtraText(
+    error.SetUnanswered(
         end.cutShort ? FormatText("No answer from the server for %lld s; the call was aborted as the run "
                                   "ended.\r\n",
                                   waited)

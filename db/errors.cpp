@@ -57,20 +57,35 @@ std::string SqlCodeText(IFbClientLibrary& library, int32_t sqlCode) {
     return text + "\r\n";
 }
 
-std::string EngineText(IFbClientLibrary& library, ISC_STATUS* statusVector) {
+// The lines as isc_interprete gives them, each with the code it told.
+std::vector<std::pair<int32_t, std::string>> EngineLines(IFbClientLibrary& library, ISC_STATUS* statusVector) {
     std::vector<char> buffer(kEngineLineBufferLength);
-    std::string result;
+    std::vector<std::pair<int32_t, std::string>> lines;
     ISC_STATUS* position = statusVector;
-    while (library.isc_interprete(buffer.data(), &position) > 0) {
+    for (;;) {
+        const int32_t code = position[0] == isc_arg_gds ? static_cast<int32_t>(position[1]) : 0;
+        if (library.isc_interprete(buffer.data(), &position) <= 0)
+            break;
         std::string line(buffer.data(), strnlen(buffer.data(), buffer.size()));
         if (line.empty())
             continue;
         UpperFirstAsciiLetter(line);
-        result += line;
-        EndWithFullStop(result);
-        result += "\r\n";
+        EndWithFullStop(line);
+        lines.emplace_back(code, std::move(line));
     }
-    return result;
+    return lines;
+}
+
+std::vector<int32_t> EngineCodes(const ISC_STATUS* statusVector) {
+    std::vector<int32_t> codes;
+    for (const ISC_STATUS* item = statusVector; *item != isc_arg_end;) {
+        const ISC_STATUS kind = item[0];
+        if (kind == isc_arg_gds)
+            codes.push_back(static_cast<int32_t>(item[1]));
+        // A counted string takes its length and its address; every other item one value.
+        item += kind == isc_arg_cstring ? 3 : 2;
+    }
+    return codes;
 }
 
 } // namespace
@@ -79,7 +94,8 @@ EFbError::EFbError(TFields fields) : EDatabaseError(std::string()), m_fields(std
     ComposeMessage();
 }
 
-void EFbError::SetExtraText(std::string text) {
+void EFbError::SetUnanswered(std::string text) {
+    m_fields.unanswered = true;
     m_fields.extraText = std::move(text);
     ComposeMessage();
 }
@@ -142,13 +158,22 @@ EFbServerError ServerError(IFbClientLibrary& library, ISC_STATUS* statusVector, 
     fields.sqlErrorCode = library.isc_sqlcode(statusVector);
     if (parts & empSqlCodeText)
         fields.sqlCodeText = SqlCodeText(library, fields.sqlErrorCode);
-    if (parts & empEngineText)
-        fields.engineText = EngineText(library, statusVector);
+    fields.engineLines = EngineLines(library, statusVector);
+    std::string engineText;
+    for (const auto& [code, line] : fields.engineLines)
+        engineText += line + "\r\n";
     // Database names go to the server in UTF-8, and its texts quote them so.
-    if (std::optional<QString> text = FromUtf8BeyondAscii(fields.engineText)) {
-        fields.engineTextUtf8 = std::move(fields.engineText);
-        fields.engineText = ToCp1251(*text);
+    if (FromUtf8BeyondAscii(engineText)) {
+        for (auto& [code, line] : fields.engineLines)
+            if (std::optional<QString> text = FromUtf8BeyondAscii(line))
+                line = ToCp1251(*text);
+        if (parts & empEngineText)
+            fields.engineTextUtf8 = engineText;
+        engineText = ToCp1251(*FromUtf8BeyondAscii(engineText));
     }
+    if (parts & empEngineText)
+        fields.engineText = std::move(engineText);
+    fields.engineCodes = EngineCodes(statusVector);
     fields.engineErrorCode = static_cast<int32_t>(statusVector[1]);
     if (sender != nullptr)
         fields.senderName = sender->FullName();

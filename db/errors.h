@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 class IFbClientLibrary;
 class TComponent;
@@ -34,6 +35,12 @@ public:
         std::string extraText;
         std::string clientText;
         TComponent* sender = nullptr;
+        // Every code of the status vector in order, and each of the engine's lines (in the code page) with
+        // the code it tells (0 for a line of the operating system or a bare text).
+        std::vector<int32_t> engineCodes;
+        std::vector<std::pair<int32_t, std::string>> engineLines;
+        // Nothing answered: a call aborted at its limit, or an attach given up. extraText says how long.
+        bool unanswered = false;
     };
 
     explicit EFbError(TFields fields);
@@ -45,11 +52,14 @@ public:
     const std::string& EngineText() const { return m_fields.engineText; }
     const std::string& ExtraText() const { return m_fields.extraText; }
     const std::string& ClientText() const { return m_fields.clientText; }
+    const std::vector<int32_t>& EngineCodes() const { return m_fields.engineCodes; }
+    const std::vector<std::pair<int32_t, std::string>>& EngineLines() const { return m_fields.engineLines; }
+    bool Unanswered() const { return m_fields.unanswered; }
     // Not owned; the component may be gone before the error is.
     TComponent* Sender() const { return m_fields.sender; }
 
-    // Replaces the extra text and composes Message() again.
-    void SetExtraText(std::string text);
+    // The call was aborted because nothing answered: text says how long it waited. Composes Message() again.
+    void SetUnanswered(std::string text);
 
 private:
     void ComposeMessage();

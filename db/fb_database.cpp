@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -18,6 +19,31 @@ namespace {
 // The client counts its connect timeout in whole seconds.
 uint32_t RestoreConnectTimeoutSeconds(uint32_t callTimeoutMs) {
     return std::max<uint32_t>(1, (callTimeoutMs + 999) / 1000);
+}
+
+// An attach that nobody answered, given up after waited: a client error of ours, as a call aborted at its
+// limit is, so that it reads as no answer and not as a refusal.
+EFbClientError AttachGivenUp(TComponent* sender, std::chrono::milliseconds waited) {
+    EFbError::TFields fields;
+    fields.sqlErrorCode = ceConnectionTimedOut;
+    fields.senderName = sender->FullName();
+    fields.sender = sender;
+    fields.unanswered = true;
+    fields.extraText = FormatText("No answer from the server for %lld s; the attach was given up.\r\n",
+                                  static_cast<long long>(waited.count() / 1000));
+    fields.clientText = ClientErrorMessage(ceConnectionTimedOut);
+    return EFbClientError(std::move(fields));
+}
+
+// The client ends an attach at its connect timeout with "connection rejected by remote interface", as if
+// the server had refused it: after that long a wait, nothing answered.
+bool RejectedAtConnectTimeout(const std::optional<EFbServerError>& error, std::chrono::milliseconds waited,
+                              uint32_t timeoutSeconds) {
+    if (!error)
+        return false;
+    const std::vector<int32_t>& codes = error->EngineCodes();
+    return std::find(codes.begin(), codes.end(), isc_connect_reject) != codes.end() &&
+           waited >= std::chrono::seconds(timeoutSeconds) - std::chrono::milliseconds(500);
 }
 
 void AskApplicationToTerminate() {
@@ -148,6 +174,11 @@ bool TFbDatabase::EndRestoreAttempt(isc_db_handle handle, std::optional<EFbServe
         ~EndOfAttempt() { inProgress = false; }
     } endOfAttempt{m_restoreInProgress};
     bool taken = false;
+    if (error && error->Unanswered()) {
+        EFbClientError givenUp = AttachGivenUp(this, m_lastAttachWait);
+        RestoreAttemptFailed(givenUp, actions);
+        return false;
+    }
     try {
         AdoptAttachment(handle, error, taken);
         if (!Connected()) {
@@ -183,6 +214,8 @@ void TFbDatabase::AttachInBackground(std::function<void(std::exception_ptr error
             bool taken = false;
             std::exception_ptr failure;
             try {
+                if (error && error->Unanswered())
+                    throw AttachGivenUp(this, m_lastAttachWait);
                 AdoptAttachment(handle, error, taken);
             } catch (...) {
                 failure = std::current_exception();
@@ -209,14 +242,7 @@ void TFbDatabase::AbandonStartAttachAt(std::chrono::milliseconds limit,
         m_startAttempt->Abandon();
         m_startAttempt.reset();
         m_startDeadline.release()->deleteLater();
-        EFbError::TFields fields;
-        fields.sqlErrorCode = ceConnectionTimedOut;
-        fields.senderName = FullName();
-        fields.sender = this;
-        fields.extraText = FormatText("No answer from the server for %lld s; the attach was abandoned.\r\n",
-                                      static_cast<long long>(limit.count() / 1000));
-        fields.clientText = ClientErrorMessage(ceConnectionTimedOut);
-        done(std::make_exception_ptr(EFbClientError(std::move(fields))));
+        done(std::make_exception_ptr(AttachGivenUp(this, limit)));
     });
     m_startDeadline->start(limit);
 }
@@ -231,8 +257,18 @@ std::shared_ptr<TFbAttachAttempt> TFbDatabase::StartHelperAttach(TFbAttachAttemp
         return nullptr;
     if (!m_attemptContext)
         m_attemptContext = std::make_unique<QObject>();
-    return TFbAttachAttempt::Start(TFbBaseDatabase::ClientLibrary(), DBName(), AttachBuffer(), this,
-                                   m_attemptContext.get(), std::move(done));
+    const auto begun = std::chrono::steady_clock::now();
+    const uint32_t timeoutSeconds = CallTimeout() == 0 ? 0 : RestoreConnectTimeoutSeconds(CallTimeout());
+    return TFbAttachAttempt::Start(
+        TFbBaseDatabase::ClientLibrary(), DBName(), AttachBuffer(), this, m_attemptContext.get(),
+        [this, begun, timeoutSeconds, done = std::move(done)](isc_db_handle handle,
+                                                             std::optional<EFbServerError> error) {
+            m_lastAttachWait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - begun);
+            if (timeoutSeconds != 0 && RejectedAtConnectTimeout(error, m_lastAttachWait, timeoutSeconds))
+                error->SetUnanswered({});
+            return done(handle, std::move(error));
+        });
 }
 
 // The attach's error goes through the error handler as the attach's own would; otherwise the new attachment

@@ -115,6 +115,8 @@ private:
     bool m_helperAttach = false;
     std::unique_ptr<QObject> m_attemptContext;
     uint32_t m_callTimeout = 0;
+    // How long the last attach on a helper thread waited for its answer.
+    std::chrono::milliseconds m_lastAttachWait{0};
     // Guards replacing m_watchedLibrary and m_hurry against HurryCalls from another thread; the connection's
     // own thread reads the pointer without it, as it is the only one that replaces it.
     std::mutex m_watchMutex;

@@ -25,6 +25,7 @@ std::string TJsonLineWriter::RowLine(const TLogRow& row) const {
     const std::string stored = TMemTable::StoredRecord(row).error;
     return "{\"time\": \"" + IsoTime(row.Time) + "\", \"elapsed_ms\": " + std::to_string(row.Value) +
            ", \"error\": " + (stored.empty() ? std::string("null") : Quoted(FromCp1251(stored).toStdString())) +
+           ", \"cause\": " + (stored.empty() ? std::string("null") : Quoted(CauseName(row.Cause.value_or(TFailureCause::Client)))) +
            ", \"target\": " + m_quotedTarget + "}\n";
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/date_time.h"
+#include "core/failure_cause.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // One measured cycle as it enters the log: the server-side time of its end, the elapsed milliseconds and the
@@ -12,4 +14,7 @@ struct TLogRow {
     TDateTime Time = 0;
     int32_t Value = 0;
     std::string Error;
+    // A failed cycle's cause, as the run understood it; no column of the log (a saved or journalled row
+    // keeps only its text), only the live sinks and the jsonl rows see it.
+    std::optional<TFailureCause> Cause;
 };

@@ -17,10 +17,6 @@ void TLogStatistics::Follow(const TMemTable& table) {
     TakeRowsFrom(table, m_taken);
 }
 
-double TLogStatistics::Availability() const {
-    return m_rows == 0 ? 0 : 100.0 * m_timeline.Availability(m_latestMs);
-}
-
 double TLogStatistics::Average() const {
     return SuccessfulRows() == 0 ? 0 : static_cast<double>(m_sum) / SuccessfulRows();
 }
@@ -60,7 +56,6 @@ void TLogStatistics::TakeRowsFrom(const TMemTable& table, int firstRow) {
             Add(record);
     });
     m_taken = table.RecordCount();
-    m_outages = m_timeline.Outages(m_latestMs);
 }
 
 void TLogStatistics::Add(const TRecordView& record) {
@@ -69,7 +64,6 @@ void TLogStatistics::Add(const TRecordView& record) {
     if (m_rows == 0 || record.timeMs > m_latestMs)
         m_latestMs = record.timeMs;
     ++m_rows;
-    m_timeline.Row(record.timeMs, record.error, TBookmark{record.id});
     if (!record.error.empty()) {
         ++m_failedRows;
         return;

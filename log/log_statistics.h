@@ -1,7 +1,6 @@
 #pragma once
 
 #include "log/mem_table.h"
-#include "log/outage_timeline.h"
 #include "log/value_histogram.h"
 
 #include <cstdint>
@@ -16,9 +15,8 @@ struct TTimeSpan {
 };
 
 // Figures of the log, or of the rows in a time span, kept up to date row by row while a run goes on. A row
-// failed when its Error is not empty; the value figures are over the successful rows only. The outages are
-// measured by time (TOutageTimeline) over the rows taken in: the log knows no Start, so its first row stands
-// for the start, and its last row for the end.
+// failed when its Error is not empty; the value figures are over the successful rows only. Outages are the
+// run's to tell (its outage ledger), not the rows'.
 class TLogStatistics {
 public:
     // Starts over with the rows of the table, limited to the span when there is one.
@@ -30,8 +28,6 @@ public:
     int Rows() const { return m_rows; }
     int FailedRows() const { return m_failedRows; }
     int SuccessfulRows() const { return m_rows - m_failedRows; }
-    // Percent of the time from the first row to the last that lay outside outages; 0 for no rows.
-    double Availability() const;
     // The value figures are 0 when there is no successful row.
     int32_t Min() const { return m_min; }
     int32_t Max() const { return m_max; }
@@ -42,9 +38,6 @@ public:
     int32_t Percentile(int percent) const;
     // Mean absolute difference of successive successful values; 0 for fewer than two.
     double Jitter() const;
-    const std::vector<TOutage>& Outages() const { return m_outages; }
-    // The outages as the timeline keeps them; its end is the last row.
-    const TOutageTimeline& Timeline() const { return m_timeline; }
     // The earliest and latest Time of the rows taken in; both 0 for no rows.
     int64_t EarliestMs() const { return m_earliestMs; }
     int64_t LatestMs() const { return m_latestMs; }
@@ -67,8 +60,6 @@ private:
     bool m_hasPrevious = false;
     int32_t m_previous = 0;
     double m_absoluteDifferences = 0;
-    TOutageTimeline m_timeline;
-    std::vector<TOutage> m_outages; // the timeline's, at the last row
     int64_t m_earliestMs = 0;
     int64_t m_latestMs = 0;
 };

@@ -17,7 +17,8 @@ auto& Registered(Builder builder, const char* name, const char* help, prometheus
 }
 } // namespace
 
-TProbeMetrics::TProbeMetrics(const std::string& target) {
+TProbeMetrics::TProbeMetrics(const std::string& target, std::shared_ptr<const TOutageLedger> ledger)
+    : m_ledger(std::move(ledger)) {
     using namespace prometheus;
     m_up = &Registered(BuildGauge(), "quorvane_up", "1 while attached and the last cycle succeeded, else 0",
                        m_registry, target)
@@ -26,11 +27,20 @@ TProbeMetrics::TProbeMetrics(const std::string& target) {
         Registered(BuildCounter(), "quorvane_cycles_total", "Measured cycles by outcome", m_registry, target);
     m_cyclesOk = &cycles.Add({{"outcome", "ok"}});
     m_cyclesFailed = &cycles.Add({{"outcome", "failed"}});
+    auto& failedCycles = Registered(BuildCounter(), "quorvane_failed_cycles_total", "Failed cycles by cause",
+                                    m_registry, target);
+    auto& outages =
+        Registered(BuildCounter(), "quorvane_outages_total", "Outages begun, by cause", m_registry, target);
+    auto& outageInfo = Registered(BuildGauge(), "quorvane_outage_info",
+                                  "1 while an outage of that cause lasts, else 0", m_registry, target);
+    for (const TFailureCause cause : kAllFailureCauses) {
+        m_failedCycles[cause] = &failedCycles.Add({{"cause", CauseName(cause)}});
+        m_outages[cause] = &outages.Add({{"cause", CauseName(cause)}});
+        m_outageInfo[cause] = &outageInfo.Add({{"cause", CauseName(cause)}});
+    }
     m_cycleDuration = &Registered(BuildHistogram(), "quorvane_cycle_duration_seconds",
                                   "Elapsed time of the good cycles", m_registry, target)
                            .Add({}, CycleBuckets);
-    m_outages =
-        &Registered(BuildCounter(), "quorvane_outages_total", "Outages begun", m_registry, target).Add({});
     m_outageSeconds = &Registered(BuildCounter(), "quorvane_outage_seconds_total",
                                   "Time spent in outages, the one under way included", m_registry, target)
                            .Add({});
@@ -53,34 +63,31 @@ TProbeMetrics::TProbeMetrics(const std::string& target) {
 }
 
 // A new run's timeline starts from nothing; the counters hold the earlier runs' outages already.
-void TProbeMetrics::Started(TDateTime at, bool attached) {
+void TProbeMetrics::Started(TDateTime, bool attached) {
     std::lock_guard lock(m_refreshMutex);
-    TOutageWatch::Started(at, attached);
     m_countedOutages = 0;
     m_countedOutageMs = 0;
     m_lastCycleOk = attached;
 }
 
 void TProbeMetrics::RowMeasured(const TLogRow& row) {
-    TOutageWatch::RowMeasured(row);
     std::lock_guard lock(m_refreshMutex);
     m_lastCycleOk = row.Error.empty();
     if (!m_lastCycleOk) {
         m_cyclesFailed->Increment();
+        m_failedCycles.at(row.Cause.value_or(TFailureCause::Client))->Increment();
         return;
     }
     m_cyclesOk->Increment();
     m_cycleDuration->Observe(row.Value / 1000.0);
-    m_lastSuccessMs = Ms(row.Time);
+    m_lastSuccessMs = TOutageLedger::Ms(row.Time);
 }
 
-void TProbeMetrics::ReattachFailed(TDateTime at, const std::string& error) {
-    TOutageWatch::ReattachFailed(at, error);
+void TProbeMetrics::ReattachFailed(TDateTime, const TFailure&) {
     m_reattachFailed->Increment();
 }
 
-void TProbeMetrics::Reattached(TDateTime at) {
-    TOutageWatch::Reattached(at);
+void TProbeMetrics::Reattached(TDateTime) {
     m_reattachOk->Increment();
 }
 
@@ -89,7 +96,7 @@ void TProbeMetrics::Reattached(TDateTime at) {
 // server's wall clock, which may lie in another zone or be wrong: a timestamp is the time that far before now
 // by this machine's clock.
 void TProbeMetrics::Refresh() const {
-    const TState state = State();
+    const TOutageLedger::TState state = m_ledger->State();
     const double unixNow =
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     const auto unixTime = [&](int64_t runMs) {
@@ -97,9 +104,13 @@ void TProbeMetrics::Refresh() const {
     };
     std::lock_guard lock(m_refreshMutex);
     if (state.outages > m_countedOutages) {
-        m_outages->Increment(static_cast<double>(state.outages - m_countedOutages));
-        m_countedOutages = state.outages;
+        const std::vector<TOutage> fresh = m_ledger->Outages(m_countedOutages);
+        for (const TOutage& outage : fresh)
+            m_outages.at(outage.failure.cause)->Increment();
+        m_countedOutages += fresh.size();
     }
+    for (const auto& [cause, info] : m_outageInfo)
+        info->Set(state.outage && state.outage->failure.cause == cause ? 1 : 0);
     if (state.outageMs > m_countedOutageMs) {
         m_outageSeconds->Increment(static_cast<double>(state.outageMs - m_countedOutageMs) / 1000);
         m_countedOutageMs = state.outageMs;

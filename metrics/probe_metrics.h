@@ -1,6 +1,7 @@
 #pragma once
 
-#include "probe/outage_watch.h"
+#include "probe/outage_ledger.h"
+#include "probe/probe_sink.h"
 
 #include <prometheus/collectable.h>
 #include <prometheus/counter.h>
@@ -8,23 +9,25 @@
 #include <prometheus/histogram.h>
 #include <prometheus/registry.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
-// The run as Prometheus sees it: a sink of the run's events whose series a scrape collects. The figures that
-// grow with time (the outage under way, a call that hangs) are brought up to the scrape's moment when it
-// collects, so a scrape during an outage sees it although the run, blocked in a call, tells nothing. Every
-// series carries the label target. Counters go on across the runs of one program (Stop and Start again).
-class TProbeMetrics : public TOutageWatch, public prometheus::Collectable {
+// The run as Prometheus sees it: a sink of the run's rows and re-attaches, and a reader of the run's outage
+// ledger, whose series a scrape collects. The outage figures are the ledger's at the scrape's moment, so a
+// scrape during an outage sees it although the run, blocked in a call, tells nothing. Every series carries
+// the label target. Counters go on across the runs of one program (Stop and Start again).
+class TProbeMetrics : public IProbeSink, public prometheus::Collectable {
 public:
-    explicit TProbeMetrics(const std::string& target);
+    TProbeMetrics(const std::string& target, std::shared_ptr<const TOutageLedger> ledger);
 
     std::vector<prometheus::MetricFamily> Collect() const override;
 
     void Started(TDateTime at, bool attached) override;
     void RowMeasured(const TLogRow& row) override;
-    void ReattachFailed(TDateTime at, const std::string& error) override;
+    void ReattachFailed(TDateTime at, const TFailure& failure) override;
     void Reattached(TDateTime at) override;
 
 private:
@@ -32,11 +35,14 @@ private:
 
     // The series live as long as the registry; the pointers are set once, by the constructor.
     prometheus::Registry m_registry;
+    const std::shared_ptr<const TOutageLedger> m_ledger;
     prometheus::Gauge* m_up = nullptr;
     prometheus::Counter* m_cyclesOk = nullptr;
     prometheus::Counter* m_cyclesFailed = nullptr;
+    std::map<TFailureCause, prometheus::Counter*> m_failedCycles;
     prometheus::Histogram* m_cycleDuration = nullptr;
-    prometheus::Counter* m_outages = nullptr;
+    std::map<TFailureCause, prometheus::Counter*> m_outages;
+    std::map<TFailureCause, prometheus::Gauge*> m_outageInfo;
     prometheus::Counter* m_outageSeconds = nullptr;
     prometheus::Gauge* m_outageStart = nullptr;
     prometheus::Counter* m_reattachOk = nullptr;
@@ -44,7 +50,8 @@ private:
     prometheus::Gauge* m_lastSuccess = nullptr;
     prometheus::Gauge* m_clockOffset = nullptr;
 
-    // What of the current run's outages the counters hold already; guarded by m_refreshMutex.
+    // What of the current run's outages the counters hold already (the one under way is counted under the
+    // cause it had when first seen); guarded by m_refreshMutex.
     mutable std::mutex m_refreshMutex;
     mutable size_t m_countedOutages = 0;
     mutable int64_t m_countedOutageMs = 0;

@@ -83,7 +83,8 @@ struct TProbe::TWorker {
 };
 
 TProbe::TProbe(const std::string& ownerName)
-    : m_shared(std::make_shared<TShared>()), m_worker(std::make_shared<TWorker>()) {
+    : m_shared(std::make_shared<TShared>()), m_worker(std::make_shared<TWorker>()),
+      m_ledger(std::make_shared<TOutageLedger>()) {
     m_shared->receiver = new QObject;
     m_worker->thread = new QThread;
     m_worker->thread->setObjectName("probe");
@@ -116,9 +117,9 @@ TProbe::TProbe(const std::string& ownerName)
     events.StopHandled = [shared, worker = m_worker.get()] { shared->StopHandled(worker->run->FDB()); };
 
     std::exception_ptr failure;
-    RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &ownerName, &events, &failure] {
+    RunOnThreadOf(m_worker->anchor, [worker = m_worker.get(), &ownerName, &events, &failure, this] {
         try {
-            worker->run = std::make_unique<TProbeRun>(ownerName, std::move(events));
+            worker->run = std::make_unique<TProbeRun>(ownerName, std::move(events), m_ledger);
         } catch (...) {
             failure = std::current_exception();
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/escaped_error.h"
+#include "probe/outage_ledger.h"
 #include "probe/probe_messages.h"
 #include "probe/probe_sink.h"
 
@@ -46,6 +47,8 @@ public:
     void SetAmount(int32_t amount);
     // The journal of the run under way, if it keeps one, goes on in a new file from the next row on.
     void StartNewJournalFile();
+    // The one account of the runs' outages, for every view; readable from any thread.
+    std::shared_ptr<const TOutageLedger> Ledger() const { return m_ledger; }
 
     std::function<void(const TLogRow& row)> OnRow;
     // Started unless outcome.failed; its message is the error to show (none for a silent abort).
@@ -65,4 +68,5 @@ private:
 
     std::shared_ptr<TShared> m_shared;
     std::shared_ptr<TWorker> m_worker;
+    std::shared_ptr<TOutageLedger> m_ledger;
 };

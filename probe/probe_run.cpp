@@ -3,6 +3,7 @@
 #include "core/escaped_error.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
+#include "db/failure.h"
 #include "db/query.h"
 #include "db/tester_setup.h"
 #include "db/transaction.h"
@@ -23,8 +24,8 @@ public:
 };
 } // namespace
 
-TProbeRun::TProbeRun(const std::string& ownerName, TEvents events)
-    : m_events(std::move(events)), m_owner(nullptr, ownerName) {
+TProbeRun::TProbeRun(const std::string& ownerName, TEvents events, std::shared_ptr<TOutageLedger> ledger)
+    : m_events(std::move(events)), m_owner(nullptr, ownerName), m_ledger(std::move(ledger)) {
     CreateDatabaseComponents();
     m_Timer1 = std::make_unique<QTimer>();
     m_Timer1->setObjectName("Timer1");
@@ -92,10 +93,13 @@ void TProbeRun::Start(const TProbeStartRequest& request) {
         m_FDB->ConnectParams().SetUserName(request.UserName);
         m_FDB->ConnectParams().SetPassword(request.Password);
         m_FDB->SetCallTimeout(request.CallLimitMs);
+        m_ledger->Attaching();
         m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
     });
-    if (escaped.failed)
+    if (escaped.failed) {
+        m_ledger->NotStarted();
         m_events.StartEnded(escaped);
+    }
 }
 
 // Start's steps after the attach, up to arming the timer; emptying the log is the receiver's part, done when
@@ -111,6 +115,8 @@ void TProbeRun::AttachEnded(const TProbeStartRequest& request, std::exception_pt
         if (!m_Timer1->isActive())
             throw Exception("Not enough timers available");
     });
+    if (escaped.failed)
+        m_ledger->NotStarted();
     m_events.StartEnded(escaped);
     if (!escaped.failed)
         RunFrom(request);
@@ -132,6 +138,7 @@ bool TProbeRun::StartsInOutage(const TProbeStartRequest& request, std::exception
         if (!lost)
             return false;
         m_startError = failure.Message();
+        m_startFailure = FailureOf(failure);
         TOnLostConnectActions actions = laWaitRestore;
         m_FDB->HandleLostConnection(failure, actions);
         return true;
@@ -147,8 +154,9 @@ void TProbeRun::RunFrom(const TProbeStartRequest& request) {
         m_journal =
             std::make_shared<TJournal>(request.JournalPath, QDateTime::currentDateTime(),
                                        [this](const Exception& error) { m_events.Error(EscapedErrorOf(error)); });
-    m_lastRowFailed = false;
-    Tell([at = RunTime(), attached = !m_startError](IProbeSink& sink) { sink.Started(at, attached); });
+    const TDateTime at = RunTime();
+    m_ledger->Started(at, request.PeriodMs);
+    Tell([at, attached = !m_startError](IProbeSink& sink) { sink.Started(at, attached); });
 }
 
 // The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and
@@ -173,8 +181,11 @@ void TProbeRun::StopSteps() {
     m_Timer1->stop();
     m_startError.reset();
     m_FDB->AbandonAttaches();
-    if (wasRunning)
-        Tell([at = RunTime()](IProbeSink& sink) { sink.Stopped(at); });
+    if (wasRunning) {
+        const TDateTime at = RunTime();
+        TellOutageChange(m_ledger->Stopped(at));
+        Tell([at](IProbeSink& sink) { sink.Stopped(at); });
+    }
     // No row comes after this; the journal is on the disk before the server is asked for anything more.
     m_journal.reset();
     if (m_TRO->Active())
@@ -205,27 +216,45 @@ TProbeRun::TMeasurement TProbeRun::Measure() {
         for (int32_t i = 0; i < amount && !measurement.cutShort; ++i) {
             measurement.cutShort = m_events.StopPending();
             if (!measurement.cutShort)
-                m_qry1->ExecQuery();
+                ExecWatched();
         }
     } catch (const Exception& error) {
         // A failed cycle records the time until the failure; its Error text is what marks it.
         measurement.cutShort = m_FDB->TakeCallCutShort() && m_events.StopPending();
         measurement.errorText = error.Message();
+        measurement.failure = CycleFailure(FailureOf(error));
     }
     measurement.elapsedMs = static_cast<int32_t>(timeGetTime() - t0);
     return measurement;
 }
 
+// The ledger hears of each execution, so that one call unanswered for longer than a period is an outage
+// while it waits, and a long cycle of answered calls is none.
+void TProbeRun::ExecWatched() {
+    m_ledger->CallBegun();
+    struct TCallEnd {
+        TOutageLedger& ledger;
+        ~TCallEnd() { ledger.CallEnded(); }
+    } callEnd{*m_ledger};
+    m_qry1->ExecQuery();
+}
+
+TFailure TProbeRun::CycleFailure(const TFailure& failure) const {
+    if (failure.cause != TFailureCause::Client || m_FDB->Connected())
+        return failure;
+    const std::optional<TOutage> outage = m_ledger->State().outage;
+    return outage ? outage->failure : failure;
+}
+
 void TProbeRun::Cycle() {
-    Tell([at = RunTime()](IProbeSink& sink) { sink.CycleBegun(at); });
     if (m_startError) {
-        TellRow({RunTime(), 0, *std::exchange(m_startError, std::nullopt)});
+        TellRow(0, *std::exchange(m_startError, std::nullopt), m_startFailure);
         return;
     }
     const TMeasurement measurement = Measure();
     if (measurement.cutShort)
         return;
-    TellRow({RunTime(), measurement.elapsedMs, measurement.errorText});
+    TellRow(measurement.elapsedMs, measurement.errorText, measurement.failure);
     if (measurement.errorText.empty())
         QueryServerTimeUnlessStopping();
 }
@@ -243,12 +272,31 @@ void TProbeRun::QueryServerTimeUnlessStopping() {
     }
 }
 
-void TProbeRun::TellRow(const TLogRow& row) {
+// A failed row always has a failure: an error without one understood is the client's.
+void TProbeRun::TellRow(int32_t elapsedMs, std::string error, std::optional<TFailure> failure) {
+    if (error.empty())
+        failure.reset();
+    else if (!failure)
+        failure = TFailure{TFailureCause::Client, {}};
+    const TLogRow row{.Time = RunTime(),
+                      .Value = elapsedMs,
+                      .Error = std::move(error),
+                      .Cause = failure ? std::optional(failure->cause) : std::nullopt};
+    // The ledger first: a view that reads it when the row reaches it finds the row counted.
+    const TOutageTimeline::TChange change = m_ledger->Row(row.Time, failure);
     Tell([&row](IProbeSink& sink) { sink.RowMeasured(row); });
-    const bool failed = !row.Error.empty();
-    if (failed && !m_lastRowFailed)
-        Tell([&row](IProbeSink& sink) { sink.OutageBegun(row.Time, row.Error); });
-    m_lastRowFailed = failed;
+    TellOutageChange(change);
+}
+
+void TProbeRun::TellOutageChange(const TOutageTimeline::TChange& change) {
+    if (change.begun)
+        Tell([&change](IProbeSink& sink) {
+            sink.OutageBegun(static_cast<TDateTime>(change.begun->startMs) / MSecsPerDay, change.begun->failure);
+        });
+    if (change.ended)
+        Tell([&change](IProbeSink& sink) {
+            sink.OutageEnded(static_cast<TDateTime>(change.ended->endMs) / MSecsPerDay);
+        });
 }
 
 void TProbeRun::FDBLostConnect(TFbBaseDatabase&, EFbError&, TOnLostConnectActions& Actions) {
@@ -258,8 +306,12 @@ void TProbeRun::FDBLostConnect(TFbBaseDatabase&, EFbError&, TOnLostConnectAction
 // A failed attempt during a run is news for the sinks; the attempt's error itself stays silent.
 void TProbeRun::FDBErrorRestoreConnect(TFbBaseDatabase&, EFbError& E, TOnLostConnectActions& Actions) {
     Actions = laWaitRestore;
-    if (Running())
-        Tell([at = RunTime(), text = E.Message()](IProbeSink& sink) { sink.ReattachFailed(at, text); });
+    if (!Running())
+        return;
+    const TDateTime at = RunTime();
+    const TFailure failure = FailureOf(E);
+    m_ledger->ReattachFailed(at, failure);
+    Tell([at, &failure](IProbeSink& sink) { sink.ReattachFailed(at, failure); });
 }
 
 void TProbeRun::ErrorHandler1ErrorEvent(TComponent*, EFbError&, TKindFbError KindFbError, bool& DoRaise) {

@@ -4,6 +4,7 @@
 #include "core/escaped_error.h"
 #include "db/error_handler.h"
 #include "db/fb_database.h"
+#include "probe/outage_ledger.h"
 #include "probe/probe_messages.h"
 #include "probe/probe_sink.h"
 
@@ -24,7 +25,8 @@ class TFbTransaction;
 // error handler ErrorHandler1 and the cycle timer Timer1, all owned by a component named after the window so
 // that every message names them as the window's ("Form1.qry1"). Start attaches and arms Timer1, each tick
 // runs one measured cycle, Stop commits and detaches. What it measures and how its connection fares goes to
-// its sinks (the journal among them, while the run keeps one); the rest it tells through its events. Both
+// its sinks (the journal among them, while the run keeps one), and its outages are decided once, in its
+// outage ledger, whose decisions the sinks hear too; the rest it tells through its events. Sinks and events
 // are called on its own thread.
 class TProbeRun {
 public:
@@ -44,7 +46,7 @@ public:
         std::function<void()> StopHandled;
     };
 
-    TProbeRun(const std::string& ownerName, TEvents events);
+    TProbeRun(const std::string& ownerName, TEvents events, std::shared_ptr<TOutageLedger> ledger);
     ~TProbeRun();
     TProbeRun(const TProbeRun&) = delete;
     TProbeRun& operator=(const TProbeRun&) = delete;
@@ -76,6 +78,7 @@ private:
     struct TMeasurement {
         int32_t elapsedMs = 0;
         std::string errorText;
+        std::optional<TFailure> failure;
         // Stop ended the cycle before any of its calls failed by itself: the cycle leaves no row.
         bool cutShort = false;
     };
@@ -87,8 +90,13 @@ private:
     void StopSteps();
     void Cycle();
     TMeasurement Measure();
+    void ExecWatched();
     void ReportEscaped(const std::function<void()>& command);
-    void TellRow(const TLogRow& row);
+    void TellRow(int32_t elapsedMs, std::string error, std::optional<TFailure> failure);
+    void TellOutageChange(const TOutageTimeline::TChange& change);
+    // A failed cycle's failure; a cycle that fails because the connection waits for its restore is part of
+    // the outage that lost it.
+    TFailure CycleFailure(const TFailure& failure) const;
     // The run's clock, as its rows carry it.
     TDateTime RunTime() const;
     template <typename Event> void Tell(const Event& event);
@@ -104,8 +112,8 @@ private:
     // Made when Start succeeds, ended by Stop; goes before the events it reports through.
     std::shared_ptr<TJournal> m_journal;
     std::vector<std::shared_ptr<IProbeSink>> m_sinks;
-    // Whether the run's last row failed (the first row of a run counts as after a good one's end).
-    bool m_lastRowFailed = false;
+    std::shared_ptr<TOutageLedger> m_ledger;
     // The error of the attach that started the run in an outage: the text of its first row.
     std::optional<std::string> m_startError;
+    TFailure m_startFailure;
 };

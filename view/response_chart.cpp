@@ -63,8 +63,7 @@ QString TimeLabel(int64_t timeMs, bool withDate) {
 
 } // namespace
 
-TResponseChart::TResponseChart(const TMemTable& table, const TLogStatistics& statistics, QWidget* parent)
-    : QWidget(parent), m_table(table), m_statistics(statistics) {
+TResponseChart::TResponseChart(const TMemTable& table, QWidget* parent) : QWidget(parent), m_table(table) {
     setMinimumSize(300, 160);
     setMouseTracking(false);
 }
@@ -151,8 +150,13 @@ void TResponseChart::paintEvent(QPaintEvent*) {
     DrawTimeAxis(painter, plot, *span);
 }
 
+void TResponseChart::SetOutages(std::vector<TOutage> outages) {
+    m_outages = std::move(outages);
+    update();
+}
+
 void TResponseChart::DrawOutages(QPainter& painter, const QRect& plot, TTimeSpan span) const {
-    for (const TOutage& outage : m_statistics.Outages()) {
+    for (const TOutage& outage : m_outages) {
         if (outage.endMs < span.fromMs || outage.startMs > span.toMs)
             continue;
         const int left = XOf(plot, span, std::max(outage.startMs, span.fromMs));

@@ -2,17 +2,21 @@
 
 #include "log/chart_columns.h"
 #include "log/log_statistics.h"
+#include "log/outage_timeline.h"
 
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // The chart of the statistics window: Value over Time for the successful rows, failed rows as red marks along
 // the top, outages shaded. The wheel zooms the time axis around the pointer, dragging pans, a double-click
 // shows the whole log again; the context menu saves the chart as a PNG file.
 class TResponseChart : public QWidget {
 public:
-    TResponseChart(const TMemTable& table, const TLogStatistics& statistics, QWidget* parent = nullptr);
+    explicit TResponseChart(const TMemTable& table, QWidget* parent = nullptr);
+    // The outages to shade, as the run's ledger tells them.
+    void SetOutages(std::vector<TOutage> outages);
 
     // The whole log's time range, which the chart shows until the user zooms.
     void SetFullSpan(std::optional<TTimeSpan> span);
@@ -50,7 +54,7 @@ private:
     int XOf(const QRect& plot, TTimeSpan span, int64_t timeMs) const;
 
     const TMemTable& m_table;
-    const TLogStatistics& m_statistics;
+    std::vector<TOutage> m_outages;
     TChartColumns m_columns;
     std::optional<TTimeSpan> m_fullSpan;
     bool m_zoomed = false;

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,7 +40,7 @@ TStatisticsWindow::TStatisticsWindow(TMemTable& table, QWidget* parent)
     : QWidget(parent, Qt::Window), m_table(table) {
     setWindowTitle("Statistics");
     resize(900, 640);
-    m_chart = new TResponseChart(table, m_statistics);
+    m_chart = new TResponseChart(table);
     m_chart->OnVisibleSpanChanged = [this] { Rebuild(); };
 
     auto* lower = new QWidget;
@@ -48,8 +49,8 @@ TStatisticsWindow::TStatisticsWindow(TMemTable& table, QWidget* parent)
     m_spanLabel = new QLabel;
     lowerLayout->addWidget(m_spanLabel);
     lowerLayout->addWidget(CreateFigures());
-    m_outages = new QTableWidget(0, 5);
-    m_outages->setHorizontalHeaderLabels({"Start", "End", "Duration", "Rows", "First error"});
+    m_outages = new QTableWidget(0, 6);
+    m_outages->setHorizontalHeaderLabels({"Start", "End", "Duration", "Rows", "Cause", "First error"});
     m_outages->horizontalHeader()->setStretchLastSection(true);
     m_outages->setWordWrap(false);
     const int timeWidth = fontMetrics().horizontalAdvance(TimeText(0) + " 00:00:00 PM") + 12;
@@ -58,7 +59,14 @@ TStatisticsWindow::TStatisticsWindow(TMemTable& table, QWidget* parent)
     m_outages->verticalHeader()->setVisible(false);
     m_outages->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_outages->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_outages->setToolTip("Double-click an outage to make its first row the current row of the log");
+    m_outages->setToolTip("Double-click an outage to make its first failed row the current row of the log");
+    // A call that hangs sends no row: the outages are looked at once a second as well.
+    m_outageClock = new QTimer(this);
+    m_outageClock->setInterval(1000);
+    connect(m_outageClock, &QTimer::timeout, this, [this] {
+        ShowFigures();
+        ShowOutages();
+    });
     connect(m_outages, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { GoToOutage(row); });
     lowerLayout->addWidget(m_outages, 1);
 
@@ -107,7 +115,14 @@ QString TStatisticsWindow::FigureText(const QString& caption) const {
     return {};
 }
 
+void TStatisticsWindow::SetOutageSource(std::function<TOutageReport()> source) {
+    m_outageSource = std::move(source);
+    if (isVisible())
+        Rebuild();
+}
+
 void TStatisticsWindow::showEvent(QShowEvent* event) {
+    m_outageClock->start();
     if (!m_listening) {
         m_table.AddListener(this);
         m_listening = true;
@@ -118,6 +133,7 @@ void TStatisticsWindow::showEvent(QShowEvent* event) {
 
 // A hidden window does no work per row; it catches up when shown again.
 void TStatisticsWindow::hideEvent(QHideEvent* event) {
+    m_outageClock->stop();
     if (m_listening) {
         m_table.RemoveListener(this);
         m_listening = false;
@@ -139,7 +155,7 @@ QWidget* TStatisticsWindow::CreateFigures() {
     grid->setContentsMargins(0, 0, 0, 0);
     AddFigure("Rows");
     AddFigure("Failed rows");
-    AddFigure("Availability", "Percent of the time from the first row to the last that lay outside outages");
+    AddFigure("Availability", "Percent of the run's time (of the visible span when zoomed) outside outages");
     AddFigure("Min");
     AddFigure("Average");
     AddFigure("Median", "The middle value; the mean of the two middle values for an even count");
@@ -173,8 +189,28 @@ void TStatisticsWindow::Rebuild() {
     ShowOutages();
 }
 
+// The outages are the run's, as its ledger tells them, limited to the span shown when zoomed.
+std::vector<TOutage> TStatisticsWindow::ShownOutages() const {
+    std::vector<TOutage> outages = m_report.outages;
+    if (!m_chart->Zoomed())
+        return outages;
+    const std::optional<TTimeSpan> span = m_chart->VisibleSpan();
+    std::vector<TOutage> shown;
+    for (TOutage& outage : outages)
+        if (span && outage.endMs >= span->fromMs && outage.startMs <= span->toMs) {
+            outage.startMs = std::max(outage.startMs, span->fromMs);
+            outage.endMs = std::min(outage.endMs, span->toMs);
+            shown.push_back(std::move(outage));
+        }
+    return shown;
+}
+
 void TStatisticsWindow::ShowFigures() {
     const TLogStatistics& s = m_statistics;
+    if (m_outageSource)
+        m_report = m_outageSource();
+    m_shownOutages = ShownOutages();
+    m_chart->SetOutages(m_shownOutages);
     if (!m_chart->Zoomed())
         m_chart->SetFullSpan(s.Rows() > 0 ? std::optional(TTimeSpan{s.EarliestMs(), s.LatestMs()}) : std::nullopt);
     m_chart->update();
@@ -183,10 +219,14 @@ void TStatisticsWindow::ShowFigures() {
                              ? QString("Visible span: %1 to %2").arg(TimeText(span->fromMs), TimeText(span->toMs))
                              : QString("All rows"));
     const bool values = s.SuccessfulRows() > 0;
+    const std::optional<TTimeSpan> over =
+        m_chart->Zoomed() ? span : std::optional(TTimeSpan{m_report.runStartMs, m_report.nowMs});
+    const bool availability = m_outageSource && over && (s.Rows() > 0 || !m_shownOutages.empty());
     const QString texts[] = {
         QString::number(s.Rows()),
         QString::number(s.FailedRows()),
-        s.Rows() > 0 ? QString::number(s.Availability(), 'f', 3) + " %" : NoValue,
+        availability ? QString::number(100 * AvailabilityOver(m_shownOutages, over->fromMs, over->toMs), 'f', 3) + " %"
+                     : NoValue,
         values ? Milliseconds(s.Min()) : NoValue,
         values ? Milliseconds(s.Average()) : NoValue,
         values ? Milliseconds(s.Median()) : NoValue,
@@ -201,7 +241,7 @@ void TStatisticsWindow::ShowFigures() {
 
 // Rows of earlier outages do not change while a run goes on: only new ones are added and the last refreshed.
 void TStatisticsWindow::ShowOutages() {
-    const std::vector<TOutage>& outages = m_statistics.Outages();
+    const std::vector<TOutage>& outages = m_shownOutages;
     const int shown = m_outages->rowCount();
     if (shown > static_cast<int>(outages.size())) {
         m_outages->setRowCount(0);
@@ -214,9 +254,13 @@ void TStatisticsWindow::ShowOutages() {
 }
 
 void TStatisticsWindow::FillOutageRow(int row, const TOutage& outage) {
-    const QString texts[] = {TimeText(outage.startMs), TimeText(outage.endMs), DurationText(outage.endMs - outage.startMs),
-                             QString::number(outage.rows), FromCp1251(outage.reasonLine)};
-    for (int column = 0; column < 5; ++column) {
+    const QString texts[] = {TimeText(outage.startMs),
+                             TimeText(outage.endMs),
+                             DurationText(outage.endMs - outage.startMs),
+                             QString::number(outage.rows),
+                             CauseName(outage.failure.cause),
+                             FromCp1251(outage.failure.reason)};
+    for (int column = 0; column < 6; ++column) {
         QTableWidgetItem* item = m_outages->item(row, column);
         if (!item) {
             item = new QTableWidgetItem;
@@ -226,11 +270,19 @@ void TStatisticsWindow::FillOutageRow(int row, const TOutage& outage) {
     }
 }
 
+// The outage's first failed row: the first one at or after its start.
 void TStatisticsWindow::GoToOutage(int row) {
-    const std::vector<TOutage>& outages = m_statistics.Outages();
-    if (row < 0 || row >= static_cast<int>(outages.size()))
+    if (row < 0 || row >= static_cast<int>(m_shownOutages.size()))
         return;
-    const TBookmark first = outages[static_cast<size_t>(row)].first;
-    if (m_table.BookmarkValid(first))
-        m_table.GotoBookmark(first);
+    const int64_t startMs = m_shownOutages[static_cast<size_t>(row)].startMs;
+    std::optional<TBookmark> first;
+    {
+        const auto lock = m_table.LockRecords();
+        m_table.Records().ForEach(0, [&](const TRecordView& record) {
+            if (!first && !record.error.empty() && record.timeMs >= startMs)
+                first = TBookmark{record.id};
+        });
+    }
+    if (first && m_table.BookmarkValid(*first))
+        m_table.GotoBookmark(*first);
 }

@@ -2,6 +2,7 @@
 
 #include "log/data_set_listener.h"
 #include "log/log_statistics.h"
+#include "log/outage_timeline.h"
 
 #include <QWidget>
 #include <functional>
@@ -9,11 +10,13 @@
 class QLabel;
 class QMenu;
 class QTableWidget;
+class QTimer;
 class TDataGrid;
 class TResponseChart;
 
 // The "Statistics" window: a response-time chart above, figures and the list of outages below, over the whole
-// log or over the chart's visible span when zoomed. While shown it follows every new row of the log.
+// log or over the chart's visible span when zoomed. While shown it follows every new row of the log, and once
+// a second the run's outages, which its source (the run's ledger) tells, a call that hangs included.
 class TStatisticsWindow : public QWidget, private TDataSetListener {
 public:
     explicit TStatisticsWindow(TMemTable& table, QWidget* parent = nullptr);
@@ -25,6 +28,8 @@ public:
     void AddMenuEntry(QMenu& menu);
     // Shows the window, or brings it to the front when it is shown already.
     void Open();
+    // Where the outages and the availability come from; without one the window shows none.
+    void SetOutageSource(std::function<TOutageReport()> source);
 
     TResponseChart* Chart() const { return m_chart; }
     QTableWidget* OutageList() const { return m_outages; }
@@ -47,6 +52,8 @@ private:
     void ShowFigures();
     void ShowOutages();
     void FillOutageRow(int row, const TOutage& outage);
+    // The run's outages within the span shown.
+    std::vector<TOutage> ShownOutages() const;
     void GoToOutage(int row);
 
     TMemTable& m_table;
@@ -55,5 +62,9 @@ private:
     QLabel* m_spanLabel = nullptr;
     std::vector<std::pair<QString, QLabel*>> m_figures;
     QTableWidget* m_outages = nullptr;
+    QTimer* m_outageClock = nullptr;
+    std::function<TOutageReport()> m_outageSource;
+    TOutageReport m_report; // asked last
+    std::vector<TOutage> m_shownOutages;
     bool m_listening = false;
 };

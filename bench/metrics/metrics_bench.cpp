@@ -9,8 +9,9 @@ namespace {
 
 // A good row, and one in ten failed, as in an outage.
 void MetricsPerRow(benchmark::State& state) {
-    TProbeMetrics metrics("localhost:/var/lib/firebird/data/db.fdb");
-    metrics.SetPeriodMs(1000);
+    const auto ledger = std::make_shared<TOutageLedger>();
+    TProbeMetrics metrics("localhost:/var/lib/firebird/data/db.fdb", ledger);
+    ledger->Started(Now(), 1000);
     metrics.Started(Now(), true);
     int64_t i = 0;
     const std::string error = "Form1.qry1:\r\nUnable to complete network request to host \"db\".";
@@ -18,19 +19,27 @@ void MetricsPerRow(benchmark::State& state) {
     for (auto _ : state) {
         const bool failed = ++i % 10 == 0;
         at += 1.0 / MSecsPerDay;
-        metrics.CycleBegun(at);
-        metrics.RowMeasured({at, static_cast<int32_t>(i % 40000), failed ? error : std::string()});
+        metrics.RowMeasured({.Time = at,
+                             .Value = static_cast<int32_t>(i % 40000),
+                             .Error = failed ? error : std::string(),
+                             .Cause = failed ? std::optional(TFailureCause::Network) : std::nullopt});
     }
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(MetricsPerRow);
 
 void ScrapeWithAFullHistogram(benchmark::State& state) {
-    TProbeMetrics metrics("localhost:/var/lib/firebird/data/db.fdb");
-    metrics.SetPeriodMs(1000);
+    const auto ledger = std::make_shared<TOutageLedger>();
+    TProbeMetrics metrics("localhost:/var/lib/firebird/data/db.fdb", ledger);
+    ledger->Started(Now(), 1000);
     metrics.Started(Now(), true);
-    for (int32_t ms = 0; ms < 40000; ms += 3)
-        metrics.RowMeasured({Now(), ms, ms % 997 == 0 ? "Form1.qry1:\r\nlost" : ""});
+    for (int32_t ms = 0; ms < 40000; ms += 3) {
+        const bool failed = ms % 997 == 0;
+        metrics.RowMeasured({.Time = Now(),
+                             .Value = ms,
+                             .Error = failed ? "Form1.qry1:\r\nlost" : "",
+                             .Cause = failed ? std::optional(TFailureCause::Network) : std::nullopt});
+    }
     const prometheus::TextSerializer serializer;
     for (auto _ : state)
         benchmark::DoNotOptimize(serializer.Serialize(metrics.Collect()));

@@ -5,6 +5,8 @@
 #include "core/exceptions.h"
 #include "log/log_statistics.h"
 #include "log/mem_table.h"
+#include "log/outage_timeline.h"
+#include "probe/outage_ledger.h"
 #include "tests/support/file_bytes.h"
 
 #include <QTemporaryDir>
@@ -131,29 +133,36 @@ TEST(HeadlessSettings, ASettingsFileGivesWhatTheCommandLineDoesNot) {
               "option '--config': cannot read \"/no/such.conf\": No such file or directory");
 }
 
-TEST(RunSummary, CountsTheRowsAndListsEachOutageWithItsTimes) {
+TEST(RunSummary, CountsTheRowsAndListsEachOutageWithItsTimesAndCause) {
     TMemTable table;
     const TDateTime day = EncodeDate(2026, 12, 9);
     const auto at = [&](int second, int milliseconds = 0) {
         return day + (16 * 3600 + 31 * 60 + second + milliseconds / 1000.0) / 86400;
     };
-    for (const int value : {4, 2, 9})
-        table.AppendRecord({at(value), value, ""});
-    table.AppendRecord({at(10, 250), 5012, "Form1.qry1:\r\nconnection lost\r\nsecond line"});
-    table.AppendRecord({at(20), 3, "Form1.FDB: DB is not open"});
-    table.AppendRecord({at(30), 7, ""});
+    const auto ms = [](TDateTime time) { return TOutageLedger::Ms(time); };
+    TOutageTimeline timeline(1000);
+    timeline.Begin(ms(at(4)));
+    for (const int value : {4, 2, 9}) {
+        table.AppendRecord({.Time = at(value), .Value = value, .Error = "", .Cause = std::nullopt});
+        timeline.Row(ms(at(value)), std::nullopt);
+    }
+    const TFailure lost{TFailureCause::Network, "Error reading data from the connection."};
+    table.AppendRecord({.Time = at(10, 250), .Value = 5012, .Error = "Form1.qry1:\r\nlost", .Cause = lost.cause});
+    timeline.Row(ms(at(10, 250)), lost);
+    table.AppendRecord({.Time = at(30), .Value = 7, .Error = "", .Cause = std::nullopt});
+    timeline.Row(ms(at(30)), std::nullopt);
+    timeline.End(ms(at(31)));
     TLogStatistics statistics;
     statistics.Rebuild(table);
-    // The outage runs from the end of the last good cycle to the end of the next good one; the run from its
-    // first row (the log knows no Start) to its last.
-    EXPECT_EQ(RunSummary(statistics, statistics.Timeline(), statistics.LatestMs()),
-              "Rows: 6\n"
-              "Failed rows: 2\n"
-              "Availability: 19.231 % of the run's time (outages 21.000 s of 26.000 s)\n"
+    EXPECT_EQ(RunSummary(statistics, timeline, 0),
+              "Rows: 5\n"
+              "Failed rows: 1\n"
+              "Availability: 22.222 % of the run's time (outages 21.000 s of 27.000 s)\n"
               "Elapsed ms: min 2, median 5.5, p95 9, max 9\n"
               "Outages: 1\n"
-              "  2026-12-09 16:31:09.000 to 2026-12-09 16:31:30.000 (21.000 s, 2 failed rows): connection lost\n");
+              "  2026-12-09 16:31:09.000 to 2026-12-09 16:31:30.000 (21.000 s, 1 failed rows): network \u2014 "
+              "Error reading data from the connection.\n");
     statistics.Rebuild(TMemTable());
-    EXPECT_EQ(RunSummary(statistics, statistics.Timeline(), 0),
+    EXPECT_EQ(RunSummary(statistics, TOutageTimeline(), 0),
               "Rows: 0\nFailed rows: 0\nAvailability: -\nElapsed ms: -\nOutages: 0\n");
 }

@@ -173,7 +173,7 @@ TEST(ServerError, RegisteredHandlerSeesTheErrorAndDecidesWhatIsRaised) {
     TScriptedLibrary again("sql", {"engine"});
     EXPECT_THROW(RaiseServerError(again, &fdb), EAbort) << "the handler's own error replaces the built one";
 
-    RegisterServerErrorHandler([](TComponent*, EFbError& error, bool&) { error.SetExtraText("Call timed out.\r\n"); });
+    RegisterServerErrorHandler([](TComponent*, EFbError& error, bool&) { error.SetUnanswered("Call timed out.\r\n"); });
     TScriptedLibrary third("sql", {"engine"});
     EXPECT_EQ(CatchServerError(third, &fdb).Message(), "FDB:\r\nSql.\r\nEngine.\r\nCall timed out.\r\n");
 

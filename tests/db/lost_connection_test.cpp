@@ -1,4 +1,5 @@
 #include "tests/db/lost_connection_fixture.h"
+#include "db/failure.h"
 #include "tests/support/private_server.h"
 
 #include <cstdlib>
@@ -256,3 +257,73 @@ TEST_F(LostConnection, CallsWithoutALimitStartNoWatchdogThread) {
 }
 
 } // namespace
+
+// Every way a cycle or an attach fails is understood by its codes, with the engine's most specific line as
+// its reason, never the SQLCODE sentence: a failing statement and a user exception, a cut link, a frozen one,
+// an attachment deleted by an administrator, a database shut down, a refused login, a missing database.
+TEST_F(LostConnection, EveryFailureHasItsCauseAndItsMostSpecificLine) {
+    const auto failureOf = [&](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const Exception& error) {
+            return FailureOf(error);
+        }
+        ADD_FAILURE() << "no error";
+        return TFailure{};
+    };
+    const auto expect = [](const TFailure& failure, TFailureCause cause, const std::string& reasonStart) {
+        EXPECT_STREQ(CauseName(failure.cause), CauseName(cause)) << failure.reason;
+        EXPECT_EQ(failure.reason.substr(0, reasonStart.size()), reasonStart) << CauseName(cause);
+    };
+    const auto reattached = [&] { return WaitUntil([&] { return m_fdb.Connected(); }, kRestorePeriod + 5000); };
+
+    m_qry1.SetSQL({"select no_such_column from rdb$database"});
+    expect(failureOf([&] { m_qry1.ExecQuery(); }), TFailureCause::Statement, "Column unknown.");
+    m_qry1.SetSQL({"select 1 from rdb$database"});
+    m_qry1.ExecQuery();
+
+    m_proxy.Cut();
+    expect(failureOf([&] { m_qry1.ExecQuery(); }), TFailureCause::Network, "Error ");
+    m_proxy.Restore();
+    ASSERT_TRUE(reattached());
+
+    m_fdb.SetCallTimeout(1000);
+    m_qry1.ExecQuery();
+    m_proxy.Freeze();
+    expect(failureOf([&] { m_qry1.ExecQuery(); }), TFailureCause::NoAnswer,
+           "No answer from the server for 3 s, beyond the call limit of 1 s; the call was aborted.");
+    m_proxy.Restore();
+    ASSERT_TRUE(reattached());
+    m_fdb.SetCallTimeout(0);
+
+    ShutdownDatabase database;
+    TestServer::Isql(database.Name(), "create exception e_probe 'The probe''s own exception';");
+    m_fdb.SetConnected(false);
+    m_fdb.SetDBName(database.Name());
+    m_fdb.SetConnected(true);
+    m_qry1.SetSQL({"execute block as begin exception e_probe; end"});
+    expect(failureOf([&] { m_qry1.ExecQuery(); }), TFailureCause::Statement, "The probe's own exception");
+    m_qry1.SetSQL({"select 1 from rdb$database"});
+    m_tro.Rollback();
+
+    TestServer::Isql(database.Name(), "delete from mon$attachments where mon$attachment_id <> current_connection;");
+    const TFailure deleted = failureOf([&] { m_qry1.ExecQuery(); });
+    EXPECT_EQ(deleted.cause, TFailureCause::Shutdown) << deleted.reason;
+    ASSERT_TRUE(reattached());
+    m_qry1.ExecQuery();
+    database.ShutDown();
+    const TFailure shutdown = failureOf([&] { m_tro.Commit(); });
+    EXPECT_EQ(shutdown.cause, TFailureCause::Shutdown) << shutdown.reason;
+    EXPECT_EQ(shutdown.reason.find("SQL"), std::string::npos) << shutdown.reason;
+    database.Online();
+
+    TFbDatabase other(&m_form, "other");
+    other.SetLibraryName(Recorder().LibraryName());
+    other.SetDBName(TestServer::Db1());
+    other.ConnectParams().SetUserName(TestServer::User());
+    other.ConnectParams().SetPassword("wrong" + TestServer::Password());
+    expect(failureOf([&] { other.SetConnected(true); }), TFailureCause::Login, "Your user name and password");
+    other.SetDBName(TestServer::OnServer(TestServer::DbDir() + "/no_such.fdb"));
+    other.ConnectParams().SetPassword(TestServer::Password());
+    expect(failureOf([&] { other.SetConnected(true); }), TFailureCause::Database, "I/O error");
+}

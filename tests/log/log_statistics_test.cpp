@@ -38,11 +38,6 @@ void ExpectSameFigures(const TLogStatistics& a, const TLogStatistics& b) {
     EXPECT_EQ(a.Percentile(95), b.Percentile(95));
     EXPECT_EQ(a.Percentile(99), b.Percentile(99));
     EXPECT_DOUBLE_EQ(a.Jitter(), b.Jitter());
-    ASSERT_EQ(a.Outages().size(), b.Outages().size());
-    for (size_t i = 0; i < a.Outages().size(); ++i) {
-        EXPECT_EQ(a.Outages()[i].rows, b.Outages()[i].rows);
-        EXPECT_EQ(a.Outages()[i].endMs, b.Outages()[i].endMs);
-    }
 }
 
 } // namespace
@@ -51,7 +46,6 @@ TEST(LogStatistics, FiguresWithTiesASingleRowAndNoRows) {
     const TLogStatistics ties = StatisticsOf({{20, ""}, {10, ""}, {20, ""}, {30, ""}, {20, ""}, {99, "down"}});
     EXPECT_EQ(ties.Rows(), 6);
     EXPECT_EQ(ties.FailedRows(), 1);
-    EXPECT_DOUBLE_EQ(ties.Availability(), 80); // out from the end of second 4 to the run's end at 5
     EXPECT_EQ(ties.Min(), 10);
     EXPECT_EQ(ties.Max(), 30); // the failed row's value does not count
     EXPECT_DOUBLE_EQ(ties.Average(), 20);
@@ -71,44 +65,10 @@ TEST(LogStatistics, FiguresWithTiesASingleRowAndNoRows) {
     EXPECT_DOUBLE_EQ(single.Median(), 7);
     EXPECT_EQ(single.Percentile(99), 7);
     EXPECT_DOUBLE_EQ(single.Jitter(), 0);
-    EXPECT_DOUBLE_EQ(single.Availability(), 100);
 
     const TLogStatistics empty = StatisticsOf({});
     EXPECT_EQ(empty.Rows(), 0);
-    EXPECT_DOUBLE_EQ(empty.Availability(), 0);
     EXPECT_EQ(empty.Percentile(95), 0);
-    EXPECT_TRUE(empty.Outages().empty());
-}
-
-TEST(LogStatistics, OutagesAtTheStartAndTheEndAndALogOfFailuresOnly) {
-    const TLogStatistics log = StatisticsOf(
-        {{1, "Form1.qry1:\r\nUnable to connect\r\nsecond line"}, {2, "other"}, {5, ""}, {6, ""},
-         {3, "DB is not open\nmore"}});
-    ASSERT_EQ(log.Outages().size(), 2u);
-    // From the start (the first row stands for it) to the end of the first good cycle.
-    const TOutage& first = log.Outages()[0];
-    EXPECT_EQ(first.rows, 2);
-    EXPECT_EQ(first.startMs, MsOf(0));
-    EXPECT_EQ(first.endMs, MsOf(2));
-    EXPECT_FALSE(first.ongoing);
-    EXPECT_EQ(first.reasonLine, "Unable to connect");
-    // From the end of the last good cycle to the end of the log, still under way.
-    const TOutage& last = log.Outages()[1];
-    EXPECT_EQ(last.rows, 1);
-    EXPECT_EQ(last.startMs, MsOf(3));
-    EXPECT_EQ(last.endMs, MsOf(4));
-    EXPECT_TRUE(last.ongoing);
-    EXPECT_EQ(last.reasonLine, "DB is not open");
-    EXPECT_DOUBLE_EQ(log.Availability(), 25);
-    EXPECT_DOUBLE_EQ(log.Jitter(), 1);
-
-    const TLogStatistics failures = StatisticsOf({{1, "x"}, {2, "y"}, {3, "z"}});
-    EXPECT_EQ(failures.SuccessfulRows(), 0);
-    EXPECT_DOUBLE_EQ(failures.Availability(), 0);
-    EXPECT_EQ(failures.Max(), 0);
-    ASSERT_EQ(failures.Outages().size(), 1u);
-    EXPECT_EQ(failures.Outages()[0].rows, 3);
-    EXPECT_EQ(failures.Outages()[0].reasonLine, "x");
 }
 
 TEST(LogStatistics, FollowingARunGivesWhatRebuildingGives) {
@@ -136,7 +96,6 @@ TEST(LogStatistics, FollowingARunGivesWhatRebuildingGives) {
     table.ClearRecords();
     following.Follow(table);
     EXPECT_EQ(following.Rows(), 0);
-    EXPECT_TRUE(following.Outages().empty());
 }
 
 TEST(LogStatistics, ASpanLimitsTheRowsCountedAlsoWhileFollowing) {
@@ -147,8 +106,6 @@ TEST(LogStatistics, ASpanLimitsTheRowsCountedAlsoWhileFollowing) {
     EXPECT_EQ(statistics.Rows(), 3);
     EXPECT_EQ(statistics.FailedRows(), 1);
     EXPECT_EQ(statistics.Min(), 4);
-    ASSERT_EQ(statistics.Outages().size(), 1u);
-    EXPECT_EQ(statistics.Outages()[0].startMs, MsOf(2)); // the outage is cut at the span's start
     AppendRows(table, {{7, ""}});
     statistics.Follow(table);
     EXPECT_EQ(statistics.Rows(), 3);
@@ -215,14 +172,17 @@ TEST(ChartColumns, EveryRowLiesWithinItsColumnsMinAndMax) {
     EXPECT_EQ(columns.ColumnOf(span.toMs), 332);
 }
 
-// A call that hangs is an outage from the end of the last good cycle once it has waited one period, before
-// its row comes; its failed row and the recovery continue that one outage, and the end of the run ends it.
-TEST(OutageTimeline, AHungCallIsAnOutageWhileItHangsAndTheRunsEndClosesTheCount) {
+// One call unanswered for longer than a period is an outage from the end of the last good cycle while it
+// waits, before its row comes; its failed row and the recovery continue that one outage, the re-attaches are
+// counted in it, a long cycle of answered calls is none, and the end of the run closes the count.
+TEST(OutageTimeline, OneCallUnansweredBeyondAPeriodIsAnOutageAndTheRunsEndCountsTheOneUnderWay) {
+    const TFailure network{TFailureCause::Network, "Error writing data to the connection."};
     TOutageTimeline timeline(1000);
     timeline.Begin(0);
-    timeline.CycleBegun(1000);
-    timeline.Row(1005, "");
-    timeline.CycleBegun(2000);
+    timeline.CallBegun(1000);
+    timeline.CallEnded(1005);
+    EXPECT_FALSE(timeline.Row(1005, std::nullopt).begun);
+    timeline.CallBegun(2000);
     EXPECT_FALSE(timeline.Current(2900).has_value());
     EXPECT_DOUBLE_EQ(timeline.Availability(2900), 1);
     const std::optional<TOutage> hung = timeline.Current(14500);
@@ -230,33 +190,52 @@ TEST(OutageTimeline, AHungCallIsAnOutageWhileItHangsAndTheRunsEndClosesTheCount)
     EXPECT_EQ(hung->startMs, 1005);
     EXPECT_EQ(hung->endMs, 14500);
     EXPECT_EQ(hung->rows, 0);
-    EXPECT_EQ(hung->reasonLine, "No answer for 12 s");
+    EXPECT_EQ(hung->failure.cause, TFailureCause::NoAnswer);
+    EXPECT_EQ(hung->failure.reason, "No answer from the server for 12 s.");
     EXPECT_EQ(timeline.OutageMs(14500), 13495);
 
-    timeline.Row(34000, "Form1.qry1:\r\nUnable to complete network request to host \"db\".\r\n-details");
-    timeline.CycleBegun(35000);
-    timeline.Row(35001, "Form1.FDB: Cannot perform operation -- DB is not open.");
+    timeline.CallEnded(34000);
+    const TOutageTimeline::TChange lost = timeline.Row(34000, network);
+    ASSERT_TRUE(lost.begun.has_value()); // the failed row tells the outage that the hang began
+    EXPECT_EQ(lost.begun->startMs, 1005);
+    EXPECT_EQ(lost.begun->failure.reason, network.reason);
+    timeline.ReattachFailed({TFailureCause::Network, "Unable to complete network request to host \"db\"."});
+    timeline.ReattachFailed({TFailureCause::Login, "Your user name and password are not defined."});
+    EXPECT_FALSE(timeline.Row(35001, TFailure{TFailureCause::Client, "DB is not open"}).begun);
     ASSERT_EQ(timeline.OutageCount(35500), 1u);
-    EXPECT_EQ(timeline.Current(35500)->reasonLine, "Unable to complete network request to host \"db\".");
     EXPECT_EQ(timeline.Current(35500)->rows, 2);
-    timeline.CycleBegun(36000);
-    timeline.Row(36010, "");
+    EXPECT_EQ(timeline.Current(35500)->failedReattaches, 2);
+    EXPECT_EQ(timeline.Current(35500)->lastReattach.cause, TFailureCause::Login);
+    const TOutageTimeline::TChange recovered = timeline.Row(36010, std::nullopt);
+    ASSERT_TRUE(recovered.ended.has_value());
+    EXPECT_EQ(recovered.ended->endMs, 36010);
     EXPECT_FALSE(timeline.Current(36500).has_value());
-    ASSERT_EQ(timeline.Outages(36500).size(), 1u);
-    EXPECT_EQ(timeline.Outages(36500)[0].endMs, 36010);
     EXPECT_EQ(timeline.OutageMs(36500), 35005);
 
-    // A slow good cycle that waited longer than a period was an outage too; the run ends in a third one.
-    timeline.CycleBegun(37000);
-    timeline.Row(39000, "");
-    timeline.Row(40000, "Form1.FDB: Cannot perform operation -- DB is not open.");
-    timeline.End(50000);
+    // Many answered calls make a cycle longer than a period: no outage.
+    for (int64_t at = 37000; at < 39000; at += 200) {
+        timeline.CallBegun(at);
+        timeline.CallEnded(at + 200);
+    }
+    EXPECT_FALSE(timeline.Row(39000, std::nullopt).begun);
+    // One slow call in a good cycle was an outage while it waited: it is told begun and ended by the row.
+    timeline.CallBegun(40000);
+    timeline.CallEnded(42500);
+    const TOutageTimeline::TChange slow = timeline.Row(42500, std::nullopt);
+    ASSERT_TRUE(slow.begun && slow.ended);
+    EXPECT_EQ(slow.ended->startMs, 39000);
+    // The run ends while a call hangs: that outage counts to the end.
+    timeline.CallBegun(43000);
+    const TOutageTimeline::TChange ended = timeline.End(50000);
+    ASSERT_TRUE(ended.begun.has_value());
+    EXPECT_EQ(ended.begun->failure.cause, TFailureCause::NoAnswer);
     const std::vector<TOutage> outages = timeline.Outages(999999);
     ASSERT_EQ(outages.size(), 3u);
-    EXPECT_EQ(outages[1].startMs, 36010);
-    EXPECT_EQ(outages[1].endMs, 39000);
+    EXPECT_EQ(outages[2].startMs, 42500);
     EXPECT_EQ(outages[2].endMs, 50000);
-    EXPECT_EQ(outages[2].reasonLine, "Cannot perform operation -- DB is not open.");
+    EXPECT_TRUE(outages[2].ongoing);
     EXPECT_EQ(timeline.RunMs(999999), 50000);
-    EXPECT_DOUBLE_EQ(timeline.Availability(999999), 1 - (35005 + 2990 + 11000) / 50000.0);
+    EXPECT_DOUBLE_EQ(timeline.Availability(999999), 1 - (35005 + 3500 + 7500) / 50000.0);
+    EXPECT_DOUBLE_EQ(AvailabilityOver(outages, 40000, 50000), 1 - (2500 + 7500) / 10000.0);
+    EXPECT_EQ(timeline.Outages(999999, 3).size(), 0u); // the one under way is the third
 }

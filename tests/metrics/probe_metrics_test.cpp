@@ -28,25 +28,37 @@ TDateTime ServerNow() { return Now() + 1.0 / 24; }
 
 } // namespace
 
-// A cycle that has waited longer than a period is an outage now, although no row says so: up falls, the
-// outage's seconds and start are there at the scrape. Every series carries the target; the timestamps are
-// this machine's Unix time, whatever the server's clock reads.
-TEST(ProbeMetrics, AScrapeDuringAHungCallSeesTheOutageAndTheCountersGoOnAcrossRuns) {
-    TProbeMetrics metrics("site-a");
-    metrics.SetPeriodMs(1000);
+// A call that has waited longer than a period is an outage now, although no row says so: up falls, the
+// outage's seconds, start and cause are there at the scrape, all read from the run's ledger. Every series
+// carries the target; the timestamps are this machine's Unix time, whatever the server's clock reads.
+TEST(ProbeMetrics, AScrapeDuringAHungCallSeesTheOutageAndItsCauseAndTheCountersGoOnAcrossRuns) {
+    const auto ledger = std::make_shared<TOutageLedger>();
+    TProbeMetrics metrics("site-a", ledger);
+    // What the run does with a row: its sinks hear of it, and its ledger decides about outages.
+    const auto row = [&](int32_t value, std::optional<TFailure> failure) {
+        const TLogRow measured{.Time = ServerNow(),
+                               .Value = value,
+                               .Error = failure ? "Form1.qry1:\r\n" + failure->reason : std::string(),
+                               .Cause = failure ? std::optional(failure->cause) : std::nullopt};
+        metrics.RowMeasured(measured);
+        ledger->Row(measured.Time, failure);
+    };
+    const TFailure network{TFailureCause::Network, "Error reading data from the connection."};
+    ledger->Started(ServerNow(), 1000);
     metrics.Started(ServerNow(), true);
-    metrics.CycleBegun(ServerNow());
     const double goodEnd = UnixNow();
-    metrics.RowMeasured({ServerNow(), 4, ""});
-    metrics.CycleBegun(ServerNow());
-    metrics.ReattachFailed(ServerNow(), "Form1.FDB:\r\nrefused");
+    row(4, std::nullopt);
+    ledger->CallBegun();
+    metrics.ReattachFailed(ServerNow(), network);
     EXPECT_EQ(Value(Scrape(metrics), R"(quorvane_up{target="site-a"})"), 1);
     QTest::qSleep(1500);
 
     const std::string hung = Scrape(metrics);
     EXPECT_EQ(Value(hung, R"(quorvane_up{target="site-a"})"), 0);
     EXPECT_EQ(Value(hung, R"(quorvane_cycles_total{target="site-a",outcome="ok"})"), 1);
-    EXPECT_EQ(Value(hung, R"(quorvane_outages_total{target="site-a"})"), 1);
+    EXPECT_EQ(Value(hung, R"(quorvane_outages_total{target="site-a",cause="no_answer"})"), 1);
+    EXPECT_EQ(Value(hung, R"(quorvane_outage_info{target="site-a",cause="no_answer"})"), 1);
+    EXPECT_EQ(Value(hung, R"(quorvane_outage_info{target="site-a",cause="network"})"), 0);
     EXPECT_NEAR(Value(hung, R"(quorvane_outage_seconds_total{target="site-a"})"), 1.5, 0.3);
     EXPECT_NEAR(Value(hung, R"(quorvane_outage_start_timestamp_seconds{target="site-a"})"), goodEnd, 0.05);
     EXPECT_NEAR(Value(hung, R"(quorvane_last_success_timestamp_seconds{target="site-a"})"), goodEnd, 0.05);
@@ -55,23 +67,33 @@ TEST(ProbeMetrics, AScrapeDuringAHungCallSeesTheOutageAndTheCountersGoOnAcrossRu
     EXPECT_EQ(Value(hung, R"(quorvane_cycle_duration_seconds_bucket{target="site-a",le="0.005"})"), 1);
     EXPECT_EQ(Value(hung, R"(quorvane_cycle_duration_seconds_bucket{target="site-a",le="0.0025"})"), 0);
     EXPECT_EQ(Value(hung, R"(quorvane_build_info{target="site-a",version=")" QUORVANE_VERSION R"("})"), 1);
-    EXPECT_EQ(metrics.State().failedReattaches, 1);
-    EXPECT_EQ(metrics.State().lastReattachError, "refused");
 
-    // The call ends good: the outage is over; a new run starts its timeline afresh under the same counters.
-    metrics.RowMeasured({ServerNow(), 1500, ""});
+    // The call breaks: the outage goes on under the row's cause, counted once; then a good cycle ends it.
+    ledger->CallEnded();
+    row(1500, network);
+    const std::string lost = Scrape(metrics);
+    EXPECT_EQ(Value(lost, R"(quorvane_outages_total{target="site-a",cause="no_answer"})"), 1);
+    EXPECT_EQ(Value(lost, R"(quorvane_outages_total{target="site-a",cause="network"})"), 0);
+    EXPECT_EQ(Value(lost, R"(quorvane_outage_info{target="site-a",cause="network"})"), 1);
+    EXPECT_EQ(Value(lost, R"(quorvane_failed_cycles_total{target="site-a",cause="network"})"), 1);
+    row(3, std::nullopt);
     const std::string recovered = Scrape(metrics);
     EXPECT_EQ(Value(recovered, R"(quorvane_up{target="site-a"})"), 1);
     EXPECT_EQ(Value(recovered, R"(quorvane_outage_start_timestamp_seconds{target="site-a"})"), 0);
+    EXPECT_EQ(Value(recovered, R"(quorvane_outage_info{target="site-a",cause="network"})"), 0);
     const double outageSeconds = Value(recovered, R"(quorvane_outage_seconds_total{target="site-a"})");
     EXPECT_NEAR(outageSeconds, 1.5, 0.3);
+    ledger->Stopped(ServerNow());
     metrics.Stopped(ServerNow());
     EXPECT_EQ(Value(Scrape(metrics), R"(quorvane_up{target="site-a"})"), 0);
+
+    // A new run starts its timeline afresh under the same counters.
+    ledger->Started(ServerNow(), 1000);
     metrics.Started(ServerNow(), true);
-    metrics.RowMeasured({ServerNow(), 0, "Form1.qry1:\r\nlost"});
+    row(0, TFailure{TFailureCause::Shutdown, "Connection shutdown."});
     const std::string second = Scrape(metrics);
     EXPECT_EQ(Value(second, R"(quorvane_up{target="site-a"})"), 0);
-    EXPECT_EQ(Value(second, R"(quorvane_outages_total{target="site-a"})"), 2);
+    EXPECT_EQ(Value(second, R"(quorvane_outages_total{target="site-a",cause="shutdown"})"), 1);
     EXPECT_GE(Value(second, R"(quorvane_outage_seconds_total{target="site-a"})"), outageSeconds);
-    EXPECT_EQ(Value(second, R"(quorvane_cycles_total{target="site-a",outcome="failed"})"), 1);
+    EXPECT_EQ(Value(second, R"(quorvane_cycles_total{target="site-a",outcome="failed"})"), 2);
 }

@@ -4,6 +4,7 @@
 #include "view/statistics_window.h"
 
 #include "log/mem_table.h"
+#include "log/outage_timeline.h"
 
 #include <QImage>
 #include <QMenu>
@@ -26,20 +27,36 @@ void Append(TMemTable& table, int32_t value, const std::string& error = "") {
 
 } // namespace
 
-TEST(StatisticsWindow, ShowsTheFiguresAndFollowsNewRows) {
+// The rows' figures follow the table; the outages and the availability are the run's, as its outage ledger
+// (here its timeline) tells them, a call that hangs included while it hangs.
+TEST(StatisticsWindow, ShowsTheFiguresFollowsNewRowsAndTheRunsOutagesDuringAHang) {
     TMemTable table;
-    for (int32_t value : {10, 20, 30})
-        Append(table, value);
+    TOutageTimeline timeline(1000);
+    const int64_t startMs = std::llround(Start * MSecsPerDay);
+    int64_t nowMs = startMs;
+    timeline.Begin(startMs);
+    const auto row = [&](int32_t value, std::optional<TFailure> failure = std::nullopt) {
+        // The ledger decides before the row reaches the window.
+        nowMs = startMs + table.RecordCount() * 1000;
+        timeline.Row(nowMs, failure);
+        Append(table, value, failure ? "Form1.qry1:\r\n" + failure->reason : "");
+    };
     TStatisticsWindow window(table);
+    window.SetOutageSource([&] {
+        return TOutageReport{timeline.Outages(nowMs), startMs, startMs + timeline.RunMs(nowMs)};
+    });
+    for (int32_t value : {10, 20, 30})
+        row(value);
     window.show();
     EXPECT_EQ(window.windowTitle(), "Statistics");
     EXPECT_EQ(window.FigureText("Rows"), "3");
     EXPECT_EQ(window.FigureText("Median"), "20.0 ms");
     EXPECT_EQ(window.FigureText("Availability"), "100.000 %");
 
-    Append(table, 0, "Form1.qry1:\r\nUnable to complete network request\r\ndetails");
-    Append(table, 0, "again");
-    Append(table, 50);
+    const TFailure lost{TFailureCause::Network, "Error writing data to the connection."};
+    row(0, lost);
+    row(0, lost);
+    row(50);
     EXPECT_EQ(window.FigureText("Rows"), "6");
     EXPECT_EQ(window.FigureText("Failed rows"), "2");
     EXPECT_EQ(window.FigureText("Availability"), "40.000 %"); // out from second 2 to second 5 of 5
@@ -49,15 +66,22 @@ TEST(StatisticsWindow, ShowsTheFiguresAndFollowsNewRows) {
     ASSERT_EQ(window.OutageList()->rowCount(), 1);
     EXPECT_EQ(window.OutageList()->item(0, 3)->text(), "2");
     EXPECT_EQ(window.OutageList()->item(0, 2)->text(), "0:00:03");
-    EXPECT_EQ(window.OutageList()->item(0, 4)->text(), "Unable to complete network request");
-
+    EXPECT_EQ(window.OutageList()->item(0, 4)->text(), "network");
+    EXPECT_EQ(window.OutageList()->item(0, 5)->text(), "Error writing data to the connection.");
     emit window.OutageList()->cellDoubleClicked(0, 1);
-    EXPECT_EQ(table.CurrentRow(), 3);
+    EXPECT_EQ(table.CurrentRow(), 3); // the outage's first failed row
+
+    // A call hangs for 5 s: no row comes, and the window shows the outage all the same.
+    timeline.CallBegun(nowMs);
+    nowMs += 5000;
+    QTRY_COMPARE_WITH_TIMEOUT(window.OutageList()->rowCount(), 2, 3000);
+    EXPECT_EQ(window.OutageList()->item(1, 4)->text(), "no_answer");
+    EXPECT_EQ(window.FigureText("Availability"), "20.000 %"); // 3 s + 5 s out of 10 s
+    EXPECT_EQ(window.FigureText("Failed rows"), "2");
 
     table.ClearRecords();
     EXPECT_EQ(window.FigureText("Rows"), "0");
     EXPECT_EQ(window.FigureText("Min"), QStringLiteral("\u2014"));
-    EXPECT_EQ(window.OutageList()->rowCount(), 0);
     EXPECT_FALSE(window.Chart()->VisibleSpan().has_value());
 }
 
