@@ -454,6 +454,9 @@ TEST_F(Headless, PrometheusSeesTheCutAsDownAndCountsItsSeconds) {
     const std::string outageSeconds = R"(quorvane_outage_seconds_total{target="cut"})";
     ASSERT_TRUE(QTest::qWaitFor([&] { return PrometheusValue(up, UnixNow()) == 1; }, 20000)) << Errors();
     ASSERT_TRUE(WaitForRows(2)) << Errors();
+    EXPECT_NE(Errors().find("Metrics on http://" + PrometheusSetting("QV_TEST_PROMETHEUS_TARGET") + "/metrics\n"),
+              std::string::npos)
+        << Errors();
     const double cutAt = UnixNow();
     proxy.Cut();
     QTest::qWait(8000);
