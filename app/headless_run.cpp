@@ -18,7 +18,7 @@
 #include "log/outage_timeline.h"
 #include "metrics/metrics_server.h"
 #include "metrics/probe_metrics.h"
-#include "metrics/run_settings_metrics.h"
+#include "metrics/run_info_metrics.h"
 #include "probe/outage_watch.h"
 #include "probe/probe.h"
 
@@ -71,7 +71,7 @@ private:
     int64_t m_failedRows = 0;
     // The metrics when they are served (they watch the outages then), else a watch of its own.
     std::shared_ptr<TOutageWatch> m_watch;
-    std::shared_ptr<TRunSettingsMetrics> m_runSettings;
+    std::shared_ptr<TRunInfoMetrics> m_runInfo;
     std::unique_ptr<TMetricsServer> m_metricsServer;
     QTimer m_watchTimer;
     size_t m_toldBegun = 0; // outages whose beginning standard error has had
@@ -113,19 +113,20 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
 int THeadlessRun::Exec() {
     if (!m_settings.metricsAddress.empty()) {
         try {
-            m_runSettings = std::make_shared<TRunSettingsMetrics>(m_settings.target);
-            m_runSettings->SetPeriodMs(m_settings.request.PeriodMs);
-            m_runSettings->SetCallLimitMs(m_settings.request.CallLimitMs);
-            m_runSettings->SetAmount(m_settings.amount);
+            m_runInfo = std::make_shared<TRunInfoMetrics>(m_settings.target);
+            m_runInfo->SetPeriodMs(m_settings.request.PeriodMs);
+            m_runInfo->SetCallLimitMs(m_settings.request.CallLimitMs);
+            m_runInfo->SetAmount(m_settings.amount);
             m_metricsServer = std::make_unique<TMetricsServer>(
                 m_settings.metricsAddress,
                 std::vector<std::shared_ptr<prometheus::Collectable>>{std::static_pointer_cast<TProbeMetrics>(m_watch),
-                                                                      m_runSettings},
+                                                                      m_runInfo},
                 m_settings.metricsUsers);
+            m_probe.AddSink(m_runInfo);
             // Port 0 lets the system choose one, which the scraper has to be told.
             const std::string& address = m_settings.metricsAddress;
-            Tell("Metrics on http://" + address.substr(0, address.rfind(':')) + ":" +
-                 std::to_string(m_metricsServer->Port()) + "/metrics");
+            TellText(QString::fromStdString("Metrics on http://" + address.substr(0, address.rfind(':')) + ":" +
+                                            std::to_string(m_metricsServer->Port()) + "/metrics"));
         } catch (const Exception& error) {
             Tell(error.Message());
             return MetricsFailedExitCode;

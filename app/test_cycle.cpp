@@ -10,7 +10,7 @@
 #include "metrics/metrics_server.h"
 #include "metrics/metrics_users.h"
 #include "metrics/probe_metrics.h"
-#include "metrics/run_settings_metrics.h"
+#include "metrics/run_info_metrics.h"
 #include "probe/outage_watch.h"
 #include "probe/probe.h"
 
@@ -38,8 +38,8 @@ TTestCycle::TTestCycle(const TTestCycleParts& parts)
     // Every cycle reads Amount as the editor holds it then.
     const auto passAmount = [this] {
         m_parts.probe.SetAmount(m_parts.seAmount.Value());
-        if (m_runSettings)
-            m_runSettings->SetAmount(m_parts.seAmount.Value());
+        if (m_runInfo)
+            m_runInfo->SetAmount(m_parts.seAmount.Value());
     };
     passAmount();
     QObject::connect(&m_parts.seAmount, &QLineEdit::textChanged, &m_parts.seAmount, passAmount);
@@ -63,16 +63,17 @@ void TTestCycle::ServeMetrics(const std::string& target) {
     try {
         const std::string name = m_metricsTarget.empty() ? target : m_metricsTarget;
         auto metrics = std::make_shared<TProbeMetrics>(name);
-        auto runSettings = std::make_shared<TRunSettingsMetrics>(name);
-        runSettings->SetAmount(m_parts.seAmount.Value());
+        auto runInfo = std::make_shared<TRunInfoMetrics>(name);
+        runInfo->SetAmount(m_parts.seAmount.Value());
         std::shared_ptr<const TMetricsUsers> users;
         if (!m_metricsUsersFile.empty())
             users = std::make_shared<const TMetricsUsers>(TMetricsUsers::FromFile(m_metricsUsersFile));
         m_metricsServer = std::make_unique<TMetricsServer>(
-            address, std::vector<std::shared_ptr<prometheus::Collectable>>{metrics, runSettings}, users);
+            address, std::vector<std::shared_ptr<prometheus::Collectable>>{metrics, runInfo}, users);
         m_metrics = metrics;
-        m_runSettings = runSettings;
+        m_runInfo = runInfo;
         m_parts.probe.AddSink(m_metrics);
+        m_parts.probe.AddSink(m_runInfo);
     } catch (const Exception& error) {
         ShowError(error.Message());
     }
@@ -93,9 +94,9 @@ void TTestCycle::btnStartClick() {
         ServeMetrics(request.DBName);
     if (m_metrics)
         m_metrics->SetPeriodMs(request.PeriodMs);
-    if (m_runSettings) {
-        m_runSettings->SetPeriodMs(request.PeriodMs);
-        m_runSettings->SetCallLimitMs(request.CallLimitMs);
+    if (m_runInfo) {
+        m_runInfo->SetPeriodMs(request.PeriodMs);
+        m_runInfo->SetCallLimitMs(request.CallLimitMs);
     }
     m_state = State::Starting;
     UpdateActions();

@@ -18,7 +18,7 @@ class TMetricsServer;
 class TOutageWatch;
 class TProbe;
 class TProbeMetrics;
-class TRunSettingsMetrics;
+class TRunInfoMetrics;
 struct TLogRow;
 class TSaveDialog;
 class TSpinEdit;
@@ -93,6 +93,6 @@ private:
     std::string m_metricsTarget;
     std::string m_metricsUsersFile;
     std::shared_ptr<TProbeMetrics> m_metrics;
-    std::shared_ptr<TRunSettingsMetrics> m_runSettings;
+    std::shared_ptr<TRunInfoMetrics> m_runInfo;
     std::unique_ptr<TMetricsServer> m_metricsServer;
 };

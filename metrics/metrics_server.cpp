@@ -24,9 +24,10 @@ void CheckAddress(const std::string& address) {
     if (!std::regex_match(address, match, hostAndPort) || std::stoi(match[2].str()) > 65535)
         throw Exception::FromUtf8("metrics: \"" + address + "\" is not HOST:PORT (such as 127.0.0.1:9464)");
     if (address.front() == '[' && mg_check_feature(Ipv6Feature) == 0)
-        throw Exception::FromUtf8("metrics: cannot listen on " + address +
-                                  ": this build's HTTP server has no IPv6; give an IPv4 address (127.0.0.1:PORT, "
-                                  "or 0.0.0.0:PORT for every address)");
+        throw Exception::FromUtf8(
+            "metrics: cannot listen on " + address +
+            ": this build's HTTP server has no IPv6; give an IPv4 address (127.0.0.1:PORT, "
+            "or 0.0.0.0:PORT for every address)");
 }
 } // namespace
 

@@ -18,7 +18,8 @@ class TMetricsUsers;
 // none), raises an Exception that says so.
 class TMetricsServer {
 public:
-    TMetricsServer(const std::string& address, std::vector<std::shared_ptr<prometheus::Collectable>> collectables,
+    TMetricsServer(const std::string& address,
+                   std::vector<std::shared_ptr<prometheus::Collectable>> collectables,
                    std::shared_ptr<const TMetricsUsers> users = nullptr);
     ~TMetricsServer();
     TMetricsServer(const TMetricsServer&) = delete;

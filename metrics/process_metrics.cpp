@@ -12,7 +12,8 @@
 #include <string>
 
 namespace {
-prometheus::MetricFamily Family(const char* name, const char* help, prometheus::MetricType type, double value) {
+prometheus::MetricFamily Family(const char* name, const char* help, prometheus::MetricType type,
+                                double value) {
     prometheus::ClientMetric metric;
     if (type == prometheus::MetricType::Counter)
         metric.counter.value = value;
@@ -71,21 +72,23 @@ std::vector<prometheus::MetricFamily> TProcessMetrics::Collect() const {
     const std::vector<std::string> stat = StatFields();
     const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
     if (stat.size() > 21) {
-        families.push_back(Family("process_cpu_seconds_total", "Total user and system CPU time spent in seconds.",
-                                  MetricType::Counter, (std::stod(stat[11]) + std::stod(stat[12])) / ticks));
+        families.push_back(Family("process_cpu_seconds_total",
+                                  "Total user and system CPU time spent in seconds.", MetricType::Counter,
+                                  (std::stod(stat[11]) + std::stod(stat[12])) / ticks));
         families.push_back(Family("process_resident_memory_bytes", "Resident memory size in bytes.",
                                   MetricType::Gauge,
                                   std::stod(stat[21]) * static_cast<double>(sysconf(_SC_PAGESIZE))));
         if (const auto boot = BootTime())
             families.push_back(Family("process_start_time_seconds",
-                                      "Start time of the process since unix epoch in seconds.", MetricType::Gauge,
-                                      *boot + std::stod(stat[19]) / ticks));
+                                      "Start time of the process since unix epoch in seconds.",
+                                      MetricType::Gauge, *boot + std::stod(stat[19]) / ticks));
     }
     if (const auto open = OpenFds())
-        families.push_back(Family("process_open_fds", "Number of open file descriptors.", MetricType::Gauge, *open));
+        families.push_back(
+            Family("process_open_fds", "Number of open file descriptors.", MetricType::Gauge, *open));
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-        families.push_back(Family("process_max_fds", "Maximum number of open file descriptors.", MetricType::Gauge,
-                                  static_cast<double>(limit.rlim_cur)));
+        families.push_back(Family("process_max_fds", "Maximum number of open file descriptors.",
+                                  MetricType::Gauge, static_cast<double>(limit.rlim_cur)));
     return families;
 }

@@ -55,6 +55,7 @@ void TProbeRun::CreateDatabaseComponents() {
         FDBErrorRestoreConnect(database, error, actions);
     };
     m_FDB->AfterRestoreConnect = [this](TFbBaseDatabase&) {
+        TellServerVersion();
         Tell([at = RunTime()](IProbeSink& sink) { sink.Reattached(at); });
     };
     m_FDB->ShowErrorMessage = [this](const std::string& message) { m_events.Error({true, message, {}}); };
@@ -149,6 +150,21 @@ void TProbeRun::RunFrom(const TProbeStartRequest& request) {
                                        [this](const Exception& error) { m_events.Error(EscapedErrorOf(error)); });
     m_lastRowFailed = false;
     Tell([at = RunTime(), attached = !m_startError](IProbeSink& sink) { sink.Started(at, attached); });
+    if (!m_startError)
+        TellServerVersion();
+}
+
+// The numbers the attach read, as far as the server told them.
+void TProbeRun::TellServerVersion() {
+    const TFbAttachmentInfo& info = m_FDB->AttachmentInfo();
+    std::string version;
+    for (const int32_t number : {info.serverMajor, info.serverMinor, info.serverRelease, info.serverBuild}) {
+        if (number < 0)
+            break;
+        version += (version.empty() ? "" : ".") + std::to_string(number);
+    }
+    if (!version.empty())
+        Tell([&version](IProbeSink& sink) { sink.ServerVersion(version); });
 }
 
 // The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and

@@ -89,6 +89,7 @@ private:
     TMeasurement Measure();
     void ReportEscaped(const std::function<void()>& command);
     void TellRow(const TLogRow& row);
+    void TellServerVersion();
     // The run's clock, as its rows carry it.
     TDateTime RunTime() const;
     template <typename Event> void Tell(const Event& event);

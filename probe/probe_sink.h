@@ -29,6 +29,8 @@ public:
     // A re-attach attempt during an outage failed, with the attach's error text.
     virtual void ReattachFailed(TDateTime, const std::string& /*error*/) {}
     virtual void Reattached(TDateTime) {}
+    // The version of the server reached ("3.0.11.33703"), told after Start's attach and before each Reattached.
+    virtual void ServerVersion(const std::string& /*version*/) {}
     // The run ended: Stop, the window closed or the program ended. No event follows until the next Started.
     virtual void Stopped(TDateTime) {}
 };

@@ -3,7 +3,7 @@
 #include "core/exceptions.h"
 #include "metrics/metrics_users.h"
 #include "metrics/probe_metrics.h"
-#include "metrics/run_settings_metrics.h"
+#include "metrics/run_info_metrics.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -36,7 +36,9 @@ public:
     }
     ~TClient() { close(m_fd); }
     bool Connected() const { return m_connected; }
-    void Send(const std::string& text) { EXPECT_EQ(send(m_fd, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
+    void Send(const std::string& text) {
+        EXPECT_EQ(send(m_fd, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size()));
+    }
     // What the server sent until it closed the connection; nothing when the reads timed out first.
     std::optional<std::string> ReadToClose() {
         std::string text;
@@ -64,12 +66,14 @@ std::string Scrape(int port, const std::string& credentials = {}) {
     return client.ReadToClose().value_or("no answer");
 }
 
-std::string Base64(const std::string& text) { return QByteArray::fromStdString(text).toBase64().toStdString(); }
+std::string Base64(const std::string& text) {
+    return QByteArray::fromStdString(text).toBase64().toStdString();
+}
 
 double Value(const std::string& text, const std::string& series) {
     std::smatch match;
     return std::regex_search(text, match, std::regex("\n" + series + " ([^\n]+)")) ? std::stod(match[1].str())
-                                                                                  : std::nan("");
+                                                                                   : std::nan("");
 }
 
 std::string UsersPath(const QTemporaryDir& folder, const std::string& text) {
@@ -93,12 +97,15 @@ std::string Refusal(const std::function<void()>& action) {
 // the probe's, the run's and the process's series in a text that Prometheus's own tool accepts.
 TEST(MetricsServer, ServesItsUsersBesideStalledConnectionsAndClosesThoseItself) {
     QTemporaryDir folder;
-    auto settings = std::make_shared<TRunSettingsMetrics>("db1");
-    settings->SetPeriodMs(2500);
-    settings->SetCallLimitMs(30000);
-    settings->SetAmount(10);
-    TMetricsServer server("127.0.0.1:0", {std::make_shared<TProbeMetrics>("db1"), settings},
-                          std::make_shared<const TMetricsUsers>(TMetricsUsers::FromFile(UsersPath(folder, UsersFile))));
+    auto runInfo = std::make_shared<TRunInfoMetrics>("db1");
+    runInfo->SetPeriodMs(2500);
+    runInfo->SetCallLimitMs(30000);
+    runInfo->SetAmount(10);
+    runInfo->ServerVersion("3.0.11.33703");
+    runInfo->ServerVersion("4.0.5.3140"); // upgraded while the probe waited for it
+    TMetricsServer server(
+        "127.0.0.1:0", {std::make_shared<TProbeMetrics>("db1"), runInfo},
+        std::make_shared<const TMetricsUsers>(TMetricsUsers::FromFile(UsersPath(folder, UsersFile))));
     TClient idle(server.Port(), 10000);
     TClient halfSent(server.Port(), 10000);
     ASSERT_TRUE(idle.Connected() && halfSent.Connected());
@@ -114,6 +121,8 @@ TEST(MetricsServer, ServesItsUsersBesideStalledConnectionsAndClosesThoseItself) 
     EXPECT_EQ(Value(text, R"(quorvane_call_limit_seconds\{target="db1"\})"), 30);
     EXPECT_EQ(Value(text, R"(quorvane_amount\{target="db1"\})"), 10);
     EXPECT_EQ(Value(text, R"(quorvane_running\{target="db1"\})"), 0);
+    EXPECT_EQ(Value(text, R"(quorvane_server_info\{target="db1",version="4.0.5.3140"\})"), 1);
+    EXPECT_EQ(text.find("3.0.11.33703"), std::string::npos);
     EXPECT_EQ(Value(text, R"(quorvane_cycle_duration_seconds_bucket\{target="db1",le="120"\})"), 0);
     EXPECT_GE(Value(text, "process_open_fds"), 3); // the listener and the two stalled connections at least
     EXPECT_GT(Value(text, "process_max_fds"), Value(text, "process_open_fds"));
@@ -131,7 +140,8 @@ TEST(MetricsServer, ServesItsUsersBesideStalledConnectionsAndClosesThoseItself) 
     EXPECT_TRUE(halfSent.ReadToClose().has_value());
 }
 
-// A users file is taken whole or refused at the line that is wrong; an address is refused with what can be done.
+// A users file is taken whole or refused at the line that is wrong; an address is refused with what can be
+// done.
 TEST(MetricsServer, RefusesBadUsersFilesAndAnAddressItCannotServe) {
     QTemporaryDir folder;
     const std::string path = UsersPath(folder, "");
@@ -141,7 +151,8 @@ TEST(MetricsServer, RefusesBadUsersFilesAndAnAddressItCannotServe) {
               "metrics users: " + path + ":4: a line is 'user:<bcrypt hash>' (htpasswd -nB user)");
     EXPECT_EQ(Refusal([&] { TMetricsUsers::FromText(path, std::string(UsersFile) + UsersFile); }),
               "metrics users: " + path + ":4: the user \"ops\" is named twice");
-    EXPECT_EQ(Refusal([&] { TMetricsUsers::FromFile(path); }), "metrics users: \"" + path + "\" names no user");
+    EXPECT_EQ(Refusal([&] { TMetricsUsers::FromFile(path); }),
+              "metrics users: \"" + path + "\" names no user");
     EXPECT_EQ(Refusal([&] { TMetricsUsers::FromFile(path + ".none"); }),
               "metrics users: cannot read \"" + path + ".none\": No such file or directory");
     // Debian's civetweb is built without IPv6.
