@@ -94,10 +94,12 @@ auto Checked(const TCommandLine& options, const std::string& name, const Read& r
         Refuse(options, name, error);
     }
 }
+
 bool IsUtf8(const std::string& text) {
     // Stateless: a sequence cut short at the end is an error too, not a beginning kept for more bytes.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    [[maybe_unused]] const QString decoded = decoder(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    [[maybe_unused]] const QString decoded =
+        decoder(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     return !decoder.hasError();
 }
 
