@@ -41,6 +41,9 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
                            "'#' for a comment; the command line wins over the file.", "headless"},
         {"metrics", "HOST:PORT", "Serve the run's metrics to Prometheus on http://HOST:PORT/metrics (the window: "
                                  "Metrics= in its settings file)."},
+        {"metrics-users", "FILE", "Serve the metrics only to the users of FILE, one 'user:<bcrypt hash>' a line "
+                                  "(htpasswd -nB USER makes one); others are answered 401 (the window: "
+                                  "MetricsUsers= in its settings file)."},
         {"target", "NAME", "The target the metrics and the jsonl rows name (the database when not given)."},
         {"call-limit", "SECONDS", "Seconds a client call may wait for the server before it is cancelled, 1 to "
                                   "3600 (30 when not given; the window: CallLimit= in its settings file)."},

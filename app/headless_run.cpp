@@ -18,6 +18,7 @@
 #include "log/outage_timeline.h"
 #include "metrics/metrics_server.h"
 #include "metrics/probe_metrics.h"
+#include "metrics/run_info_metrics.h"
 #include "probe/outage_ledger.h"
 #include "probe/probe.h"
 
@@ -70,6 +71,7 @@ private:
     int32_t m_lastValue = 0;
     std::string m_serviceStatus; // told last
     std::shared_ptr<TProbeMetrics> m_metrics; // when they are served
+    std::shared_ptr<TRunInfoMetrics> m_runInfo;
     std::unique_ptr<TMetricsServer> m_metricsServer;
     QTimer m_watchTimer;
     size_t m_toldBegun = 0; // outages whose beginning standard error has had
@@ -111,7 +113,18 @@ THeadlessRun::THeadlessRun(const THeadlessSettings& settings)
 int THeadlessRun::Exec() {
     if (!m_settings.metricsAddress.empty()) {
         try {
-            m_metricsServer = std::make_unique<TMetricsServer>(m_settings.metricsAddress, m_metrics);
+            m_runInfo = std::make_shared<TRunInfoMetrics>(m_settings.target);
+            m_runInfo->SetPeriodMs(m_settings.request.PeriodMs);
+            m_runInfo->SetCallLimitMs(m_settings.request.CallLimitMs);
+            m_runInfo->SetAmount(m_settings.amount);
+            m_metricsServer = std::make_unique<TMetricsServer>(
+                m_settings.metricsAddress, std::vector<std::shared_ptr<prometheus::Collectable>>{m_metrics, m_runInfo},
+                m_settings.metricsUsers);
+            m_probe.AddSink(m_runInfo);
+            // Port 0 lets the system choose one, which the scraper has to be told.
+            const std::string& address = m_settings.metricsAddress;
+            TellText(QString::fromStdString("Metrics on http://" + address.substr(0, address.rfind(':')) + ":" +
+                                            std::to_string(m_metricsServer->Port()) + "/metrics"));
         } catch (const Exception& error) {
             Tell(error.Message());
             return MetricsFailedExitCode;

@@ -3,10 +3,12 @@
 #include "app/command_line.h"
 #include "core/exceptions.h"
 #include "core/text_codec.h"
+#include "metrics/metrics_users.h"
 
 #include <QFile>
 #include <cmath>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace {
@@ -92,6 +94,21 @@ auto Checked(const TCommandLine& options, const std::string& name, const Read& r
         Refuse(options, name, error);
     }
 }
+
+bool IsUtf8(const std::string& text) {
+    // Stateless: a sequence cut short at the end is an error too, not a beginning kept for more bytes.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString decoded =
+        decoder(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    return !decoder.hasError();
+}
+
+// Served with a password check or not at all: metrics that were meant to be guarded are never served open.
+std::shared_ptr<const TMetricsUsers> MetricsUsers(const TCommandLine& options) {
+    if (options.Value("metrics").empty())
+        throw Exception("option '--metrics-users' needs '--metrics'");
+    return std::make_shared<const TMetricsUsers>(TMetricsUsers::FromFile(options.Value("metrics-users")));
+}
 } // namespace
 
 THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const char* passwordVariable) {
@@ -143,7 +160,13 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
                               return CallLimitSeconds(options);
                           })) * 1000;
     settings.metricsAddress = options.Value("metrics");
+    if (options.IsSet("metrics-users"))
+        settings.metricsUsers = Checked(options, "metrics-users", [&] { return MetricsUsers(options); });
+    Checked(options, "target", [&] { CheckTargetText(options); });
     settings.target = options.IsSet("target") ? options.Value("target") : request.DBName;
+    if (!IsUtf8(settings.target))
+        Refuse(options, "database",
+               Exception("option '--database' is not UTF-8 text; name the run with '--target'"));
     return settings;
 }
 
@@ -151,4 +174,9 @@ std::string TargetName(const THeadlessSettings& settings) { return settings.targ
 
 int32_t CallLimitSeconds(const TCommandLine& commandLine) {
     return WholeNumber(commandLine, "call-limit", kDefaultCallLimitSeconds, MaxCallLimitSeconds);
+}
+
+void CheckTargetText(const TCommandLine& commandLine) {
+    if (commandLine.IsSet("target") && !IsUtf8(commandLine.Value("target")))
+        throw Exception("option '--target' takes UTF-8 text");
 }

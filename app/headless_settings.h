@@ -3,10 +3,12 @@
 #include "probe/probe_messages.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 class TCommandLine;
+class TMetricsUsers;
 
 // What a run without a window is told: the start request as the window would make it, the Amount and how
 // long to run (until a termination signal when not given).
@@ -21,6 +23,8 @@ struct THeadlessSettings {
     // Where the metrics are served (HOST:PORT); empty for nowhere.
     std::string metricsAddress;
     std::string target; // the metrics' target label
+    // Who may read the metrics (--metrics-users); null for anyone.
+    std::shared_ptr<const TMetricsUsers> metricsUsers;
 };
 
 // Reads the run's settings from the command line and the settings file of --config, whose values yield to the
@@ -34,3 +38,6 @@ std::string TargetName(const THeadlessSettings& settings);
 // --call-limit in seconds (30 when not given), for the window as for the headless run; raises an Exception
 // for a value out of 1 to 3600.
 int32_t CallLimitSeconds(const TCommandLine& commandLine);
+// Raises an Exception for a --target that is not UTF-8 text: every scrape of its label and every jsonl row
+// naming it would be refused as invalid.
+void CheckTargetText(const TCommandLine& commandLine);

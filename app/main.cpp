@@ -45,6 +45,7 @@ int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
     int32_t callLimitSeconds = 0;
     try {
         callLimitSeconds = CallLimitSeconds(commandLine);
+        CheckTargetText(commandLine);
     } catch (const Exception& error) {
         return commandLine.Refuse(error.Message());
     }
@@ -65,6 +66,8 @@ int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
     // The command line goes before the settings file's Metrics= and CallLimit=, for this session only.
     if (commandLine.IsSet("metrics"))
         form.TestCycle()->SetMetricsAddress(commandLine.Value("metrics"), commandLine.Value("target"));
+    if (commandLine.IsSet("metrics-users"))
+        form.TestCycle()->SetMetricsUsersFile(commandLine.Value("metrics-users"));
     if (commandLine.IsSet("call-limit"))
         form.TestCycle()->SetCallLimitSeconds(callLimitSeconds);
     form.show();

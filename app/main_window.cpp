@@ -56,6 +56,7 @@ const char* const CopyrightCaption = "© Quorvane team";
 const char* const JournalKey = "Form1\\Journal";
 const char* const MetricsKey = "Form1\\Metrics";
 const char* const CallLimitKey = "Form1\\CallLimit";
+const char* const MetricsUsersKey = "Form1\\MetricsUsers";
 
 // The credit line opens the read-me installed with the program (a build tree keeps a copy at the same place
 // beside its executable), so the address holds on every machine.
@@ -125,6 +126,7 @@ void TForm1::ReadRunSettings() {
     SetJournalPath(QString::fromStdString(m_AppIniFileStorage1->GetString(JournalKey, "")));
     m_testCycle->SetCallLimitSeconds(m_AppIniFileStorage1->GetInteger(CallLimitKey, kDefaultCallLimitSeconds));
     m_testCycle->SetMetricsAddress(m_AppIniFileStorage1->GetString(MetricsKey, ""));
+    m_testCycle->SetMetricsUsersFile(m_AppIniFileStorage1->GetString(MetricsUsersKey, ""));
 }
 
 // A new text lays the window out anew; the same text is left alone.

@@ -8,7 +8,9 @@
 #include "core/text_codec.h"
 #include "log/mem_table.h"
 #include "metrics/metrics_server.h"
+#include "metrics/metrics_users.h"
 #include "metrics/probe_metrics.h"
+#include "metrics/run_info_metrics.h"
 #include "probe/outage_ledger.h"
 #include "probe/probe.h"
 
@@ -33,7 +35,11 @@ TTestCycle::TTestCycle(const TTestCycleParts& parts)
     probe.OnStartEnded = [this](const TEscapedError& outcome) { StartEnded(outcome); };
     probe.OnError = [this](const TEscapedError& error) { ShowEscapedError(&m_parts.window, error); };
     // Every cycle reads Amount as the editor holds it then.
-    const auto passAmount = [this] { m_parts.probe.SetAmount(m_parts.seAmount.Value()); };
+    const auto passAmount = [this] {
+        m_parts.probe.SetAmount(m_parts.seAmount.Value());
+        if (m_runInfo)
+            m_runInfo->SetAmount(m_parts.seAmount.Value());
+    };
     passAmount();
     QObject::connect(&m_parts.seAmount, &QLineEdit::textChanged, &m_parts.seAmount, passAmount);
 }
@@ -58,11 +64,19 @@ void TTestCycle::ServeMetrics(const std::string& target) {
     std::string address = std::move(m_metricsAddress);
     m_metricsAddress.clear();
     try {
-        auto metrics = std::make_shared<TProbeMetrics>(m_metricsTarget.empty() ? target : m_metricsTarget,
-                                                       m_parts.probe.Ledger());
-        m_metricsServer = std::make_unique<TMetricsServer>(address, metrics);
+        const std::string name = m_metricsTarget.empty() ? target : m_metricsTarget;
+        auto metrics = std::make_shared<TProbeMetrics>(name, m_parts.probe.Ledger());
+        auto runInfo = std::make_shared<TRunInfoMetrics>(name);
+        runInfo->SetAmount(m_parts.seAmount.Value());
+        std::shared_ptr<const TMetricsUsers> users;
+        if (!m_metricsUsersFile.empty())
+            users = std::make_shared<const TMetricsUsers>(TMetricsUsers::FromFile(m_metricsUsersFile));
+        m_metricsServer = std::make_unique<TMetricsServer>(
+            address, std::vector<std::shared_ptr<prometheus::Collectable>>{metrics, runInfo}, users);
         m_metrics = metrics;
+        m_runInfo = runInfo;
         m_parts.probe.AddSink(m_metrics);
+        m_parts.probe.AddSink(m_runInfo);
     } catch (const Exception& error) {
         ShowError(error.Message());
     }
@@ -81,6 +95,10 @@ void TTestCycle::btnStartClick() {
     m_attachTarget = request.DBName;
     if (!m_metricsAddress.empty() && !m_metricsServer)
         ServeMetrics(request.DBName);
+    if (m_runInfo) {
+        m_runInfo->SetPeriodMs(request.PeriodMs);
+        m_runInfo->SetCallLimitMs(request.CallLimitMs);
+    }
     m_state = State::Starting;
     UpdateActions();
     m_parts.probe.Start(request);

@@ -18,6 +18,7 @@ class TMetricsServer;
 class TOutageLedger;
 class TProbe;
 class TProbeMetrics;
+class TRunInfoMetrics;
 struct TLogRow;
 class TSaveDialog;
 class TSpinEdit;
@@ -62,6 +63,9 @@ public:
     // text). The next Start begins serving them; an address that cannot be served is shown in a box, and the
     // run goes on without metrics.
     void SetMetricsAddress(std::string address, std::string target = {});
+    // The file of the users who may read the metrics (empty: anyone); one that cannot be read is shown in a
+    // box at the next Start, and the metrics are not served.
+    void SetMetricsUsersFile(std::string path) { m_metricsUsersFile = std::move(path); }
     // The outages of the run under way, as the state line shows them.
     const TOutageLedger& Ledger() const;
     // The database the last Start attaches to, as typed.
@@ -89,6 +93,8 @@ private:
     uint32_t m_callLimitMs = kDefaultCallLimitSeconds * 1000;
     std::string m_metricsAddress;
     std::string m_metricsTarget;
+    std::string m_metricsUsersFile;
     std::shared_ptr<TProbeMetrics> m_metrics;
+    std::shared_ptr<TRunInfoMetrics> m_runInfo;
     std::unique_ptr<TMetricsServer> m_metricsServer;
 };

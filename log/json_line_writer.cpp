@@ -8,14 +8,21 @@
 #include <cstdlib>
 
 namespace {
+// The row's digits as they were read, with the local offset of that moment. A reading in the hour that the
+// clock skips in spring is no local time (the server's clock, or the difference to it, was not yet turned);
+// it keeps its digits with the offset in force before the skip, which names a moment that exists.
 std::string IsoTime(TDateTime time) {
     const TDateTimeStamp stamp = DateTimeToTimeStamp(time);
-    const QDateTime local(QDate(1899, 12, 30).addDays(stamp.days), QTime::fromMSecsSinceStartOfDay(stamp.msecOfDay));
+    const QDate date = QDate(1899, 12, 30).addDays(stamp.days);
+    const QTime clock = QTime::fromMSecsSinceStartOfDay(stamp.msecOfDay);
+    QDateTime local(date, clock);
+    if (!local.isValid() || local.time() != clock)
+        local = QDateTime(date.addDays(-1), clock);
     const int offset = local.offsetFromUtc();
     char zone[16];
     std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 3600,
                   std::abs(offset) / 60 % 60);
-    return local.toString("yyyy-MM-ddTHH:mm:ss.zzz").toStdString() + zone;
+    return QDateTime(date, clock, Qt::UTC).toString("yyyy-MM-ddTHH:mm:ss.zzz").toStdString() + zone;
 }
 } // namespace
 

@@ -9,6 +9,7 @@
 #include <prometheus/histogram.h>
 #include <prometheus/registry.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,7 @@ public:
     std::vector<prometheus::MetricFamily> Collect() const override;
 
     void Started(TDateTime at, bool attached) override;
+    void CycleBegun(TDateTime at) override;
     void RowMeasured(const TLogRow& row) override;
     void ReattachFailed(TDateTime at, const TFailure& failure) override;
     void Reattached(TDateTime at) override;
@@ -37,6 +39,7 @@ private:
     prometheus::Registry m_registry;
     const std::shared_ptr<const TOutageLedger> m_ledger;
     prometheus::Gauge* m_up = nullptr;
+    prometheus::Gauge* m_running = nullptr;
     prometheus::Counter* m_cyclesOk = nullptr;
     prometheus::Counter* m_cyclesFailed = nullptr;
     std::map<TFailureCause, prometheus::Counter*> m_failedCycles;
@@ -57,4 +60,7 @@ private:
     mutable int64_t m_countedOutageMs = 0;
     mutable bool m_lastCycleOk = false;
     std::optional<int64_t> m_lastSuccessMs; // on the run's clock
+    // When the cycle under way began by the steady clock: the row's whole milliseconds are too coarse for a
+    // statement that takes a fraction of one. Only the run's thread uses it.
+    std::chrono::steady_clock::time_point m_cycleBegunAt;
 };

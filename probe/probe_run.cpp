@@ -56,6 +56,7 @@ void TProbeRun::CreateDatabaseComponents() {
         FDBErrorRestoreConnect(database, error, actions);
     };
     m_FDB->AfterRestoreConnect = [this](TFbBaseDatabase&) {
+        TellServerVersion();
         Tell([at = RunTime()](IProbeSink& sink) { sink.Reattached(at); });
     };
     m_FDB->ShowErrorMessage = [this](const std::string& message) { m_events.Error({true, message, {}}); };
@@ -157,6 +158,21 @@ void TProbeRun::RunFrom(const TProbeStartRequest& request) {
     const TDateTime at = RunTime();
     m_ledger->Started(at, request.PeriodMs);
     Tell([at, attached = !m_startError](IProbeSink& sink) { sink.Started(at, attached); });
+    if (!m_startError)
+        TellServerVersion();
+}
+
+// The numbers the attach read, as far as the server told them.
+void TProbeRun::TellServerVersion() {
+    const TFbAttachmentInfo& info = m_FDB->AttachmentInfo();
+    std::string version;
+    for (const int32_t number : {info.serverMajor, info.serverMinor, info.serverRelease, info.serverBuild}) {
+        if (number < 0)
+            break;
+        version += (version.empty() ? "" : ".") + std::to_string(number);
+    }
+    if (!version.empty())
+        Tell([&version](IProbeSink& sink) { sink.ServerVersion(version); });
 }
 
 // The caller has already hurried the connection's calls (so that a blocked one ends at once); the commit and
@@ -247,6 +263,7 @@ TFailure TProbeRun::CycleFailure(const TFailure& failure) const {
 }
 
 void TProbeRun::Cycle() {
+    Tell([at = RunTime()](IProbeSink& sink) { sink.CycleBegun(at); });
     if (m_startError) {
         TellRow(0, *std::exchange(m_startError, std::nullopt), m_startFailure);
         return;

@@ -97,6 +97,7 @@ private:
     // A failed cycle's failure; a cycle that fails because the connection waits for its restore is part of
     // the outage that lost it.
     TFailure CycleFailure(const TFailure& failure) const;
+    void TellServerVersion();
     // The run's clock, as its rows carry it.
     TDateTime RunTime() const;
     template <typename Event> void Tell(const Event& event);

@@ -22,6 +22,8 @@ public:
     // A run began: Start's attach ended and cycles follow every period. attached: it succeeded; else the run
     // starts in an outage (a probe nobody watches, whose server could not be reached), its first row failing.
     virtual void Started(TDateTime, bool /*attached*/) {}
+    // A cycle's executions begin.
+    virtual void CycleBegun(TDateTime) {}
     // Cause carries the failure's cause for a failed row.
     virtual void RowMeasured(const TLogRow& row) = 0;
     virtual void OutageBegun(TDateTime /*at*/, const TFailure& /*failure*/) {}
@@ -29,6 +31,8 @@ public:
     virtual void ReattachFailed(TDateTime /*at*/, const TFailure& /*failure*/) {}
     virtual void Reattached(TDateTime) {}
     virtual void OutageEnded(TDateTime /*at*/) {}
+    // The version of the server reached ("3.0.11.33703"), told after Start's attach and before each Reattached.
+    virtual void ServerVersion(const std::string& /*version*/) {}
     // The run ended: Stop, the window closed or the program ended. No event follows until the next Started.
     virtual void Stopped(TDateTime) {}
 };

@@ -18,7 +18,7 @@ constexpr int Rows = 100'000;
 // A row at a 1-second period; one in ten carries an outage's error text.
 TLogRow RowAt(int i) {
     static const std::string error = "Form1.FDB: Cannot perform operation -- DB is not open.";
-    return {EncodeDate(2026, 12, 1) + i / 86400.0, i % 97, i % 10 == 0 ? error : std::string()};
+    return {EncodeDate(2026, 12, 1) + i / 86400.0, i % 97, i % 10 == 0 ? error : std::string(), std::nullopt};
 }
 
 // Wall time per row: the file's cost is the system's, not only this thread's processor time.

@@ -7,6 +7,7 @@
 #include "log/mem_table.h"
 #include "log/outage_timeline.h"
 #include "probe/outage_ledger.h"
+#include "metrics/metrics_users.h"
 #include "tests/support/file_bytes.h"
 
 #include <QTemporaryDir>
@@ -92,6 +93,12 @@ TEST(HeadlessSettings, AWrongOptionIsRefusedInOneLine) {
               "option '--password-file': cannot read \"/no/such/file\": No such file or directory");
     EXPECT_EQ(RefusalOf({"--database", "db", "--password", "x"}), "unknown option '--password'");
     EXPECT_EQ(RefusalOf({"--database", "db", "--format", "csv"}), "option '--format' takes tsv or jsonl");
+    // A label or a JSON string that is not UTF-8 would spoil every scrape and every row.
+    EXPECT_EQ(RefusalOf({"--database", "db", "--target", "caf\xE9"}), "option '--target' takes UTF-8 text");
+    EXPECT_EQ(RefusalOf({"--database", "/srv/caf\xE9.fdb"}),
+              "option '--database' is not UTF-8 text; name the run with '--target'");
+    EXPECT_EQ(RefusalOf({"--database", "/srv/caf\xE9.fdb", "--target", "caf\xC3\xA9"}), "accepted");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--metrics-users", "users"}), "option '--metrics-users' needs '--metrics'");
     EXPECT_EQ(TCommandLine({"quorvane", "--period", "5"}).Error(), "option '--period' needs '--headless'");
     EXPECT_EQ(TCommandLine({"quorvane", "--journal", "run.tsv"}).Error(), "");
 }
@@ -126,6 +133,14 @@ TEST(HeadlessSettings, ASettingsFileGivesWhatTheCommandLineDoesNot) {
     EXPECT_EQ(refusal("headless = yes\n"), config + ":2: option 'headless' is given on the command line only");
     EXPECT_EQ(refusal("amount 5\n"), config + ":2: a line is 'name = value' or a '#' comment");
     EXPECT_EQ(refusal("user = a\nuser = b\n"), config + ":3: option 'user' is given twice (first at " + config + ":2)");
+    EXPECT_EQ(refusal("metrics = 127.0.0.1:0\nmetrics-users = /no/such/users\n"),
+              config + ":3: metrics users: cannot read \"/no/such/users\": No such file or directory");
+    const std::string users = dir.filePath("users").toStdString();
+    WriteFileBytes(users, "ops:$2y$04$ttCZVP3vgZ1lGNxaKFohKOdFfy3k1TBrzf8Hk9Yt5FCEIKNbJlsIu\n");
+    WriteFileBytes(config, "database = db\nmetrics = 127.0.0.1:0\nmetrics-users = " + users + "\n");
+    const auto guarded = ReadHeadlessSettings(Parsed({"--config", config}), nullptr).metricsUsers;
+    ASSERT_NE(guarded, nullptr);
+    EXPECT_TRUE(guarded->Accepts("ops", "s3cret pass"));
     // The example the package ships is read as it stands.
     const std::string example = QUORVANE_SOURCE_DIR "/packaging/prod.conf.example";
     EXPECT_EQ(ReadHeadlessSettings(Parsed({"--config", example}), nullptr).request.DBName, "dbhost/3050:/srv/db/prod.fdb");

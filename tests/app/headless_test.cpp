@@ -453,17 +453,27 @@ TEST_F(Headless, ASettingsFileJsonRowsAndSighupSplitTheJournalWithoutLosingOrDou
     EXPECT_GE(pings, 10) << told;
 }
 
-// A real Prometheus scrapes the probe every second through a cut: it saw quorvane_up fall to 0 and rise again,
-// and the outage seconds it saw grow by what the run itself reports as the outage's length (which holds the
-// cut, from the end of the last good cycle to the end of the first good one after the re-attach).
+// A real Prometheus scrapes the probe every second through a cut, with the credentials the probe asks for: it
+// saw quorvane_up fall to 0 and rise again, and the outage seconds it saw grow by what the run itself reports
+// as the outage's length (which holds the cut, from the end of the last good cycle to the end of the first
+// good one after the re-attach).
 TEST_F(Headless, PrometheusSeesTheCutAsDownAndCountsItsSeconds) {
     FaultProxy proxy;
     Launch(proxy.DbName(TestServer::Db1()),
-           {"--metrics", QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_TARGET")), "--target", "cut"});
+           {"--metrics", QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_TARGET")), "--target", "cut",
+            "--metrics-users", QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_USERS"))});
     const std::string up = R"(quorvane_up{target="cut"})";
     const std::string outageSeconds = R"(quorvane_outage_seconds_total{target="cut"})";
     ASSERT_TRUE(QTest::qWaitFor([&] { return PrometheusValue(up, UnixNow()) == 1; }, 20000)) << Errors();
     ASSERT_TRUE(WaitForRows(2)) << Errors();
+    EXPECT_NE(Errors().find("Metrics on http://" + PrometheusSetting("QV_TEST_PROMETHEUS_TARGET") + "/metrics\n"),
+              std::string::npos)
+        << Errors();
+    // The server the run reached and what it was asked to do, beside the figures.
+    EXPECT_EQ(PrometheusValue(R"(quorvane_server_info{target="cut",version=~"[34]\\.[0-9]+\\.[0-9]+\\.[0-9]+"})",
+                              UnixNow()),
+              1);
+    EXPECT_EQ(PrometheusValue(R"(quorvane_amount{target="cut"} * quorvane_running{target="cut"})", UnixNow()), 2);
     const double cutAt = UnixNow();
     proxy.Cut();
     QTest::qWait(8000);
@@ -475,9 +485,12 @@ TEST_F(Headless, PrometheusSeesTheCutAsDownAndCountsItsSeconds) {
     const double recoveredAt = UnixNow();
     QProcess check; // what the probe serves is the text format as Prometheus's own tool reads it
     check.start("bash", {"-o", "pipefail", "-c",
-                         "python3 -c 'import sys, urllib.request; sys.stdout.write(urllib.request.urlopen("
-                         "\"http://\" + sys.argv[1] + \"/metrics\").read().decode())' \"$0\" | promtool check metrics",
-                         QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_TARGET"))});
+                         "python3 -c 'import base64, sys, urllib.request; sys.stdout.write(urllib.request.urlopen("
+                         "urllib.request.Request(\"http://\" + sys.argv[1] + \"/metrics\", headers={"
+                         "\"Authorization\": \"Basic \" + base64.b64encode(sys.argv[2].encode()).decode()}))"
+                         ".read().decode())' \"$0\" \"$1\" | promtool check metrics",
+                         QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_TARGET")),
+                         QString::fromStdString(PrometheusSetting("QV_TEST_PROMETHEUS_CREDENTIALS"))});
     ASSERT_TRUE(check.waitForFinished(10000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString()
                                    << check.readAllStandardError().toStdString();

@@ -140,7 +140,7 @@ TEST_F(TestCycle, StartEmptiesTheLogArmsOnePeriodAndSwapsTheButtons) {
 
 // Metrics asked for at an address that is taken: a box at Start, and the run goes on without them.
 TEST_F(TestCycle, MetricsAtATakenAddressAreShownInABoxAndTheRunGoesOn) {
-    TMetricsServer squatter("127.0.0.1:0", std::make_shared<TProbeMetrics>("other", std::make_shared<TOutageLedger>()));
+    TMetricsServer squatter("127.0.0.1:0", {std::make_shared<TProbeMetrics>("other", std::make_shared<TOutageLedger>())});
     ASSERT_GT(squatter.Port(), 0);
     cycle.SetMetricsAddress("127.0.0.1:" + std::to_string(squatter.Port()));
     Start();

@@ -252,11 +252,11 @@ TEST(CsvStreamFormat, LinesWrittenOneAtATimeAreTheSavedFile) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); // 12-hour clock, designator last
     TSavedLog log;
     const TLogRow rows[] = {
-        {Day + (14 * 3600 + 3 * 60 + 9.25) / 86400, 37, ""},
-        {Day + 1, -5, "Query failed: \"x\" at 50%\r\nsecond line"},
-        {Day + 1.5, 0, std::string(400, 'e')},             // cut to the field's 300 characters
-        {Day + 2, 1, std::string("before\0after", 12)},     // cut at the zero character
-        {Day + 2.25, 2, "Query failed: \"x\" at 50%\r\nsecond line"},
+        {Day + (14 * 3600 + 3 * 60 + 9.25) / 86400, 37, "", std::nullopt},
+        {Day + 1, -5, "Query failed: \"x\" at 50%\r\nsecond line", std::nullopt},
+        {Day + 1.5, 0, std::string(400, 'e'), std::nullopt},         // cut to the field's 300 characters
+        {Day + 2, 1, std::string("before\0after", 12), std::nullopt}, // cut at the zero character
+        {Day + 2.25, 2, "Query failed: \"x\" at 50%\r\nsecond line", std::nullopt},
     };
     TCsvLineWriter lines = log.format.LineWriter();
     std::string written = lines.HeaderLine();

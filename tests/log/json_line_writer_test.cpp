@@ -31,4 +31,8 @@ TEST(JsonLineWriter, WritesOneJsonObjectALineWithTheTimesOffsetAndTheTextInUtf8)
     EXPECT_EQ(read["error"].toString(), QString::fromUtf8("Form1.qry1: Прод lost\r\n\t\"C:\\db\" \x01"));
     EXPECT_EQ(read["cause"].toString(), "network");
     EXPECT_EQ(read.keys(), (QStringList{"cause", "elapsed_ms", "error", "target", "time"}));
+
+    // 02:30 of the last Sunday of March is skipped by the local clock: the digits stay, under the winter offset.
+    EXPECT_EQ(writer.RowLine({EncodeDateTime({2026, 3, 29}, {2, 30, 0, 7}), 1, "", std::nullopt}).substr(0, 40),
+              "{\"time\": \"2026-03-29T02:30:00.007+01:00\"");
 }

@@ -7,7 +7,7 @@
 
 // Appends one record the way the test cycle does: all three fields assigned, then posted.
 inline void AppendRecord(TMemTable& table, TDateTime time, int32_t value, const std::string& error) {
-    table.AppendRecord({time, value, error});
+    table.AppendRecord({time, value, error, std::nullopt});
 }
 
 // Counts what a view of the table hears, in order ("S" state, "D" data set, "F" field).

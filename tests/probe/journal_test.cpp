@@ -16,7 +16,7 @@ const QDateTime Start(QDate(2026, 12, 9), QTime(16, 31, 29));
 const std::string Header = "\"Time\"\t\"Value\"\t\"Error\"\r\n";
 
 TLogRow RowAt(int second, int32_t value, std::string error = {}) {
-    return {EncodeDate(2026, 12, 9) + (16 * 3600 + 32 * 60 + second) / 86400.0, value, std::move(error)};
+    return {EncodeDate(2026, 12, 9) + (16 * 3600 + 32 * 60 + second) / 86400.0, value, std::move(error), std::nullopt};
 }
 
 // What saving a log of these rows would write.
