@@ -414,9 +414,10 @@ TEST_F(Headless, ASettingsFileJsonRowsAndSighupSplitTheJournalWithoutLosingOrDou
     const std::vector<QJsonObject> rows = lines();
     const QRegularExpression isoTime(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)");
     for (const QJsonObject& row : rows) {
-        EXPECT_EQ(row.keys(), (QStringList{"elapsed_ms", "error", "target", "time"}));
+        EXPECT_EQ(row.keys(), (QStringList{"cause", "elapsed_ms", "error", "target", "time"}));
         EXPECT_TRUE(isoTime.match(row["time"].toString()).hasMatch()) << row["time"].toString().toStdString();
         EXPECT_TRUE(row["error"].isNull() || !row["error"].toString().isEmpty());
+        EXPECT_EQ(row["error"].isNull(), row["cause"].isNull());
         EXPECT_EQ(row["target"].toString().toStdString(), database);
     }
     const QStringList files = QDir(m_dir.path()).entryList({"run-*.tsv"}, QDir::Files, QDir::Name);
