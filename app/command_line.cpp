@@ -144,6 +144,9 @@ void TCommandLine::TakeFileValue(const std::string& origin, const std::string& l
         return first == std::string::npos ? std::string()
                                           : part.substr(first, part.find_last_not_of(" \t\r") - first + 1);
     };
+    // A NUL would end the value for whoever reads it as a C string: the rest of the line would go unseen.
+    if (line.find('\0') != std::string::npos)
+        throw Exception::FromUtf8(origin + ": a line holds a NUL byte");
     const std::string content = trimmed(line);
     if (content.empty() || content.front() == '#')
         return;

@@ -2,6 +2,8 @@
 
 #include "app/escaped_errors.h"
 #include "app/spin_edit.h"
+#include "core/escaped_error.h"
+#include "core/text_codec.h"
 #include "settings/app_ini_file_storage.h"
 #include "settings/form_storage.h"
 
@@ -69,7 +71,7 @@ void SetMemoLines(QPlainTextEdit& memo, const std::vector<std::string>& lines) {
 
 TFormStorageWindow::TFormStorageWindow(QWidget& window, TAppIniFileStorage& iniStorage,
                                        TFormStorage& formStorage)
-    : m_window(window), m_formStorage(formStorage) {
+    : m_window(window), m_iniStorage(iniStorage), m_formStorage(formStorage) {
     iniStorage.SetFileName("Quorvane.ini");
     iniStorage.SetDefaultSection("System");
     iniStorage.SetAutoReload(true);
@@ -98,6 +100,7 @@ bool TFormStorageWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show) {
         try {
             m_formStorage.FormShow();
+            TellUnreadableFileOnce();
         } catch (...) {
             // Shown once the window is up, so that the box does not run inside the window's own showing.
             QTimer::singleShot(0, &m_window, [this, error = std::current_exception()] {
@@ -108,6 +111,19 @@ bool TFormStorageWindow::eventFilter(QObject* watched, QEvent* event) {
         RunShowingErrors(&m_window, [this] { m_formStorage.FormCloseQuery(true); });
     }
     return false;
+}
+
+// The window runs on its defaults; the user learns why, and that the file is still there for them to mend.
+void TFormStorageWindow::TellUnreadableFileOnce() {
+    if (m_toldUnreadable || !m_iniStorage.Unreadable())
+        return;
+    m_toldUnreadable = true;
+    const QString text = QString("The settings file \"%1\" cannot be read; it is kept as it was, and the window "
+                                 "starts with its defaults.")
+                             .arg(QString::fromStdString(m_iniStorage.FullFileName()));
+    QTimer::singleShot(0, &m_window, [this, text] {
+        ShowEscapedError(&m_window, {true, ToCp1251(text), text.toStdString()});
+    });
 }
 
 void TFormStorageWindow::SetScreen(int pixelsPerInch, TScreenSize size) {

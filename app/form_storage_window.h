@@ -37,8 +37,12 @@ protected:
 private:
     QWidget* Control(const std::string& component) const;
 
+    void TellUnreadableFileOnce();
+
     QWidget& m_window;
+    TAppIniFileStorage& m_iniStorage;
     TFormStorage& m_formStorage;
+    bool m_toldUnreadable = false;
     std::optional<int> m_pixelsPerInch;
     std::optional<TScreenSize> m_screenSize;
 };

@@ -16,6 +16,10 @@ namespace {
 constexpr int32_t MaxPeriodSeconds = 3600;
 constexpr int32_t MaxAmount = 10000;
 constexpr int32_t MaxCallLimitSeconds = 3600;
+// The files read at the start; a statement may be large, as a test of the link may want it.
+constexpr int64_t MaxConfigBytes = 1 << 20;
+constexpr int64_t MaxPasswordFileBytes = 1 << 16;
+constexpr int64_t MaxStatementBytes = int64_t{128} << 20;
 
 int32_t WholeNumber(const TCommandLine& commandLine, const std::string& name, int32_t fallback,
                     int32_t most) {
@@ -56,12 +60,17 @@ THeadlessSettings::TFormat Format(const TCommandLine& options) {
     throw Exception("option '--format' takes tsv or jsonl");
 }
 
-QByteArray FileText(const std::string& option, const std::string& path) {
+// Read with a bound, so that a device or a huge file given by mistake is refused instead of filling the memory.
+QByteArray FileText(const std::string& option, const std::string& path, int64_t mostBytes) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly))
         throw Exception::FromUtf8(FormatText("option '--%s': cannot read \"%s\": %s", option.c_str(),
                                              path.c_str(), file.errorString().toStdString().c_str()));
-    return file.readAll();
+    QByteArray text = file.read(mostBytes + 1);
+    if (text.size() > mostBytes)
+        throw Exception::FromUtf8(FormatText("option '--%s': \"%s\" is larger than %lld bytes", option.c_str(),
+                                             path.c_str(), static_cast<long long>(mostBytes)));
+    return text;
 }
 
 // The statement's lines as the window's memo gives them, in the code page.
@@ -115,7 +124,7 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     TCommandLine options = commandLine;
     if (commandLine.IsSet("config")) {
         const std::string path = commandLine.Value("config");
-        options.TakeFileValues(path, FileText("config", path).toStdString());
+        options.TakeFileValues(path, FileText("config", path, MaxConfigBytes).toStdString());
     }
     THeadlessSettings settings;
     TProbeStartRequest& request = settings.request;
@@ -125,7 +134,7 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     request.UserName = ToCp1251(QString::fromStdString(options.IsSet("user") ? options.Value("user") : "SYSDBA"));
     if (options.IsSet("password-file")) {
         const QByteArray text = Checked(options, "password-file",
-                                        [&] { return FileText("password-file", options.Value("password-file")); });
+                                        [&] { return FileText("password-file", options.Value("password-file"), MaxPasswordFileBytes); });
         request.Password = ToCp1251(QString::fromUtf8(text.left(text.indexOf('\n'))).remove('\r'));
     } else if (passwordVariable != nullptr) {
         request.Password = ToCp1251(QString::fromUtf8(passwordVariable));
@@ -137,11 +146,14 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     const QString statement = Checked(options, statementOption, [&] {
         const QString text =
             options.IsSet("sql-file")
-                ? QString::fromUtf8(FileText("sql-file", options.Value("sql-file")))
+                ? QString::fromUtf8(FileText("sql-file", options.Value("sql-file"), MaxStatementBytes))
                 : QString::fromStdString(options.IsSet("sql") ? options.Value("sql") : "select 1 from rdb$database");
         // Every row of such a run would fail alike; the run is not worth starting.
         if (text.trimmed().isEmpty())
             throw Exception(FormatText("option '--%s' gives an empty statement", statementOption.c_str()));
+        // The client library would send the statement only up to it, and the rest would go unseen.
+        if (text.contains(QChar(0)))
+            throw Exception(FormatText("option '--%s' gives a statement with a NUL byte", statementOption.c_str()));
         return text;
     });
     request.SQL = StatementLines(statement);

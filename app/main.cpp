@@ -29,10 +29,11 @@ void NameTheApplication() {
     QCoreApplication::setApplicationName(QString::fromStdString(ApplicationTitle(ExecutablePath())));
 }
 
-int RunWithoutWindow(int argc, char** argv, const TCommandLine& commandLine) {
+int RunWithoutWindow(int argc, char** argv, const TCommandLine& commandLine,
+                     const std::optional<std::string>& password) {
     THeadlessSettings settings;
     try {
-        settings = ReadHeadlessSettings(commandLine, std::getenv("QUORVANE_PASSWORD"));
+        settings = ReadHeadlessSettings(commandLine, password ? password->c_str() : nullptr);
     } catch (const Exception& error) {
         return commandLine.Refuse(error.Utf8Message().empty() ? error.Message() : error.Utf8Message());
     }
@@ -76,10 +77,13 @@ int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
 } // namespace
 
 int main(int argc, char** argv) {
+    UseUtf8CharacterType();
+    ForbidCoreDumps();
+    const std::optional<std::string> password = TakeSecretVariable("QUORVANE_PASSWORD");
     TTerminationSignals::HoldUntilHandled();
     const TCommandLine commandLine(std::vector<std::string>(argv, argv + argc));
     if (const auto exitCode = commandLine.Respond())
         return *exitCode;
-    return commandLine.IsSet("headless") ? RunWithoutWindow(argc, argv, commandLine)
+    return commandLine.IsSet("headless") ? RunWithoutWindow(argc, argv, commandLine, password)
                                          : RunWindow(argc, argv, commandLine);
 }

@@ -17,14 +17,26 @@ struct TOutputQueue::TState {
     const size_t capacity;
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<std::string> waiting;
+    struct TLine {
+        std::string bytes;
+        bool row;
+    };
+    std::deque<TLine> waiting;
     size_t waitingBytes = 0;
     bool writing = false; // a line taken from the queue is being written
+    bool writingRow = false;
     bool stop = false;
     bool failed = false;
     uint64_t dropped = 0;
 
     TState(int descriptor, size_t capacityBytes) : fd(descriptor), capacity(capacityBytes) {}
+
+    static uint64_t Rows(const std::deque<TLine>& lines) {
+        uint64_t rows = 0;
+        for (const TLine& line : lines)
+            rows += line.row ? 1 : 0;
+        return rows;
+    }
 
     bool WriteAll(const std::string& bytes) const {
         for (size_t at = 0; at < bytes.size();) {
@@ -44,16 +56,18 @@ struct TOutputQueue::TState {
             changed.wait(lock, [this] { return stop || !waiting.empty(); });
             if (waiting.empty())
                 return;
-            std::string line = std::move(waiting.front());
+            TLine line = std::move(waiting.front());
             waiting.pop_front();
-            waitingBytes -= line.size();
+            waitingBytes -= line.bytes.size();
             writing = true;
+            writingRow = line.row;
             lock.unlock();
-            const bool ok = WriteAll(line);
+            const bool ok = WriteAll(line.bytes);
             lock.lock();
             writing = false;
             failed = failed || !ok;
-            if (failed) {
+            if (failed && !stop) {
+                dropped += Rows(waiting) + (line.row ? 1 : 0);
                 waiting.clear();
                 waitingBytes = 0;
             }
@@ -68,23 +82,35 @@ TOutputQueue::TOutputQueue(int fd, size_t capacityBytes)
 }
 
 TOutputQueue::~TOutputQueue() {
-    Drain(kGoodbyeBudget);
-    std::lock_guard lock(m_state->mutex);
-    m_state->stop = true;
-    m_state->changed.notify_all();
+    Finish(kGoodbyeBudget);
 }
 
-void TOutputQueue::Write(std::string bytes) {
+void TOutputQueue::Write(std::string bytes, bool row) {
     std::lock_guard lock(m_state->mutex);
-    if (m_state->failed)
+    if (m_state->failed || m_state->stop)
         return;
     if (m_state->waitingBytes + bytes.size() > m_state->capacity) {
-        ++m_state->dropped;
+        m_state->dropped += row ? 1 : 0;
         return;
     }
     m_state->waitingBytes += bytes.size();
-    m_state->waiting.push_back(std::move(bytes));
+    m_state->waiting.push_back({std::move(bytes), row});
     m_state->changed.notify_all();
+}
+
+uint64_t TOutputQueue::Finish(std::chrono::milliseconds budget) {
+    if (!m_state->stop)
+        Drain(budget);
+    std::lock_guard lock(m_state->mutex);
+    if (!m_state->stop) {
+        m_state->stop = true;
+        // A write still under way is stuck with a reader that takes nothing.
+        m_state->dropped += TState::Rows(m_state->waiting) + (m_state->writing && m_state->writingRow ? 1 : 0);
+        m_state->waiting.clear();
+        m_state->waitingBytes = 0;
+        m_state->changed.notify_all();
+    }
+    return m_state->dropped;
 }
 
 bool TOutputQueue::Drain(std::chrono::milliseconds budget) {

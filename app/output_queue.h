@@ -17,12 +17,16 @@ public:
     TOutputQueue(const TOutputQueue&) = delete;
     TOutputQueue& operator=(const TOutputQueue&) = delete;
 
-    // One whole line (or lines): queued whole, or dropped whole when the queue is full.
-    void Write(std::string bytes);
+    // One whole line: queued whole, or dropped whole when the queue is full. A row is counted when it does
+    // not reach the reader; a header is not.
+    void Write(std::string bytes, bool row = true);
     // Waits at most budget for the queue to empty; whether it did.
     bool Drain(std::chrono::milliseconds budget);
-    // Lines dropped because the queue was full.
+    // Rows dropped because the queue was full, so far.
     uint64_t Dropped() const;
+    // The end of the output: gives the writer at most budget for what still waits, then takes nothing more.
+    // The rows that never reached the reader: dropped, still queued, or cut off in the write under way.
+    uint64_t Finish(std::chrono::milliseconds budget);
     // The reader went away (the write failed): nothing more is written.
     bool Failed() const;
 

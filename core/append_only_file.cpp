@@ -8,8 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// The owner and the group read the journal, not everyone: its errors name servers, users and statements.
 TAppendOnlyFile::TAppendOnlyFile(std::string path) : m_path(std::move(path)) {
-    m_fd = open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    m_fd = open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0640);
     if (m_fd < 0)
         throw Exception::FromUtf8(
             FormatText("Cannot create file \"%s\". %s", m_path.c_str(), std::strerror(errno)));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The thin layer over the operating system; the rest of the code calls these, never the OS directly.
@@ -24,3 +25,16 @@ std::string ExecutableDirectory();
 
 // Writing to a pipe whose reader has gone fails with an error instead of ending the program.
 void IgnoreBrokenPipes();
+
+// A process that holds a password makes no core file and cannot be read by a debugger of the same user.
+void ForbidCoreDumps();
+
+// The variable's value, which then leaves the environment and the memory it came in (what /proc and a core
+// file would show); none when it is not set.
+std::optional<std::string> TakeSecretVariable(const char* name);
+
+// The client library converts database file names between UTF-8 and the character set of the environment's
+// locale, which it reads from the environment itself; under C, or with no locale at all (cron, a service),
+// that is ASCII and a name beyond it fails. So the character type becomes UTF-8 for the whole process when it
+// is not; the other categories keep what the environment gave them. Called first thing in main.
+void UseUtf8CharacterType();

@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // How a watched call was cancelled: not at all, asked to stop (the server answers with its own error), or
 // aborted (the link was broken locally, so the call returned with a lost-connection error).
@@ -31,6 +32,9 @@ struct TFbCallEnd {
 //
 // Hurry (Stop, or the end of the run) shortens both steps for the call in progress and for every call made
 // while it lasts, so that the caller is free within about two seconds whatever the server does.
+//
+// No lock is held across a cancel call, and each runs on a thread of its own: Hurry never waits for the
+// client library, and an abort is sent on time even while the library holds the cancel before it.
 //
 // Arm/Disarm take an uncontended mutex and read the monotonic clock; the helper is woken only when it sleeps
 // without a deadline or a nearer deadline arrives, so a steady series of calls makes no system call.
@@ -54,19 +58,27 @@ public:
     TFbCallEnd Disarm();
     // May be called from any thread.
     void Hurry(bool hurry);
+    // Cancel calls begun so far (each is made a moment later on its own thread).
+    size_t CancelsMade() const;
 
 private:
     using TimePoint = TSteadyClock::time_point;
 
     void Watch();
+    void JoinCancels();
     TimePoint NextStep() const;
 
     const uint32_t m_timeoutMs;
     const TSteadyClock& m_clock;
     const std::function<void(isc_db_handle, TFbCallCancel)> m_cancel;
 
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
+    // Each cancel call runs on a thread of its own, without the lock.
+    std::vector<std::thread> m_cancelThreads;
+    int m_cancelsInFlight = 0;
+    size_t m_cancelsMade = 0;
+    std::condition_variable m_cancelEnded;
     bool m_armed = false;
     isc_db_handle m_attachment = 0;
     TFbCallCancel m_done = TFbCallCancel::None;

@@ -15,7 +15,7 @@ std::atomic<int> g_callsInFlight{0};
 // Runs at exit before the client library's own handlers, which were registered earlier (the library is
 // loaded before the first call that is counted).
 void SkipClientExitWhileCallsBlock(int status, void*) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     while (g_callsInFlight > 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             std::fflush(nullptr);

@@ -8,13 +8,15 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <mutex>
 
 namespace {
-// How long the end of a run may take before the caller stops waiting for it; the call watchdog's stop
-// escalation ends any blocked call well within it.
-constexpr int kEndBudgetMs = 2600;
+// How long the end of a run may take, from the first stop it has not yet answered, before the caller stops
+// waiting for it; the call watchdog's hurried escalation (about two seconds) ends a blocked call within it
+// unless the client library itself holds the call.
+constexpr std::chrono::milliseconds kEndBudget{2300};
 } // namespace
 
 // What the worker's events reach: the caller's thread through its receiver, while the TProbe exists.
@@ -30,9 +32,13 @@ struct TProbe::TShared {
     uint64_t stopsRequested = 0;
     uint64_t stopsHandled = 0;
     bool ending = false;
+    // When the oldest stop not yet handled was asked for.
+    std::chrono::steady_clock::time_point pendingSince;
 
     void RequestStop(TFbDatabase& FDB, bool end) {
         std::lock_guard lock(stopMutex);
+        if (stopsHandled == stopsRequested)
+            pendingSince = std::chrono::steady_clock::now();
         ++stopsRequested;
         ending = ending || end;
         FDB.HurryCalls(true);
@@ -46,6 +52,11 @@ struct TProbe::TShared {
     bool StopPending() {
         std::lock_guard lock(stopMutex);
         return ending || stopsHandled < stopsRequested;
+    }
+    // The time left to wait for the end, counted from the oldest stop still unanswered.
+    std::chrono::steady_clock::time_point EndDeadline() {
+        std::lock_guard lock(stopMutex);
+        return pendingSince + kEndBudget;
     }
 
     void Post(std::function<void()> call) {
@@ -149,10 +160,11 @@ TProbe::~TProbe() {
         worker->anchor->deleteLater();
         QThread::currentThread()->quit();
     });
-    if (worker->thread->wait(QDeadlineTimer(kEndBudgetMs)))
+    if (worker->thread->wait(QDeadlineTimer(m_shared->EndDeadline())))
         delete worker->thread;
-    // Otherwise the worker is still inside a client call that nothing could break; it ends by itself, and
-    // its thread is left to the end of the process.
+    // Otherwise the worker is still inside a client call that nothing could break, and the run is abandoned:
+    // what the call brings back goes nowhere, the connection detaches when it returns, and the thread is left
+    // to the end of the process.
 }
 
 void TProbe::AddSink(std::shared_ptr<IProbeSink> sink) {

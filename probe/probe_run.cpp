@@ -3,6 +3,7 @@
 #include "core/escaped_error.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
+#include "db/errors.h"
 #include "db/failure.h"
 #include "db/query.h"
 #include "db/tester_setup.h"
@@ -204,9 +205,38 @@ void TProbeRun::StopSteps() {
     }
     // No row comes after this; the journal is on the disk before the server is asked for anything more.
     m_journal.reset();
-    if (m_TRO->Active())
-        m_TRO->Commit();
-    m_FDB->SetConnected(false);
+    CommitAndDetach();
+}
+
+// The detach follows whatever the commit does: a failed commit leaves its transaction to be rolled back
+// with the attachment, never an attachment on the server. Stop's hurried cancel may reach the server just
+// after the statement it was meant for and fail the commit instead; that is Stop's own doing, no error.
+void TProbeRun::CommitAndDetach() {
+    std::exception_ptr failure;
+    try {
+        if (m_TRO->Active())
+            m_TRO->Commit();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    const bool stopsOwnCancel = m_FDB->TakeCallCutShort() || IsCancel(failure);
+    m_FDB->Detach(true, false);
+    // A commit that lost the connection started the waiting for a restore; a stopped run re-attaches to nothing.
+    m_FDB->AbandonAttaches();
+    if (failure && !stopsOwnCancel)
+        std::rethrow_exception(failure);
+}
+
+bool TProbeRun::IsCancel(std::exception_ptr failure) {
+    if (!failure)
+        return false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EFbError& error) {
+        return error.EngineErrorCode() == isc_cancelled;
+    } catch (...) {
+        return false;
+    }
 }
 
 void TProbeRun::ReportEscaped(const std::function<void()>& command) {

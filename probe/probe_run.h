@@ -88,6 +88,8 @@ private:
     void RunFrom(const TProbeStartRequest& request);
     void QueryServerTimeUnlessStopping();
     void StopSteps();
+    void CommitAndDetach();
+    static bool IsCancel(std::exception_ptr failure);
     void Cycle();
     TMeasurement Measure();
     void ExecWatched();

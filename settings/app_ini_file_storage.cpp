@@ -293,7 +293,10 @@ void TAppIniFileStorage::LoadFromDisk() {
         m_unreadable = true;
         return;
     }
-    m_document = TIniDocument::Parse(IniTextFromFileBytes(file.readAll()));
+    const std::optional<std::string> text = IniTextFromFileBytes(file.readAll());
+    m_unreadable = !text;
+    if (text)
+        m_document = TIniDocument::Parse(*text);
 }
 
 void TAppIniFileStorage::SaveToDisk() {

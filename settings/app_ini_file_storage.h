@@ -48,6 +48,10 @@ public:
     const std::string& BooleanStringFalseValues() const { return m_falseValues; }
     void SetBooleanStringFalseValues(std::string values) { m_falseValues = std::move(values); }
 
+    // The file exists but was not read (it cannot be opened, or it is not a text of this program): its
+    // values are the defaults, and it is kept as it is, never rewritten.
+    bool Unreadable() const { return m_unreadable; }
+
     // ReadOnly, or the file exists and may not be written (its write permission is off, or this program
     // may not open it for writing).
     bool IsReadOnly() const;

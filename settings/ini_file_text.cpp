@@ -3,6 +3,7 @@
 #include "core/text_codec.h"
 
 #include <QString>
+#include <QStringDecoder>
 #include <optional>
 #include <string_view>
 
@@ -10,10 +11,17 @@ namespace {
 constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
 }
 
-std::string IniTextFromFileBytes(const QByteArray& bytes) {
+std::optional<std::string> IniTextFromFileBytes(const QByteArray& bytes) {
     const std::string_view all(bytes.constData(), static_cast<size_t>(bytes.size()));
-    if (all.starts_with(Utf8Mark))
+    if (all.find('\0') != std::string_view::npos || all.starts_with("\xFF\xFE") || all.starts_with("\xFE\xFF"))
+        return std::nullopt;
+    if (all.starts_with(Utf8Mark)) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        [[maybe_unused]] const QString decoded = utf8(bytes);
+        if (utf8.hasError())
+            return std::nullopt;
         return std::string(all.substr(Utf8Mark.size()));
+    }
     return FromCp1251(all).toStdString();
 }
 

@@ -256,7 +256,39 @@ TEST_F(StoredWindowTest, BadSettingsFilesNeverStopTheWindowAndShowAtMostOneError
         form->close();
         form.reset();
         EXPECT_LE(boxes.Texts().size(), 1) << name;
-        EXPECT_NE(ReadFile().find("edUser_Text="), std::string::npos) << name;
+        if (bytes.find('\0') == std::string::npos)
+            EXPECT_NE(ReadFile().find("edUser_Text="), std::string::npos) << name;
+        else
+            EXPECT_EQ(ReadFile(), bytes) << name << ": a file that is not a text of the program is kept";
+    }
+}
+
+// A file the program cannot read as its text (UTF-16 as an editor saved it, NUL bytes, a UTF-8 mark before
+// bytes that are not UTF-8) is never overwritten: the window runs on its defaults and says so once.
+TEST_F(StoredWindowTest, ASettingsFileThatIsNotTheProgramsTextIsKeptAsItWas) {
+    const QString text = "[Form1]\r\nedUser_Text=Пётр\r\nsePeriod_Value=7\r\n";
+    const std::vector<std::pair<const char*, std::string>> files = {
+        {"UTF-16", "\xFF\xFE"s + std::string(reinterpret_cast<const char*>(text.utf16()), text.size() * 2)},
+        {"a NUL byte", "[Form1]\r\nedUser_Text=A\0B\r\n"s},
+        {"a UTF-8 mark before CP1251", "\xEF\xBB\xBF[Form1]\r\nedUser_Text=\xCF\xB8\xF2\xF0\r\n"},
+    };
+    for (const auto& [name, bytes] : files) {
+        WriteFile(bytes);
+        TBoxWatcher boxes;
+        auto form = NewWindow();
+        Show(*form);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.Texts().isEmpty(); }, 2000)) << name;
+        EXPECT_EQ(QString(boxes.Texts().front()).remove(QChar(0x200B)),
+                  "The settings file \"" + QString::fromStdString(FilePath()) +
+                      "\" cannot be read; it is kept as it was, and the window starts with its defaults.")
+            << name;
+        EXPECT_EQ(form->edUser()->text(), "SYSDBA") << name;
+        EXPECT_EQ(form->sePeriod()->Value(), 10) << name;
+        form->edUser()->setText("typed");
+        form->close();
+        form.reset();
+        EXPECT_EQ(boxes.Texts().size(), 1) << name;
+        EXPECT_EQ(ReadFile(), bytes) << name;
     }
 }
 } // namespace

@@ -92,6 +92,18 @@ TEST(HeadlessSettings, AWrongOptionIsRefusedInOneLine) {
     EXPECT_EQ(RefusalOf({"--database", "db", "--password-file", "/no/such/file"}),
               "option '--password-file': cannot read \"/no/such/file\": No such file or directory");
     EXPECT_EQ(RefusalOf({"--database", "db", "--password", "x"}), "unknown option '--password'");
+    // A device or a huge file is refused at its bound instead of filling the memory; a NUL never cuts a
+    // statement or a value short unseen.
+    EXPECT_EQ(RefusalOf({"--database", "db", "--config", "/dev/zero"}),
+              "option '--config': \"/dev/zero\" is larger than 1048576 bytes");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--password-file", "/dev/zero"}),
+              "option '--password-file': \"/dev/zero\" is larger than 65536 bytes");
+    EXPECT_EQ(RefusalOf({"--database", "db", "--sql-file", "/dev/zero"}),
+              "option '--sql-file': \"/dev/zero\" is larger than 134217728 bytes");
+    WriteFileBytes(dir.filePath("nul.sql").toStdString(),
+                   std::string("select 1 from rdb$database\0 where no_such_column = 1", 52));
+    EXPECT_EQ(RefusalOf({"--database", "db", "--sql-file", dir.filePath("nul.sql").toStdString()}),
+              "option '--sql-file' gives a statement with a NUL byte");
     EXPECT_EQ(RefusalOf({"--database", "db", "--format", "csv"}), "option '--format' takes tsv or jsonl");
     // A label or a JSON string that is not UTF-8 would spoil every scrape and every row.
     EXPECT_EQ(RefusalOf({"--database", "db", "--target", "caf\xE9"}), "option '--target' takes UTF-8 text");
@@ -132,6 +144,7 @@ TEST(HeadlessSettings, ASettingsFileGivesWhatTheCommandLineDoesNot) {
               config + ":2: a password is never read from this file; name a 'password-file'");
     EXPECT_EQ(refusal("headless = yes\n"), config + ":2: option 'headless' is given on the command line only");
     EXPECT_EQ(refusal("amount 5\n"), config + ":2: a line is 'name = value' or a '#' comment");
+    EXPECT_EQ(refusal(std::string("period = 3\0junk\n", 16)), config + ":2: a line holds a NUL byte");
     EXPECT_EQ(refusal("user = a\nuser = b\n"), config + ":3: option 'user' is given twice (first at " + config + ":2)");
     EXPECT_EQ(refusal("metrics = 127.0.0.1:0\nmetrics-users = /no/such/users\n"),
               config + ":3: metrics users: cannot read \"/no/such/users\": No such file or directory");

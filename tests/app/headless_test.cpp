@@ -147,6 +147,18 @@ double UnixNow() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch(
 TEST_F(Headless, StandardOutputIsTheJournalAndEverySignalEndsTheRunWithASummary) {
     Launch(TestServer::Db1(), {"--journal", Path("run.tsv")});
     ASSERT_TRUE(WaitForRows(3)) << Errors();
+    // The password left the environment once read: /proc (and a core file) show nothing of it.
+    QFile environ(QString("/proc/%1/environ").arg(m_program.processId()));
+    ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+    const QByteArray variables = environ.readAll();
+    EXPECT_FALSE(variables.contains("QUORVANE_PASSWORD"));
+    const QString password = QString::fromStdString(TestServer::Password());
+    const QProcessEnvironment given = m_program.processEnvironment();
+    qsizetype elsewhere = 0; // the test's own variables hold it too
+    for (const QString& name : given.keys())
+        if (name != "QUORVANE_PASSWORD")
+            elsewhere += given.value(name).count(password);
+    EXPECT_EQ(variables.count(password.toUtf8()), elsewhere) << "the password's bytes stayed";
     EndWith(SIGTERM);
     const std::vector<QStringList> rows = PythonCsvRows(OutputPath());
     ASSERT_GE(rows.size(), 4u);
@@ -275,6 +287,12 @@ TEST_F(Headless, NeitherAStalledReaderNorAnEarlySignalNorAHangingFirstAttachHold
     ASSERT_TRUE(QTest::qWaitFor([&] { return PythonCsvRows(JournalPath()).size() >= 3; }, 10000)) << Errors();
     EndWith(SIGTERM);
     EXPECT_NE(Errors().find("Rows: "), std::string::npos) << Errors();
+    // The pipe was full from the start: not one row reached the reader, and the count says so, the rows still
+    // queued at the end among them.
+    const size_t measured = PythonCsvRows(JournalPath()).size() - 1;
+    EXPECT_NE(Errors().find("Standard output was not read: " + std::to_string(measured) + " lines of it were dropped"),
+              std::string::npos)
+        << Errors();
     close(stalled[0]);
     close(stalled[1]);
     m_program.setChildProcessModifier({});
@@ -307,6 +325,47 @@ TEST_F(Headless, NeitherAStalledReaderNorAnEarlySignalNorAHangingFirstAttachHold
     EXPECT_EQ(m_program.exitCode(), 0) << Errors();
     EXPECT_LT(running.elapsed(), 5000);
     proxy.Restore();
+}
+
+// A large statement sent into a slow link holds the client library inside its send, and its request to cancel
+// waits behind it: the abort still comes on time, and a signal ends the run within 3 s, with its summary.
+TEST_F(Headless, ARunHeldInsideTheClientLibraryStillEndsOnASignal) {
+    FaultProxy proxy;
+    proxy.LimitRate(200000);
+    const std::string sqlFile = Path("large.sql").toStdString();
+    WriteFileBytes(sqlFile, "select 1 from rdb$database /* " + std::string(16 << 20, 'x') + " */\n");
+    Launch(proxy.DbName(TestServer::Db1()), {"--sql-file", QString::fromStdString(sqlFile), "--call-limit", "1"});
+    QTest::qWait(3500); // the statement goes out from the first second on; its call limit passed at the second
+    EndWith(SIGTERM);
+    EXPECT_NE(Errors().find("Rows: "), std::string::npos) << Errors();
+}
+
+// A name beyond ASCII attaches as typed under any locale: under C, and with no environment at all (cron, a
+// service unit that sets no locale).
+TEST_F(Headless, ANameBeyondAsciiAttachesWithoutAUtf8Locale) {
+    const std::string fileName = "\u0442\u0435\u0441\u0442-18.fdb";
+    TestServer::Database(fileName); // made when missing
+    // With its port: no environment tells the client where the test's server listens.
+    const std::string database = "localhost/" + std::to_string(TestServer::Port()) + ":" + TestServer::DbDir() + "/" + fileName;
+    for (const char* locale : {"", "C"}) {
+        QProcessEnvironment environment; // nothing from the test's own
+        environment.insert("QUORVANE_PASSWORD", QString::fromStdString(TestServer::Password()));
+        if (*locale != '\0')
+            environment.insert("LC_ALL", locale);
+        m_program.setProcessEnvironment(environment);
+        m_program.setStandardOutputFile(OutputPath());
+        m_program.start(QUORVANE_EXECUTABLE,
+                        {"--headless", "--database", QString::fromStdString(database), "--user",
+                         QString::fromStdString(TestServer::User()), "--period", "1", "--amount", "1", "--duration",
+                         "2"});
+        ASSERT_TRUE(m_program.waitForFinished(10000)) << locale;
+        EXPECT_EQ(m_program.exitCode(), 0) << "LC_ALL=" << locale << ": " << Errors();
+        const std::vector<QStringList> rows = PythonCsvRows(OutputPath());
+        ASSERT_GE(rows.size(), 2u) << "LC_ALL=" << locale << ": " << Errors();
+        for (size_t i = 1; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i].value(2), "") << "LC_ALL=" << locale;
+        m_errors.clear();
+    }
 }
 
 // Its name, outside the code page, is told as it was typed.

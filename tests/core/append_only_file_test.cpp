@@ -8,6 +8,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 std::string FailureOf(const std::function<void()>& step) {
@@ -24,7 +25,12 @@ TEST(AppendOnlyFile, IsAlwaysANewFileAndNeverTouchesOneThatExists) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("journal.tsv").toStdString();
     {
+        const mode_t umaskBefore = umask(0); // what a hand-run shell may have: the file's own mode shows
         TAppendOnlyFile file(path);
+        umask(umaskBefore);
+        struct stat status {};
+        ASSERT_EQ(stat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0640u) << "readable by the owner and the group only";
         file.Append("first\r\n");
         file.Append("second\r\n");
         file.Sync();

@@ -5,8 +5,11 @@
 #include "tests/support/manual_clock.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <future>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,7 +25,7 @@ protected:
     };
 
     std::unique_ptr<TFbCallWatchdog> Watchdog(uint32_t timeoutMs) {
-        return std::make_unique<TFbCallWatchdog>(
+        auto watchdog = std::make_unique<TFbCallWatchdog>(
             timeoutMs,
             [this](isc_db_handle attachment, TFbCallCancel step) {
                 std::lock_guard lock(m_mutex);
@@ -30,16 +33,28 @@ protected:
                     {attachment, step, std::chrono::duration_cast<std::chrono::milliseconds>(clock.Now() - m_begin)});
             },
             clock);
+        m_watchdog = watchdog.get();
+        return watchdog;
     }
+    // Every cancel begun so far, once its call (on a thread of its own) has been made.
     std::vector<Cancel> Cancels() {
-        std::lock_guard lock(m_mutex);
-        return m_cancels;
+        for (int waited = 0; waited < 5000; ++waited) {
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_cancels.size() >= m_watchdog->CancelsMade())
+                    return m_cancels;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+        ADD_FAILURE() << "a cancel was begun but never made";
+        return {};
     }
     void Step(std::chrono::milliseconds step) { ASSERT_TRUE(clock.Step(step)) << "the watchdog does not sleep"; }
 
     TManualClock clock;
 
 private:
+    TFbCallWatchdog* m_watchdog = nullptr;
     std::mutex m_mutex;
     std::vector<Cancel> m_cancels;
     const TSteadyClock::time_point m_begin = clock.Now();
@@ -137,6 +152,75 @@ TEST_F(CallWatchdog, AHurryCutsTheBlockedCallShortAndEveryCallWhileItLasts) {
     Step(29999ms);
     EXPECT_EQ(watchdog->Disarm().cancel, TFbCallCancel::None);
     EXPECT_EQ(Cancels().size(), 3u);
+}
+
+// The client library may hold a request to cancel as long as the call it cancels (a send into a slow link),
+// until an abort closes the link under both: meanwhile a Stop's hurry answers at once, the abort is sent on
+// time, and a Disarm waits for the cancels on their way, so that none reaches the next call.
+TEST(CallWatchdogCancel, NoCancelHoldsUpAHurryTheAbortOrTheNextCall) {
+    TManualClock clock;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int raisesEntered = 0;
+    bool linkClosed = false;
+    bool abortedWhileRaiseHeld = false;
+    TFbCallWatchdog watchdog(
+        100,
+        [&](isc_db_handle, TFbCallCancel step) {
+            std::unique_lock lock(mutex);
+            if (step == TFbCallCancel::Raised) {
+                ++raisesEntered;
+                changed.notify_all();
+                changed.wait(lock, [&] { return linkClosed; });
+            } else {
+                abortedWhileRaiseHeld = raisesEntered > 0;
+                linkClosed = true;
+                changed.notify_all();
+            }
+        },
+        clock);
+    const auto raiseHeld = [&] {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 5s, [&] { return raisesEntered == 1; });
+    };
+    watchdog.Arm(7);
+    clock.Advance(100ms);
+    ASSERT_TRUE(raiseHeld()) << "the call was not cancelled at its limit";
+
+    auto hurried = std::async(std::launch::async, [&] { watchdog.Hurry(true); });
+    const bool hurriedAtOnce = hurried.wait_for(2s) == std::future_status::ready;
+    if (!hurriedAtOnce) { // let the held cancel go, so that the test ends
+        std::lock_guard lock(mutex);
+        linkClosed = true;
+        changed.notify_all();
+    }
+    hurried.wait();
+    ASSERT_TRUE(hurriedAtOnce) << "Hurry waited for the client library";
+    ASSERT_TRUE(clock.Step(TFbCallWatchdog::kHurryAbort)) << "the watchdog waits inside the held cancel";
+    auto disarmed = std::async(std::launch::async, [&] { return watchdog.Disarm(); });
+    ASSERT_EQ(disarmed.wait_for(5s), std::future_status::ready);
+    EXPECT_TRUE(abortedWhileRaiseHeld) << "no abort while the request to cancel was held";
+    EXPECT_EQ(disarmed.get().cancel, TFbCallCancel::Aborted);
+
+    // A call that returns while its cancel is still held: Disarm waits for that cancel.
+    {
+        std::lock_guard lock(mutex);
+        raisesEntered = 0;
+        linkClosed = false;
+    }
+    watchdog.Arm(8);
+    clock.Advance(TFbCallWatchdog::kHurryRaise);
+    ASSERT_TRUE(raiseHeld());
+    disarmed = std::async(std::launch::async, [&] { return watchdog.Disarm(); });
+    EXPECT_EQ(disarmed.wait_for(200ms), std::future_status::timeout) << "Disarm left a cancel on its way";
+    {
+        std::lock_guard lock(mutex);
+        linkClosed = true;
+        changed.notify_all();
+    }
+    EXPECT_EQ(disarmed.get().cancel, TFbCallCancel::Raised);
+    ASSERT_TRUE(clock.Step(1h));
+    EXPECT_EQ(watchdog.CancelsMade(), 3u) << "a returned call is never aborted";
 }
 
 } // namespace

@@ -257,13 +257,24 @@ TEST_F(IniStorageTest, ReloadFlushAndDestroyFollowTheirSwitches) {
     EXPECT_EQ(ReadFile(), "[S]\r\nA=edited elsewhere\r\nB=2\r\nC=3\r\n\r\n");
 }
 
-TEST_F(IniStorageTest, CodePageBytesAndNulBytesAreWrittenBackExactly) {
+// A file with a NUL byte is no text of the program (UTF-16 has them, a binary file too): it is not read, and
+// no write replaces it.
+TEST_F(IniStorageTest, CodePageBytesAreWrittenBackExactlyAndAFileWithANulByteIsKept) {
     const std::string cyrillic = "\xcf\xf0\xe8\xe2\xe5\xf2"; // CP1251
-    WriteFile("[S]\r\nText=a\0b\r\n"s + "Name=" + cyrillic + "\r\nOdd=\x98\r\n");
-    EXPECT_EQ(m_storage.GetString("S\\Text", ""), "a\0b"s);
+    WriteFile("[S]\r\nText=ab\r\n"s + "Name=" + cyrillic + "\r\nOdd=\x98\r\n");
+    EXPECT_EQ(m_storage.GetString("S\\Text", ""), "ab");
     EXPECT_EQ(m_storage.GetString("S\\Name", ""), "Привет");
     m_storage.SetString("S\\More", "я");
-    EXPECT_EQ(ReadFile(), "[S]\r\nText=a\0b\r\nName="s + cyrillic + "\r\nOdd=\x98\r\nMore=\xff\r\n\r\n");
+    EXPECT_EQ(ReadFile(), "[S]\r\nText=ab\r\nName="s + cyrillic + "\r\nOdd=\x98\r\nMore=\xff\r\n\r\n");
+    EXPECT_FALSE(m_storage.Unreadable());
+
+    const std::string withNul = "[S]\r\nText=a\0b\r\nName="s + cyrillic + "\r\n";
+    WriteFile(withNul);
+    EXPECT_EQ(m_storage.GetString("S\\Name", "default"), "default");
+    EXPECT_TRUE(m_storage.Unreadable());
+    m_storage.SetString("S\\More", "я");
+    m_storage.SaveToDisk();
+    EXPECT_EQ(ReadFile(), withNul);
 }
 
 TEST_F(IniStorageTest, AByteOrderMarkMeansUtf8AndTextsOutsideTheCodePageAreKept) {

@@ -3,7 +3,9 @@
 #include "tests/support/loopback.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -82,14 +84,20 @@ struct Pair {
         return true;
     }
 
-    // Moves what side i has to say towards the other side; false when side i closed or failed.
-    bool Forward(int i) {
+    // Moves what side i has to say towards the other side, at most the bytes the rate allows (all when
+    // allowance is null); false when side i closed or failed.
+    bool Forward(int i, double* allowance) {
         char buffer[65536];
-        const ssize_t n = recv(fd[i], buffer, sizeof buffer, 0);
+        const size_t most = allowance ? std::min(sizeof buffer, static_cast<size_t>(*allowance)) : sizeof buffer;
+        if (most == 0)
+            return true;
+        const ssize_t n = recv(fd[i], buffer, most, 0);
         if (n == 0)
             return false;
         if (n < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        if (allowance)
+            *allowance -= static_cast<double>(n);
         pending[1 - i].append(buffer, static_cast<size_t>(n));
         return Flush(1 - i);
     }
@@ -109,17 +117,17 @@ void ApplyMode(bool cut, std::vector<Pair>& pairs, int& listener, uint16_t port)
     }
 }
 
-void AddPairsToPoll(std::vector<Pair>& pairs, std::vector<pollfd>& polled) {
+void AddPairsToPoll(std::vector<Pair>& pairs, std::vector<pollfd>& polled, bool mayRead) {
     for (Pair& pair : pairs)
         for (int i = 0; i < 2; ++i) {
-            short events = pair.pending[1 - i].empty() ? POLLIN : 0;
+            short events = mayRead && pair.pending[1 - i].empty() ? POLLIN : 0;
             if (!pair.pending[i].empty())
                 events |= POLLOUT;
             polled.push_back({pair.fd[i], events, 0});
         }
 }
 
-void RelayPolled(std::vector<Pair>& pairs, const std::vector<pollfd>& polled, size_t firstPair) {
+void RelayPolled(std::vector<Pair>& pairs, const std::vector<pollfd>& polled, size_t firstPair, double* allowance) {
     for (size_t p = 0; p < pairs.size(); ++p) {
         Pair& pair = pairs[p];
         for (int i = 0; i < 2 && pair.open; ++i) {
@@ -128,7 +136,7 @@ void RelayPolled(std::vector<Pair>& pairs, const std::vector<pollfd>& polled, si
             if (revents & POLLOUT)
                 alive = pair.Flush(i);
             if (alive && (revents & (POLLIN | POLLHUP | POLLERR)))
-                alive = pair.Forward(i);
+                alive = pair.Forward(i, allowance);
             if (!alive)
                 pair.Close();
         }
@@ -152,6 +160,26 @@ bool AcceptPair(int listener, uint16_t serverPort, std::vector<Pair>& pairs) {
     pairs.push_back(Pair{{client, server}, {}, true});
     return true;
 }
+
+// The bytes a rate allows, refilled with the time that passed; a burst of at most a twentieth of a second.
+class RateAllowance {
+public:
+    // Null when the relay is not slowed.
+    double* Refill(size_t bytesPerSecond) {
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - m_refilled).count();
+        m_refilled = now;
+        if (bytesPerSecond == 0)
+            return nullptr;
+        const double rate = static_cast<double>(bytesPerSecond);
+        m_bytes = std::min(m_bytes + seconds * rate, std::max(rate / 20, 1.0));
+        return &m_bytes;
+    }
+
+private:
+    double m_bytes = 0;
+    std::chrono::steady_clock::time_point m_refilled = std::chrono::steady_clock::now();
+};
 
 } // namespace
 
@@ -192,6 +220,14 @@ void FaultProxy::Cut() { SetMode(Mode::Cut); }
 void FaultProxy::Freeze() { SetMode(Mode::Frozen); }
 void FaultProxy::Restore() { SetMode(Mode::Relaying); }
 
+void FaultProxy::LimitRate(size_t bytesPerSecond) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_bytesPerSecond = bytesPerSecond;
+    }
+    Wake();
+}
+
 int FaultProxy::AcceptedConnections() const {
     std::lock_guard lock(m_mutex);
     return m_accepted;
@@ -215,11 +251,14 @@ void FaultProxy::Wake() {
 void FaultProxy::Run() {
     std::vector<Pair> pairs;
     Mode mode = Mode::Relaying;
+    RateAllowance rate;
     for (;;) {
+        size_t bytesPerSecond = 0;
         {
             std::lock_guard lock(m_mutex);
             if (m_stop)
                 break;
+            bytesPerSecond = m_bytesPerSecond;
             if (m_appliedCount != m_requestCount) {
                 mode = m_requested;
                 ApplyMode(mode == Mode::Cut, pairs, m_listener, m_port);
@@ -231,10 +270,14 @@ void FaultProxy::Run() {
         if (m_listener >= 0)
             polled.push_back({m_listener, POLLIN, 0});
         const size_t firstPair = polled.size();
+        double* allowance = rate.Refill(bytesPerSecond);
+        const bool mayRead = allowance == nullptr || *allowance >= 1;
         if (mode == Mode::Relaying)
-            AddPairsToPoll(pairs, polled);
-        if (poll(polled.data(), polled.size(), -1) < 0 && errno != EINTR)
+            AddPairsToPoll(pairs, polled, mayRead);
+        // A slowed relay that has used up its bytes looks again when the next ones are due.
+        if (poll(polled.data(), polled.size(), mayRead ? -1 : 10) < 0 && errno != EINTR)
             break;
+        allowance = rate.Refill(bytesPerSecond);
 
         if (polled[0].revents != 0) {
             char drain[64];
@@ -243,7 +286,7 @@ void FaultProxy::Run() {
         }
         // Relay before accepting: a pair accepted now has no poll entry yet.
         if (mode == Mode::Relaying)
-            RelayPolled(pairs, polled, firstPair);
+            RelayPolled(pairs, polled, firstPair, allowance);
         std::erase_if(pairs, [](const Pair& pair) { return !pair.open; });
         if (m_listener >= 0 && (polled[1].revents & POLLIN) && AcceptPair(m_listener, m_serverPort, pairs)) {
             std::lock_guard lock(m_mutex);

@@ -15,6 +15,8 @@
 //   cut:      every relayed socket is closed at once and the port refuses new connections;
 //   frozen:   sockets stay open and new connections are accepted, but no byte is relayed (a hung server or a
 //             link that silently drops packets). Restore() relays what waited in the meantime.
+// Apart from these, the relay may be slowed to a rate (a slow link): a large request then fills the socket
+// buffers and the client's send blocks as it would on a real slow line.
 class FaultProxy {
 public:
     explicit FaultProxy(uint16_t serverPort = TestServer::Port());
@@ -30,6 +32,8 @@ public:
     void Cut();
     void Freeze();
     void Restore();
+    // Relays at most this many bytes a second, both ways together; 0 relays at full speed.
+    void LimitRate(size_t bytesPerSecond);
 
     // Connections accepted since the proxy started (restore attempts show up here).
     int AcceptedConnections() const;
@@ -54,6 +58,7 @@ private:
     unsigned m_appliedCount = 0;
     bool m_stop = false;
     int m_accepted = 0;
+    size_t m_bytesPerSecond = 0;
 
     std::thread m_thread;
 };
