@@ -4,6 +4,7 @@
 #include "core/platform.h"
 #include "core/termination_signals.h"
 #include "db/errors.h"
+#include "db/legacy_binding.h"
 #include "db/param_buffers.h"
 #include "db/query_link.h"
 #include "db/server_time.h"
@@ -282,7 +283,7 @@ void CheckClientLength(const TComponent& sender, const std::string& bytes, const
 } // namespace
 
 std::string TFbBaseDatabase::AttachBuffer() const {
-    std::string buffer = WithUtf8FileName(AttachParamBuffer(m_paramBuffer), m_dbName);
+    std::string buffer = WithUtf8FileName(AttachParamBuffer(WithLegacyBinding(m_paramBuffer)), m_dbName);
     CheckClientLength(*this, m_dbName, "database name");
     CheckClientLength(*this, buffer, "database parameter buffer");
     return buffer;
