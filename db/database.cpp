@@ -306,9 +306,10 @@ void TFbBaseDatabase::AfterAttach() {
     const uint16_t dialect = DatabaseDialect();
     if (dialect < m_sqlDialect)
         m_sqlDialect = dialect;
+    // First: the clock's query depends on the server's version.
+    ReadAttachmentInfo();
     if (m_synchronizeTime)
         MeasureClockDifference();
-    ReadAttachmentInfo();
     if (AfterConnect)
         AfterConnect(*this);
     m_attachedListeners.CallInOrder(*this);
