@@ -5,10 +5,13 @@
 #include "db/errors.h"
 #include "db/fb_database.h"
 #include "db/transaction.h"
+#include "db/xsqlda.h"
 #include "tests/support/recording_client_library.h"
 #include "tests/support/test_server.h"
 
 #include <cmath>
+#include <cstring>
+#include <ibase.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -363,6 +366,37 @@ TEST_F(QueryTest, ExecuteErrorHandlerCanRetryOrAbort) {
     tro.Commit();
     qry1.SetSQL({"selec 1"});
     EXPECT_THROW(qry1.ExecQuery(), EAbort);
+}
+
+// Firebird 4's newer types come as the legacy ones the attach asks for, with their values, in dialect 3 too;
+// the zoned ones in the session's zone (the 4.0 test server's is Asia/Tokyo, +09:00 all year).
+TEST_F(QueryTest, Firebird4sNewerTypesComeAsTheirLegacyTypesWithTheirValues) {
+    if (TestServer::Major() < 4)
+        GTEST_SKIP() << "Firebird 3 has none of these types";
+    fdb.SetDBName(TestServer::Db3());
+    fdb.SetSQLDialect(3);
+    Attach();
+    qry1.SetSQL({"select cast('2026-01-02 03:04:05 +05:00' as timestamp with time zone), "
+                 "cast('10:00 +02:00' as time with time zone), cast(9 as int128), cast(1.5 as decfloat(16)), "
+                 "cast(-2.5 as decfloat(34)), cast(12345678901234.5678 as numeric(38, 4)), "
+                 "cast(2 as numeric(38, 0)) * 3, current_timestamp from rdb$database"});
+    qry1.ExecQuery();
+    const TFbXSQLDA& row = qry1.OutputDescriptor();
+    std::vector<int> types;
+    for (int i = 0; i < row.Count(); ++i)
+        types.push_back(row[i].SqlType());
+    EXPECT_EQ(types, (std::vector<int>{SQL_TIMESTAMP, SQL_TYPE_TIME, SQL_INT64, SQL_DOUBLE, SQL_DOUBLE, SQL_INT64,
+                                       SQL_INT64, SQL_TIMESTAMP}));
+    EXPECT_EQ(qry1.ColumnAsDateTime(0), EncodeDateTime({2026, 1, 2}, {7, 4, 5, 0}));
+    const auto value = [&row]<typename T>(int index, T) {
+        T read{};
+        std::memcpy(&read, row[index].Data(), sizeof read);
+        return read;
+    };
+    EXPECT_EQ(value(2, int64_t{}), 9);
+    EXPECT_EQ(value(4, double{}), -2.5);
+    EXPECT_EQ(value(5, int64_t{}), 123456789012345678);
+    EXPECT_EQ(value(6, int64_t{}), 6);
 }
 
 // The clock query runs at attach, on the recorded binding.
