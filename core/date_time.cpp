@@ -123,3 +123,10 @@ TDateTime Now() {
     return EncodeDateTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday},
                           {local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ts.tv_nsec / 1000000)});
 }
+
+TDateTime LocalUtcOffset() {
+    const time_t now = time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    return static_cast<double>(local.tm_gmtoff) / 86400;
+}

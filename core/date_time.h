@@ -46,3 +46,5 @@ int DayOfWeek(TDateTime value); // 1 = Sunday .. 7 = Saturday
 
 // The local date and time now, to the millisecond.
 TDateTime Now();
+// How far the local time is ahead of UTC now, in days (negative west of Greenwich).
+TDateTime LocalUtcOffset();

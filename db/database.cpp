@@ -4,6 +4,7 @@
 #include "core/platform.h"
 #include "core/termination_signals.h"
 #include "db/errors.h"
+#include "db/legacy_binding.h"
 #include "db/param_buffers.h"
 #include "db/query_link.h"
 #include "db/server_time.h"
@@ -282,7 +283,7 @@ void CheckClientLength(const TComponent& sender, const std::string& bytes, const
 } // namespace
 
 std::string TFbBaseDatabase::AttachBuffer() const {
-    std::string buffer = WithUtf8FileName(AttachParamBuffer(m_paramBuffer), m_dbName);
+    std::string buffer = WithUtf8FileName(AttachParamBuffer(WithLegacyBinding(m_paramBuffer)), m_dbName);
     CheckClientLength(*this, m_dbName, "database name");
     CheckClientLength(*this, buffer, "database parameter buffer");
     return buffer;
@@ -305,9 +306,10 @@ void TFbBaseDatabase::AfterAttach() {
     const uint16_t dialect = DatabaseDialect();
     if (dialect < m_sqlDialect)
         m_sqlDialect = dialect;
+    // First: the clock's query depends on the server's version.
+    ReadAttachmentInfo();
     if (m_synchronizeTime)
         MeasureClockDifference();
-    ReadAttachmentInfo();
     if (AfterConnect)
         AfterConnect(*this);
     m_attachedListeners.CallInOrder(*this);

@@ -4,5 +4,7 @@
 
 class TFbBaseDatabase;
 
-// The server's current date and time, read in the connection's internal transaction; raises on failure.
+// The server's current date and time in our time zone, read in the connection's internal transaction; raises on
+// failure. Firebird 4 and later tell their UTC time, whatever their session's zone; Firebird 3 tells only its
+// local time, which is taken to be in our zone. Needs the attachment's server version read first.
 TDateTime ReadServerTime(TFbBaseDatabase& database);

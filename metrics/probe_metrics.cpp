@@ -60,7 +60,9 @@ TProbeMetrics::TProbeMetrics(const std::string& target, std::shared_ptr<const TO
                                 "When the last good cycle ended; 0 before the first", m_registry, target)
                          .Add({});
     m_clockOffset = &Registered(BuildGauge(), "quorvane_server_clock_offset_seconds",
-                                "The server's clock less the local clock", m_registry, target)
+                                "The server's clock less the local clock: UTC against UTC on Firebird 4 and later, "
+                                "the server's local time against ours on Firebird 3",
+                                m_registry, target)
                          .Add({});
     Registered(BuildGauge(), "quorvane_build_info", "The program's version", m_registry, target)
         .Add({{"version", QUORVANE_VERSION}})

@@ -180,6 +180,32 @@ TEST_F(TestCycle, GoodCyclesLogEmptyErrorsAndRefreshTheClockDifference) {
     });
 }
 
+// Firebird 4's own types (which the 3.0 client refuses unless the attach binds them to older ones) measure like any
+// other; Firebird 3 has none of them but the current time, and takes the binding item in its stride. The window's
+// statements are client dialect 1, where no TIME type and no arithmetic on NUMERIC(38) exists on any server.
+TEST_F(TestCycle, TheTimeZoneInt128AndDecfloatTypesMeasureWithoutAFailedRow) {
+    std::vector<std::string> statements = {"select current_timestamp from rdb$database",
+                                           "select localtimestamp, cast('NOW' as timestamp) from rdb$database"};
+    if (TestServer::Major() >= 4)
+        statements.insert(statements.end(),
+                          {"select cast(170141183460469231731687303715884105727 as int128) / 1000000000000000000000 "
+                           "from rdb$database",
+                           "select cast(1.25 as decfloat(16)), cast(-1.5e300 as decfloat(34)) from rdb$database",
+                           "select cast(12345678901234.5678 as numeric(38, 4)) from rdb$database",
+                           "select current_timestamp at time zone 'UTC', "
+                           "cast('2026-01-02 03:04 +05:00' as timestamp with time zone) from rdb$database"});
+    EnterServer(TestServer::Db3());
+    form.seAmount()->SetValue(2);
+    for (const std::string& sql : statements) {
+        SetSql(QString::fromStdString(sql));
+        Start();
+        Tick();
+        Stop();
+        ASSERT_EQ(log.RecordCount(), 1) << sql;
+        EXPECT_EQ(ErrorOfRow(0), "") << sql;
+    }
+}
+
 TEST_F(TestCycle, RejectedStatementLogsItsErrorEveryCycleAndTheRunGoesOn) {
     SetSql("select * from no_such_table");
     Start();

@@ -2,6 +2,7 @@
 #include "core/exceptions.h"
 #include "db/errors.h"
 #include "db/param_buffers.h"
+#include "db/legacy_binding.h"
 #include "db/utf8_file_name.h"
 #include "tests/db/error_capture.h"
 
@@ -103,4 +104,12 @@ TEST(DatabaseParamBuffer, ANameBeyondAsciiAddsTheUtf8FileNameItem) {
     EXPECT_EQ(WithUtf8FileName(built, "localhost:/data/TEST.FDB"), built);
     EXPECT_EQ(WithUtf8FileName(built, "localhost:/data/caf\xc3\xa9.fdb"), built + Bytes({77, 0}));
     EXPECT_EQ(WithUtf8FileName(built, "/data/\xd1\x82\xd0\xb5\xd1\x81\xd1\x82.fdb"), built + Bytes({77, 0}));
+}
+
+TEST(DatabaseParamBuffer, EveryAttachAsksForTheLegacyBindingOfTheNewerTypes) {
+    const std::string binding = "time zone to legacy; int128 to legacy; decfloat to legacy";
+    const std::string built = Bytes({1, 0x30, 7}) + "WIN1251";
+    EXPECT_EQ(WithLegacyBinding(built), built + Bytes({93, 57}) + binding);
+    // A buffer without items still starts with its version.
+    EXPECT_EQ(WithLegacyBinding(""), Bytes({1, 93, 57}) + binding);
 }

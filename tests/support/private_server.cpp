@@ -23,7 +23,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kServerBinary = "/usr/sbin/firebird";
+// The 3.0 server is the machine's; the 4.0 one is started by the launcher tools/test put in its folder.
+std::string ServerBinary() {
+    return TestServer::Major() == 3 ? "/usr/sbin/firebird" : TestServer::FbHome() + "/firebird";
+}
+std::string SecurityDatabase() { return TestServer::Major() == 3 ? "security3.fdb" : "security4.fdb"; }
 
 // A port nobody listens on right now (the kernel's choice for a socket bound to port 0).
 uint16_t FreePort() {
@@ -61,16 +65,24 @@ PrivateServer::PrivateServer() : m_port(FreePort()) {
     fs::create_directories(m_root + "/lock");
     fs::create_directories(m_root + "/tmp");
     // Everything but the configuration comes from the test server's folder; the character sets by copy, as
-    // the engine loads no module that lies outside its own intl folder.
-    for (const char* shared : {"UDF", "lib", "plugins", "firebird.msg", "plugins.conf"})
-        fs::create_symlink(fs::path(TestServer::FbHome()) / shared, fs::path(m_root) / shared);
-    fs::copy(fs::path(TestServer::FbHome()) / "intl", fs::path(m_root) / "intl", fs::copy_options::recursive);
+    // the engine loads no module that lies outside its own intl folder, and so 4.0's plugins, which it refuses
+    // through a link.
+    const fs::path home = TestServer::FbHome();
+    for (const char* shared : {"UDF", "lib", "plugins", "firebird.msg", "plugins.conf"}) {
+        if (!fs::exists(home / shared))
+            continue;
+        if (TestServer::Major() == 3)
+            fs::create_symlink(home / shared, fs::path(m_root) / shared);
+        else
+            fs::copy(home / shared, fs::path(m_root) / shared, fs::copy_options::recursive);
+    }
+    fs::copy(home / "intl", fs::path(m_root) / "intl", fs::copy_options::recursive);
     std::ofstream(m_root + "/firebird.conf") << "RemoteServicePort = " << m_port << "\n"
                                              << "RemoteBindAddress = 127.0.0.1\n"
                                              << "UdfAccess = None\n"
-                                             << "SecurityDatabase = " << m_root << "/security3.fdb\n";
+                                             << "SecurityDatabase = " << m_root << "/" << SecurityDatabase() << "\n";
     // The test server's security database, so that the test credentials hold here too.
-    fs::copy_file(fs::path(TestServer::FbHome()) / "security3.fdb", m_root + "/security3.fdb");
+    fs::copy_file(home / SecurityDatabase(), fs::path(m_root) / SecurityDatabase());
     struct stat owner {};
     if (stat(TestServer::DbDir().c_str(), &owner) != 0)
         throw std::runtime_error("private server: cannot read the owner of " + TestServer::DbDir());
@@ -103,6 +115,7 @@ void PrivateServer::Restart() {
 }
 
 void PrivateServer::Start() {
+    const std::string binary = ServerBinary();
     m_pid = fork();
     if (m_pid == 0) {
         setenv("FIREBIRD", m_root.c_str(), 1);
@@ -112,11 +125,11 @@ void PrivateServer::Start() {
         Become(m_uid, m_gid);
         // After the change of account, which clears it.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
-        execl(kServerBinary, kServerBinary, static_cast<char*>(nullptr));
+        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     if (m_pid < 0)
-        throw std::runtime_error("private server: cannot start " + std::string(kServerBinary));
+        throw std::runtime_error("private server: cannot start " + binary);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!Answers()) {
         if (std::chrono::steady_clock::now() > deadline)

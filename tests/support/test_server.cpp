@@ -19,6 +19,25 @@ std::string Required(const char* name) {
 }
 } // namespace
 
+void TestServer::SelectServer() {
+    if (Major() == 3)
+        return;
+    // The client's configuration too: it names the server's port for a database named without one.
+    for (const char* name : {"FIREBIRD", "FIREBIRD_LOCK", "FIREBIRD_TMP", "QV_TEST_DBDIR", "QV_TEST_DB1", "QV_TEST_DB3",
+                             "QV_TEST_USER", "QV_TEST_PASSWORD", "QV_TEST_FBHOME"}) {
+        const char* value = std::getenv(("QV_FB4_" + std::string(name)).c_str());
+        if (value != nullptr)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+}
+
+int TestServer::Major() {
+    const char* server = std::getenv("QV_TEST_SERVER");
+    return server != nullptr && std::string(server) == "4.0" ? 4 : 3;
+}
+
 std::string TestServer::Db1() { return Required("QV_TEST_DB1"); }
 std::string TestServer::Db3() { return Required("QV_TEST_DB3"); }
 std::string TestServer::DbDir() { return Required("QV_TEST_DBDIR"); }

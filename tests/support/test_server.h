@@ -6,6 +6,12 @@
 // Where tools/test put the Firebird test server and its databases. A test that needs the server and finds
 // these unset fails: CI must never skip the server tests silently.
 struct TestServer {
+    // A test registered for Firebird 4.0 (QV_TEST_SERVER=4.0) gets the 4.0 server's settings, which tools/test
+    // exports with the prefix QV_FB4_, in place of the 3.0 server's; unset ones stay unset, so such a test fails
+    // rather than testing the 3.0 server. Called first thing in every test program.
+    static void SelectServer();
+    // The major version of the server the test runs against: 3, or 4 under QV_TEST_SERVER=4.0.
+    static int Major();
     static std::string Db1();      // dialect 1, WIN1251: "localhost/<port>:/path/d1.fdb"
     static std::string Db3();      // dialect 3, WIN1251
     static std::string DbDir();    // the directory holding both, writable by the server
