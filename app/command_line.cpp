@@ -26,6 +26,8 @@ const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
                             "before the extension."},
         {"headless", "", "Run the test without a window: rows go to standard output, errors and the summary "
                          "to standard error; SIGTERM or SIGINT ends it, SIGHUP starts a new journal file."},
+        {"daily-journal", "", "Also start a new journal file every day at local midnight, as the service does.",
+         "headless"},
         {"database", "NAME", "The database as the client names it (host/port:/path/db.fdb).", "headless"},
         {"user", "NAME", "The user (SYSDBA when not given).", "headless"},
         {"password-file", "PATH", "Read the password from the first line of PATH (else from the "

@@ -1,6 +1,7 @@
 #include "app/headless_run.h"
 
 #include "app/command_line.h"
+#include "app/day_watch.h"
 #include "app/escaped_errors.h"
 #include "app/output_queue.h"
 #include "app/run_summary.h"
@@ -80,6 +81,8 @@ private:
     QTimer m_watchTimer;
     size_t m_toldBegun = 0; // outages whose beginning standard error has had
     size_t m_toldEnded = 0;
+    // With --daily-journal, a new journal file at each local midnight.
+    TDayWatch m_dayWatch{[this] { m_probe.StartNewJournalFile(); }};
     // Goes first, so that nothing of the run reaches the rest afterwards.
     TProbe m_probe;
     // The run's outages as its ledger decides them: every line and figure about outages reads it.
@@ -158,6 +161,8 @@ void THeadlessRun::StartEnded(const TEscapedError& outcome) {
         return;
     }
     m_state = State::Running;
+    if (m_settings.dailyJournal)
+        m_dayWatch.Start();
     m_service.Ready("Measuring " + TargetName(m_settings));
     m_watchTimer.start();
     if (!m_jsonLines)

@@ -162,6 +162,7 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
     };
     request.PeriodMs = static_cast<uint32_t>(number("period", 10, MaxPeriodSeconds)) * 1000;
     request.JournalPath = options.Value("journal");
+    settings.dailyJournal = options.IsSet("daily-journal");
     // A probe nobody watches keeps trying when the server is down at its start.
     request.StartInOutage = true;
     settings.amount = number("amount", 10, MaxAmount);

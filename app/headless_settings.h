@@ -20,6 +20,7 @@ struct THeadlessSettings {
     TFormat format = TFormat::Tsv;
     int32_t amount = 10;
     std::optional<int64_t> durationMs;
+    bool dailyJournal = false; // a new journal file at each local midnight
     // Where the metrics are served (HOST:PORT); empty for nowhere.
     std::string metricsAddress;
     std::string target; // the metrics' target label
