@@ -15,7 +15,6 @@ constexpr int32_t kAttachmentKilled = 335545130;
 constexpr int32_t kIdleTimeoutExpired = 335545131;
 constexpr int32_t kDatabaseShutDown = 335545132;
 constexpr int32_t kEngineShutDown = 335545133;
-constexpr int32_t kRemoteAttachmentFailed = 335545134;
 
 const char* OwnText(int32_t code) {
     switch (code) {
@@ -27,8 +26,6 @@ const char* OwnText(int32_t code) {
         return "Database is shutdown.";
     case kEngineShutDown:
         return "Engine is shutdown.";
-    case kRemoteAttachmentFailed:
-        return "Remote attachment failed due to server shutdown.";
     default:
         return nullptr;
     }
@@ -42,7 +39,7 @@ bool Has(const std::vector<int32_t>& codes, std::initializer_list<int32_t> wante
 
 TFailureCause ServerCause(const std::vector<int32_t>& codes) {
     if (Has(codes, {isc_shutdown, isc_att_shutdown, isc_shutinprog, isc_net_server_shutdown, kAttachmentKilled,
-                    kIdleTimeoutExpired, kDatabaseShutDown, kEngineShutDown, kRemoteAttachmentFailed}))
+                    kIdleTimeoutExpired, kDatabaseShutDown, kEngineShutDown}))
         return TFailureCause::Shutdown;
     const bool network = std::any_of(codes.begin(), codes.end(), [](int32_t code) {
         return (code >= isc_net_connect_err && code <= isc_net_write_err) || code == isc_network_error ||

@@ -307,14 +307,17 @@ TEST_F(LostConnection, EveryFailureHasItsCauseAndItsMostSpecificLine) {
     m_tro.Rollback();
 
     TestServer::Isql(database.Name(), "delete from mon$attachments where mon$attachment_id <> current_connection;");
+    // Firebird 4 says why after "Connection shutdown", in a code the 3.0 client cannot name: our text.
+    const bool firebird4 = TestServer::Major() >= 4;
     const TFailure deleted = failureOf([&] { m_qry1.ExecQuery(); });
     EXPECT_EQ(deleted.cause, TFailureCause::Shutdown) << deleted.reason;
+    EXPECT_EQ(deleted.reason, firebird4 ? "Killed by database administrator." : "Connection shutdown.");
     ASSERT_TRUE(reattached());
     m_qry1.ExecQuery();
     database.ShutDown();
     const TFailure shutdown = failureOf([&] { m_tro.Commit(); });
     EXPECT_EQ(shutdown.cause, TFailureCause::Shutdown) << shutdown.reason;
-    EXPECT_EQ(shutdown.reason.find("SQL"), std::string::npos) << shutdown.reason;
+    EXPECT_EQ(shutdown.reason, firebird4 ? "Database is shutdown." : "Connection shutdown.");
     database.Online();
 
     TFbDatabase other(&m_form, "other");
