@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 
@@ -44,6 +45,23 @@ inline int ThreadCount() {
     int count = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
         ++count;
+    return count;
+}
+
+// The thread count once it holds still for 100 ms (at most 3 s): after an attach whose parameters carry the
+// legacy type binding the client library runs a short-lived thread of its own (seen with the binding, never
+// without it), which is not ours to count.
+inline int SettledThreadCount() {
+    int count = ThreadCount();
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    for (auto stableSince = Clock::now(); Clock::now() - stableSince < std::chrono::milliseconds(100) &&
+                                          Clock::now() < deadline;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (const int now = ThreadCount(); now != count) {
+            count = now;
+            stableSince = Clock::now();
+        }
+    }
     return count;
 }
 

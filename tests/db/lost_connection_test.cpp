@@ -241,19 +241,19 @@ TEST_F(LostConnection, TheDetachCheckOverAFrozenLinkEndsWithinTheLimit) {
 
 TEST_F(LostConnection, CallsWithoutALimitStartNoWatchdogThread) {
     m_fdb.SetCallTimeout(0); // the tester's own limit put aside
-    const int before = ThreadCount();
+    const int before = SettledThreadCount();
     m_tro.StartTransaction();
     m_tro.Commit();
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_EQ(SettledThreadCount(), before);
 
     m_fdb.SetCallTimeout(1000);
     m_tro.StartTransaction();
     m_tro.Commit();
-    EXPECT_EQ(ThreadCount(), before + 1);
+    EXPECT_EQ(SettledThreadCount(), before + 1);
     m_fdb.SetCallTimeout(0);
     m_tro.StartTransaction();
     m_tro.Commit();
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_EQ(SettledThreadCount(), before);
 }
 
 } // namespace
