@@ -247,6 +247,8 @@ void THeadlessRun::TellService() {
     if (m_state != State::Running)
         return;
     const std::optional<TOutage> outage = m_ledger->State().outage;
+    if (!outage && m_log.RecordCount() == 0)
+        return; // "Measuring" until the first row
     std::string status =
         outage ? "Outage since " + TimeText(outage->startMs) + ": " + FailureText(outage->failure)
                : FormatText("Attached to %s: %lld rows, %lld failed, the last in %d ms",

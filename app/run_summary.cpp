@@ -2,7 +2,6 @@
 
 #include "core/date_time.h"
 #include "core/exceptions.h"
-#include "core/text_codec.h"
 #include "log/log_statistics.h"
 #include "log/outage_timeline.h"
 

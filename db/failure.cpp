@@ -94,8 +94,16 @@ TFailure FailureOf(const Exception& error) {
         return {TFailureCause::Client, FirstLine(error.Message())};
     if (fbError->Unanswered())
         return {TFailureCause::NoAnswer, FirstLine(fbError->ExtraText())};
-    if (dynamic_cast<const EFbClientError*>(fbError) != nullptr)
-        return {TFailureCause::Client, FirstLine(fbError->ClientText())};
+    if (dynamic_cast<const EFbClientError*>(fbError) != nullptr) {
+        // "Form1.FDB: Cannot perform operation -- DB is not open.": the reason, without the component that
+        // heads it (a dotted name without spaces).
+        std::string text = FirstLine(fbError->ClientText());
+        const size_t colon = text.find(": ");
+        if (colon != std::string::npos && text.find_first_of(" \t") > colon &&
+            text.substr(0, colon).find('.') != std::string::npos)
+            text.erase(0, colon + 2);
+        return {TFailureCause::Client, text};
+    }
     std::string reason = EngineReason(*fbError);
     if (reason.empty())
         reason = FirstLine(fbError->SqlCodeText());

@@ -82,7 +82,6 @@ TOutageLedger::TState TOutageLedger::State() const {
     state.outage = m_timeline.Current(state.nowMs);
     state.outages = m_timeline.OutageCount(state.nowMs);
     state.outageMs = m_timeline.OutageMs(state.nowMs);
-    state.runMs = m_timeline.RunMs(state.nowMs);
     state.availability = m_timeline.Availability(state.nowMs);
     state.clockDifference = Now() - static_cast<TDateTime>(state.nowMs) / MSecsPerDay;
     return state;

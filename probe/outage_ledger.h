@@ -24,7 +24,6 @@ public:
         std::optional<TOutage> outage; // the outage under way, a hung call's included
         size_t outages = 0;            // of this run, the one under way included
         int64_t outageMs = 0;          // of this run, up to now
-        int64_t runMs = 0;
         double availability = 1;       // of this run, up to now
         TDateTime clockDifference = 0; // local time less the server's, as the run keeps it
     };
@@ -37,7 +36,7 @@ public:
     TOutageTimeline::TChange Row(TDateTime at, const std::optional<TFailure>& failure);
     void ReattachFailed(TDateTime at, const TFailure& failure);
     TOutageTimeline::TChange Stopped(TDateTime at);
-    // Start failed: nothing runs.
+    // Start failed, or Stop came during its attach: nothing runs.
     void NotStarted();
 
     TState State() const;

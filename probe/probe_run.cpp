@@ -57,6 +57,7 @@ void TProbeRun::CreateDatabaseComponents() {
         FDBErrorRestoreConnect(database, error, actions);
     };
     m_FDB->AfterRestoreConnect = [this](TFbBaseDatabase&) {
+        m_lossFailure.reset();
         TellServerVersion();
         Tell([at = RunTime()](IProbeSink& sink) { sink.Reattached(at); });
     };
@@ -95,6 +96,7 @@ void TProbeRun::Start(const TProbeStartRequest& request) {
         m_FDB->ConnectParams().SetUserName(request.UserName);
         m_FDB->ConnectParams().SetPassword(request.Password);
         m_FDB->SetCallTimeout(request.CallLimitMs);
+        m_lossFailure.reset();
         m_ledger->Attaching();
         m_FDB->AttachInBackground([this, request](std::exception_ptr error) { AttachEnded(request, error); });
     });
@@ -140,7 +142,6 @@ bool TProbeRun::StartsInOutage(const TProbeStartRequest& request, std::exception
         if (!lost)
             return false;
         m_startError = failure.Message();
-        m_startFailure = FailureOf(failure);
         TOnLostConnectActions actions = laWaitRestore;
         m_FDB->HandleLostConnection(failure, actions);
         return true;
@@ -202,6 +203,8 @@ void TProbeRun::StopSteps() {
         const TDateTime at = RunTime();
         TellOutageChange(m_ledger->Stopped(at));
         Tell([at](IProbeSink& sink) { sink.Stopped(at); });
+    } else {
+        m_ledger->NotStarted(); // a Stop during Start's attach
     }
     // No row comes after this; the journal is on the disk before the server is asked for anything more.
     m_journal.reset();
@@ -286,16 +289,15 @@ void TProbeRun::ExecWatched() {
 }
 
 TFailure TProbeRun::CycleFailure(const TFailure& failure) const {
-    if (failure.cause != TFailureCause::Client || m_FDB->Connected())
+    if (failure.cause != TFailureCause::Client || m_FDB->Connected() || !m_lossFailure)
         return failure;
-    const std::optional<TOutage> outage = m_ledger->State().outage;
-    return outage ? outage->failure : failure;
+    return *m_lossFailure;
 }
 
 void TProbeRun::Cycle() {
     Tell([at = RunTime()](IProbeSink& sink) { sink.CycleBegun(at); });
     if (m_startError) {
-        TellRow(0, *std::exchange(m_startError, std::nullopt), m_startFailure);
+        TellRow(0, *std::exchange(m_startError, std::nullopt), m_lossFailure);
         return;
     }
     const TMeasurement measurement = Measure();
@@ -346,8 +348,11 @@ void TProbeRun::TellOutageChange(const TOutageTimeline::TChange& change) {
         });
 }
 
-void TProbeRun::FDBLostConnect(TFbBaseDatabase&, EFbError&, TOnLostConnectActions& Actions) {
+// Wherever the loss was found (a cycle, the clock's query after it, Start), the rows until the connection is
+// back fail for its reason.
+void TProbeRun::FDBLostConnect(TFbBaseDatabase&, EFbError& E, TOnLostConnectActions& Actions) {
     Actions = laWaitRestore;
+    m_lossFailure = FailureOf(E);
 }
 
 // A failed attempt during a run is news for the sinks; the attempt's error itself stays silent.

@@ -96,8 +96,8 @@ private:
     void ReportEscaped(const std::function<void()>& command);
     void TellRow(int32_t elapsedMs, std::string error, std::optional<TFailure> failure);
     void TellOutageChange(const TOutageTimeline::TChange& change);
-    // A failed cycle's failure; a cycle that fails because the connection waits for its restore is part of
-    // the outage that lost it.
+    // A failed cycle's failure; a cycle that fails because the connection waits for its restore fails for
+    // the reason it was lost.
     TFailure CycleFailure(const TFailure& failure) const;
     void TellServerVersion();
     // The run's clock, as its rows carry it.
@@ -118,5 +118,6 @@ private:
     std::shared_ptr<TOutageLedger> m_ledger;
     // The error of the attach that started the run in an outage: the text of its first row.
     std::optional<std::string> m_startError;
-    TFailure m_startFailure;
+    // How the connection was lost, until it is back.
+    std::optional<TFailure> m_lossFailure;
 };

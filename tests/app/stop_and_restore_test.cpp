@@ -4,6 +4,7 @@
 #include "test_cycle_fixture.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <gtest/gtest.h>
 
 namespace {
@@ -111,9 +112,13 @@ TEST_F(StopAndRestore, StartIntoAFrozenLinkCanBeStoppedAndGivesUpByItself) {
     EXPECT_TRUE(cycle.Starting());
     EXPECT_TRUE(form.btnStop()->isEnabled()) << "Stop ends a pending attach";
     QTest::qWait(500);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.StateLine()->toolTip().startsWith("Attaching to "); }, 2000))
+        << form.StateLine()->toolTip().toStdString();
     EXPECT_LT(StopMs(), 3000);
     EXPECT_FALSE(cycle.Starting());
     EXPECT_TRUE(form.btnStart()->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.StateLine()->toolTip() == "Stopped"; }, 2000))
+        << form.StateLine()->toolTip().toStdString();
     proxy->Restore();
     QTest::qWait(2000); // the abandoned attach gets its answer now, and detaches again
     EXPECT_EQ(Attachments(TestServer::Db1()), 0);
@@ -129,6 +134,9 @@ TEST_F(StopAndRestore, StartIntoAFrozenLinkCanBeStoppedAndGivesUpByItself) {
     EXPECT_LT(starting.elapsed(), 6000);
     ASSERT_EQ(watcher.Boxes().size(), 1u);
     EXPECT_NE(watcher.Boxes().front().text.indexOf("Form1.FDB"), -1)
+        << watcher.Boxes().front().text.toStdString();
+    // Nothing answered: the box says so, with the real wait, not that the server refused.
+    EXPECT_NE(watcher.Boxes().front().text.indexOf("; the attach was given up."), -1)
         << watcher.Boxes().front().text.toStdString();
     EXPECT_FALSE(cycle.Running());
     proxy->Restore();

@@ -284,6 +284,7 @@ TEST_F(LostConnection, EveryFailureHasItsCauseAndItsMostSpecificLine) {
 
     m_proxy.Cut();
     expect(failureOf([&] { m_qry1.ExecQuery(); }), TFailureCause::Network, "Error ");
+    expect(failureOf([&] { m_qry1.ExecQuery(); }), TFailureCause::Client, "Cannot perform operation -- DB is not open.");
     m_proxy.Restore();
     ASSERT_TRUE(reattached());
 
