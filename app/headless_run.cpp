@@ -60,7 +60,6 @@ private:
     void TellText(QString text);
     void TellOutages();
 
-
     const THeadlessSettings& m_settings;
     TMemTable m_log;
     TCsvLineWriter m_lines;
