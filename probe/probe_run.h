@@ -106,6 +106,9 @@ private:
 
     TEvents m_events;
     TComponent m_owner;
+    // How the connection was lost, until it is back. Before the components: the connection's detach at
+    // their end may still report a loss.
+    std::optional<TFailure> m_lossFailure;
     // Declared in the order of their dependencies, so that they are destroyed the other way round.
     std::unique_ptr<TFbErrorHandler> m_ErrorHandler1;
     std::unique_ptr<TFbDatabase> m_FDB;
@@ -118,6 +121,4 @@ private:
     std::shared_ptr<TOutageLedger> m_ledger;
     // The error of the attach that started the run in an outage: the text of its first row.
     std::optional<std::string> m_startError;
-    // How the connection was lost, until it is back.
-    std::optional<TFailure> m_lossFailure;
 };
