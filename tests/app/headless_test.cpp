@@ -350,6 +350,10 @@ TEST_F(Headless, ANameBeyondAsciiAttachesWithoutAUtf8Locale) {
     for (const char* locale : {"", "C"}) {
         QProcessEnvironment environment; // nothing from the test's own
         environment.insert("QUORVANE_PASSWORD", QString::fromStdString(TestServer::Password()));
+        // Except the sanitizers' options (their suppressions), which belong to the test run, not the program.
+        for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+            if (qEnvironmentVariableIsSet(name))
+                environment.insert(name, qEnvironmentVariable(name));
         if (*locale != '\0')
             environment.insert("LC_ALL", locale);
         m_program.setProcessEnvironment(environment);
