@@ -58,7 +58,12 @@ std::string TCsvLineWriter::RecordLine(const TRecordView& record) {
 
 std::string TCsvLineWriter::RowLine(const TLogRow& row) {
     const TRecordData stored = TMemTable::StoredRecord(row);
-    return RecordLine({stored.timeMs, stored.value, stored.error, 0, stored.present, 0});
+    return RecordLine({.timeMs = stored.timeMs,
+                       .value = stored.value,
+                       .error = stored.error,
+                       .errorRef = 0,
+                       .present = stored.present,
+                       .id = 0});
 }
 
 char* TCsvLineWriter::EndLine(char* out) const {

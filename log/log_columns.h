@@ -8,8 +8,10 @@
 #include <string_view>
 
 // The log's columns in their order, which is also the order of the saved file and of a journal. A new column
-// gets its enumerator and its row in LogColumns; every switch over TLogColumn then names a place that must
-// learn it.
+// gets its enumerator, its row in LogColumns, its member in TLogRow, TRecordData and TRecordView and its array
+// in TRecordStore's blocks (StoreInto); the build then fails at every other place that must learn it: each
+// switch over TLogColumn and each row or record built without the column (the compiler's switch and
+// missing-initialiser warnings are errors for our code).
 enum TLogColumn { lcTime, lcValue, lcError };
 
 struct TLogColumnInfo {
@@ -31,11 +33,15 @@ inline constexpr int LogColumnCount = static_cast<int>(std::size(LogColumns));
 
 constexpr bool EveryLogColumnAtItsPlace() {
     for (int i = 0; i < LogColumnCount; ++i)
-        if (LogColumns[i].column != i)
+        if (LogColumns[i].column != i || LogColumns[i].presence != 1u << i)
             return false;
     return true;
 }
-static_assert(EveryLogColumnAtItsPlace(), "LogColumns lists the columns in the order of their enumerators");
+static_assert(EveryLogColumnAtItsPlace(),
+              "LogColumns lists the columns in the order of their enumerators, each with its own presence bit");
+
+// The presence flags of a record that has every column.
+inline constexpr uint8_t EveryLogColumnPresent = (1u << LogColumnCount) - 1;
 
 [[noreturn]] void ThrowFieldIndexOutOfRange(int fieldIndex);
 

@@ -382,7 +382,7 @@ TRecordData TMemTable::RowData(int row) const {
     if (row < 0 || row >= m_store.Count())
         throw Exception(FormatText("Row out of range: %d", row));
     const TRecordView view = m_store.At(row);
-    return {view.timeMs, view.value, std::string(view.error), view.present};
+    return {.timeMs = view.timeMs, .value = view.value, .error = std::string(view.error), .present = view.present};
 }
 
 bool TMemTable::IsPendingRow(int row) const { return m_state != dsBrowse && row == m_current; }
@@ -412,14 +412,16 @@ void TMemTable::StoreFieldValue(TLogColumn column, const TFieldValue& value) {
 void TMemTable::AppendRecord(const TLogRow& row) {
     std::lock_guard guard(m_lock);
     BeginAppend();
-    MTTime.SetAsDateTime(row.Time);
-    MTValue.SetAsInteger(row.Value);
-    MTError.SetAsString(row.Error);
+    m_buffer = StoredRecord(row);
+    m_modified = true;
     PostRecord();
 }
 
 TRecordData TMemTable::StoredRecord(const TLogRow& row) {
-    return {StoredTime(row.Time), row.Value, std::string(StoredError(row.Error)), HasTime | HasValue | HasError};
+    return {.timeMs = StoredTime(row.Time),
+            .value = row.Value,
+            .error = std::string(StoredError(row.Error)),
+            .present = EveryLogColumnPresent};
 }
 
 void TMemTable::NotifyDataSetChanged() {

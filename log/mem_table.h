@@ -144,7 +144,7 @@ private:
 
     mutable std::recursive_mutex m_lock;
     TRecordStore m_store;
-    TRecordData m_buffer; // the record being inserted or edited
+    TRecordData m_buffer{}; // the record being inserted or edited
     TDataSetState m_state = dsBrowse;
     bool m_modified = false;
     int m_current = -1;

@@ -11,22 +11,23 @@
 // Presence flags of a record's fields, one bit per field in field order; a field without its flag is null.
 enum TFieldPresence : uint8_t { HasTime = 1, HasValue = 2, HasError = 4 };
 
-// A record while it is being inserted or edited.
+// A record while it is being inserted or edited. Like the record read in place, no member has a default
+// initialiser: a record built without one of the columns does not compile, and TRecordData() is all zero.
 struct TRecordData {
-    int64_t timeMs = 0;
-    int32_t value = 0;
+    int64_t timeMs;
+    int32_t value;
     std::string error;
-    uint8_t present = 0;
+    uint8_t present;
 };
 
 // A stored record read in place; the error text is a view into the store's pool, valid until the next change.
 struct TRecordView {
-    int64_t timeMs = 0;
-    int32_t value = 0;
+    int64_t timeMs;
+    int32_t value;
     std::string_view error;
-    uint32_t errorRef = 0; // equal texts have equal refs while the store is unchanged
-    uint8_t present = 0;
-    uint32_t id = 0;
+    uint32_t errorRef; // equal texts have equal refs while the store is unchanged
+    uint8_t present;
+    uint32_t id;
 };
 
 // The rows of the log in row order, kept compact for week-long runs: fixed blocks of columns (time as integer
@@ -85,16 +86,14 @@ private:
 
 // In the header: the export and the statistics call it once per row.
 inline TRecordView TRecordStore::ViewOf(const Block& block, int index) const {
-    TRecordView view;
-    view.timeMs = block.timeMs[index];
-    view.value = block.value[index];
-    view.present = block.present[index];
-    view.id = block.id[index];
-    if (view.present & HasError) {
-        view.errorRef = block.errorRef[index];
-        view.error = m_errors.Text(view.errorRef);
-    }
-    return view;
+    const uint8_t present = block.present[index];
+    const uint32_t errorRef = (present & HasError) ? block.errorRef[index] : 0;
+    return {.timeMs = block.timeMs[index],
+            .value = block.value[index],
+            .error = (present & HasError) ? m_errors.Text(errorRef) : std::string_view(),
+            .errorRef = errorRef,
+            .present = present,
+            .id = block.id[index]};
 }
 
 template <class Visitor> void TRecordStore::ForEach(int first, Visitor&& visit) const {

@@ -30,7 +30,7 @@ private:
     std::unique_lock<std::recursive_mutex> m_lock;
     const int m_pendingRow;
     int m_row = -1;
-    TRecordView m_record;
+    TRecordView m_record{};
     QString m_text;
     const QString m_empty;
     int64_t m_day = INT64_MIN;

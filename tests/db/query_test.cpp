@@ -418,11 +418,12 @@ protected:
 
 TEST_F(ServerTimeTest, DialectOneAsksForDateAndMeasuresAboutZeroOnThisMachine) {
     // The 4.0 test server keeps another zone than ours (tools/test-server4), which must not count as skew.
-    if (TestServer::Major() >= 4)
+    if (TestServer::Major() >= 4) {
         EXPECT_NE(TestServer::Isql(TestServer::Db1(), "select rdb$get_context('SYSTEM', 'SESSION_TIMEZONE') "
                                                        "from rdb$database;")
                       .find("Asia/Tokyo"),
                   std::string::npos);
+    }
     fdb.SetClockDifference(0.5);
     AttachRecordingTexts();
     EXPECT_EQ(Recorder().preparedTexts, ClockQuery("DATE"));
