@@ -24,13 +24,14 @@ class TProbeRun;
 // wait for the server; their results come back to the worker as queued calls.
 //
 // What crosses, and nothing else:
-//   caller -> worker: a start request with its snapshot of the entries and the journal's path, stop (which
-//                     also cancels a blocked call at once), the Amount value (read by every cycle), a new
-//                     journal file;
-//   worker -> caller: each measured row, the end of Start (started, or the error to show), the end of Stop,
-//                     errors to show (the journal's among them).
-// Both directions are queued, so the caller sees rows in the order they were measured and never waits for
-// the server; the callbacks below run on the caller's thread.
+//   caller -> worker: queued: a start request with its snapshot of the entries and the journal's path, stop,
+//                     a new journal file; directly: stop's hurry, which cancels a blocked call at once, and the
+//                     Amount value, an atomic that every cycle reads;
+//   worker -> caller: queued: each measured row, the end of Start (started, or the error to show), the end of
+//                     Stop, errors to show (the journal's among them);
+//   both: the outage ledger, fed by the worker and read by any thread under its lock.
+// The queued calls keep their order, so the caller sees rows in the order they were measured and never waits
+// for the server; the callbacks below run on the caller's thread.
 class TProbe {
 public:
     // ownerName: the name the run's components are owned under; it heads every message ("Form1.qry1: ...").
