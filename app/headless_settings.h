@@ -36,9 +36,6 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
 
 // What the rows of a run name as tested (their "target"): the database as given (UTF-8).
 std::string TargetName(const THeadlessSettings& settings);
-// --call-limit in seconds (30 when not given), for the window as for the headless run; raises an Exception
-// for a value out of 1 to 3600.
-int32_t CallLimitSeconds(const TCommandLine& commandLine);
 // Raises an Exception for a --target that is not UTF-8 text: every scrape of its label and every jsonl row
 // naming it would be refused as invalid.
 void CheckTargetText(const TCommandLine& commandLine);

@@ -36,8 +36,14 @@ TEST(CommandLine, BadArgumentsAreNamedInOneLine) {
 }
 
 TEST(CommandLine, OptionsWithValuesTakeTheNextArgumentOrTheTextAfterTheEqualsSign) {
-    const std::vector<TCommandLine::TOption> options = {{"period", "SECONDS", "Seconds between cycles."},
-                                                        {"help", "", "Show this help and exit."}};
+    const std::vector<TOption> options = {{.Name = "period",
+                                           .ValueName = "SECONDS",
+                                           .Help = "Seconds between cycles",
+                                           .Least = 1,
+                                           .Most = 60,
+                                           .Default = 5,
+                                           .SettingsKey = "Period"},
+                                          {.Name = "help", .Help = "Show this help and exit"}};
     const auto parsed = [&](std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "quorvane");
         return TCommandLine(arguments, options);
@@ -47,7 +53,14 @@ TEST(CommandLine, OptionsWithValuesTakeTheNextArgumentOrTheTextAfterTheEqualsSig
     EXPECT_EQ(parsed({"--period="}).Value("period"), "");
     EXPECT_TRUE(parsed({"--period="}).IsSet("period"));
     EXPECT_EQ(parsed({"--period"}).Error(), "option '--period' needs a value (SECONDS)");
-    EXPECT_NE(parsed({}).HelpText().find("\n  --period SECONDS      Seconds between cycles.\n"), std::string::npos);
+    // The help tells the range, the default and the window's key as they are declared.
+    EXPECT_NE(parsed({}).HelpText().find(
+                  "\n  --period SECONDS      Seconds between cycles, 1 to 60 (5 when not given; the\n"
+                  "                        window: Period= in its settings file).\n"),
+              std::string::npos)
+        << parsed({}).HelpText();
+    EXPECT_EQ(parsed({}).Number(options[0]), 5);
+    EXPECT_EQ(parsed({"--period", "60"}).Number(options[0]), 60);
 }
 
 TEST(CommandLine, TheProgramAnswersOnItsStreamsWithTheUsualExitCodes) {
