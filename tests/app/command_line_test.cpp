@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -64,6 +66,13 @@ TEST(CommandLine, OptionsWithValuesTakeTheNextArgumentOrTheTextAfterTheEqualsSig
 }
 
 TEST(CommandLine, TheProgramAnswersOnItsStreamsWithTheUsualExitCodes) {
+    // A refusal quoting Cyrillic, which the code page holds, still reaches the terminal in UTF-8.
+    QTemporaryDir dir;
+    QFile config(dir.filePath("run.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("период = 5\n");
+    config.close();
+    const std::string configPath = config.fileName().toStdString();
     struct Case {
         QStringList arguments;
         int exitCode;
@@ -76,6 +85,12 @@ TEST(CommandLine, TheProgramAnswersOnItsStreamsWithTheUsualExitCodes) {
                                "quorvane: unexpected argument 'extra'\nTry 'quorvane --help'.\n"},
                           Case{{"--headless", "--database", "db", "--duration", "nan"}, 2, "",
                                "quorvane: option '--duration' takes a time such as 3600, 90m, 12h or 7d\n"
+                               "Try 'quorvane --help'.\n"},
+                          Case{{"--headless", "--database", "db", "--config", config.fileName()}, 2, "",
+                               "quorvane: " + configPath + ":1: unknown option 'период'\n"
+                               "Try 'quorvane --help'.\n"},
+                          Case{{"--call-limit", "0"}, 2, "",
+                               "quorvane: option '--call-limit' takes a whole number from 1 to 3600\n"
                                "Try 'quorvane --help'.\n"}}) {
         QProcess program;
         program.start(QUORVANE_EXECUTABLE, c.arguments);
