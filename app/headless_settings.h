@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/option_table.h"
 #include "probe/probe_messages.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ struct THeadlessSettings {
 
     TProbeStartRequest request;
     TFormat format = TFormat::Tsv;
-    int32_t amount = 10;
+    int32_t amount = Option::Amount.Default;
     std::optional<int64_t> durationMs;
     bool dailyJournal = false; // a new journal file at each local midnight
     // Where the metrics are served (HOST:PORT); empty for nowhere.
