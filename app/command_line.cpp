@@ -18,47 +18,12 @@ std::string BaseName(const std::string& path) {
 }
 } // namespace
 
-const std::vector<TCommandLine::TOption>& TCommandLine::Options() {
-    static const std::vector<TOption> options = {
-        {"help", "", "Show this help and exit."},
-        {"version", "", "Show the version and exit."},
-        {"journal", "PATH", "Keep a journal: each Start writes its rows to a new file, PATH with the start time "
-                            "before the extension."},
-        {"headless", "", "Run the test without a window: rows go to standard output, errors and the summary "
-                         "to standard error; SIGTERM or SIGINT ends it, SIGHUP starts a new journal file."},
-        {"daily-journal", "", "Also start a new journal file every day at local midnight, as the service does.",
-         "headless"},
-        {"database", "NAME", "The database as the client names it (host/port:/path/db.fdb).", "headless"},
-        {"user", "NAME", "The user (SYSDBA when not given).", "headless"},
-        {"password-file", "PATH", "Read the password from the first line of PATH (else from the "
-                                  "QUORVANE_PASSWORD variable).", "headless"},
-        {"sql", "TEXT", "The statement (select 1 from rdb$database when not given).", "headless"},
-        {"sql-file", "PATH", "Read the statement from PATH.", "headless"},
-        {"period", "SECONDS", "Seconds from one cycle to the next, 1 to 3600 (10 when not given).", "headless"},
-        {"amount", "COUNT", "Executions per cycle, 1 to 10000 (10 when not given).", "headless"},
-        {"duration", "TIME", "Stop after TIME: seconds, or a number with s, m, h or d (90m, 7d).", "headless"},
-        {"format", "FORMAT", "Rows on standard output as tsv, the lines of a saved log (when not given), or jsonl, "
-                             "one JSON object a line; the journal keeps the saved log's format.", "headless"},
-        {"config", "FILE", "Read these options from FILE, one 'name = value' a line (database = host:/db.fdb), "
-                           "'#' for a comment; the command line wins over the file.", "headless"},
-        {"metrics", "HOST:PORT", "Serve the run's metrics to Prometheus on http://HOST:PORT/metrics (the window: "
-                                 "Metrics= in its settings file)."},
-        {"metrics-users", "FILE", "Serve the metrics only to the users of FILE, one 'user:<bcrypt hash>' a line "
-                                  "(htpasswd -nB USER makes one); others are answered 401 (the window: "
-                                  "MetricsUsers= in its settings file)."},
-        {"target", "NAME", "The target the metrics and the jsonl rows name (the database when not given)."},
-        {"call-limit", "SECONDS", "Seconds a client call may wait for the server before it is cancelled, 1 to "
-                                  "3600 (30 when not given; the window: CallLimit= in its settings file)."},
-    };
-    return options;
-}
-
 TCommandLine::TCommandLine(const std::vector<std::string>& arguments, const std::vector<TOption>& options)
     : m_options(options), m_program(arguments.empty() ? "quorvane" : BaseName(arguments.front())) {
     Parse(arguments);
 }
 
-const TCommandLine::TOption* TCommandLine::Find(const std::string& name) const {
+const TOption* TCommandLine::Find(const std::string& name) const {
     for (const TOption& option : m_options)
         if (option.Name == name)
             return &option;
@@ -78,7 +43,7 @@ void TCommandLine::Parse(const std::vector<std::string>& arguments) {
         const TOption* option = Find(name);
         if (option == nullptr) {
             m_error = "unknown option '--" + name + "'";
-        } else if (option->ValueName.empty()) {
+        } else if (!option->TakesValue()) {
             if (equals != std::string::npos)
                 m_error = "option '--" + name + "' takes no value";
             m_values[name];
@@ -93,8 +58,8 @@ void TCommandLine::Parse(const std::vector<std::string>& arguments) {
     if (m_error.empty())
         CheckLeftToQt(leftToQt);
     for (const TOption& option : m_options)
-        if (m_error.empty() && IsSet(option.Name) && !option.Requires.empty() && !IsSet(option.Requires))
-            m_error = "option '--" + option.Name + "' needs '--" + option.Requires + "'";
+        if (m_error.empty() && IsSet(option) && *option.Requires != '\0' && !IsSet(option.Requires))
+            m_error = "option '--" + std::string(option.Name) + "' needs '--" + option.Requires + "'";
 }
 
 // Qt's own window options ("-platform offscreen", "-style fusion", "-reverse") begin with one dash, and the
@@ -121,6 +86,14 @@ void TCommandLine::CheckLeftToQt(const std::vector<std::string>& arguments) {
 std::string TCommandLine::Value(const std::string& name) const {
     const auto found = m_values.find(name);
     return found == m_values.end() ? std::string() : found->second;
+}
+
+std::string TCommandLine::Text(const TOption& option) const {
+    return IsSet(option) ? Value(option.Name) : option.DefaultText;
+}
+
+int32_t TCommandLine::Number(const TOption& option) const {
+    return IsSet(option) ? CheckedNumber(option, Value(option.Name)) : option.Default;
 }
 
 std::string TCommandLine::Origin(const std::string& name) const {
@@ -161,7 +134,7 @@ void TCommandLine::TakeFileValue(const std::string& origin, const std::string& l
         throw Exception::FromUtf8(origin + ": a password is never read from this file; name a 'password-file'");
     if (option == nullptr)
         throw Exception::FromUtf8(origin + ": unknown option '" + name + "'");
-    if (option->ValueName.empty() || name == "config")
+    if (!option->TakesValue() || option->CommandLineOnly)
         throw Exception::FromUtf8(origin + ": option '" + name + "' is given on the command line only");
     if (taken.count(name) > 0)
         throw Exception::FromUtf8(origin + ": option '" + name + "' is given twice (first at " + taken[name] + ")");
@@ -177,19 +150,21 @@ std::string TCommandLine::HelpText() const {
                        "Quorvane, the connection tester: measures how a Firebird server answers over time.\n"
                        "Without --headless it opens its window.\n\nOptions:\n";
     for (const TOption& option : m_options) {
-        std::string line = "  --" + option.Name + (option.ValueName.empty() ? "" : " " + option.ValueName);
+        std::string line = "  --" + std::string(option.Name) +
+                           (option.TakesValue() ? " " + std::string(option.ValueName) : "");
         line.resize(std::max<size_t>(line.size() + 2, HelpColumn), ' ');
         // The help's words, wrapped under one another.
+        const std::string help = HelpSentence(option);
         size_t lineStart = 0;
-        for (size_t at = 0; at < option.Help.size();) {
-            size_t end = option.Help.find(' ', at);
-            end = end == std::string::npos ? option.Help.size() : end;
+        for (size_t at = 0; at < help.size();) {
+            size_t end = help.find(' ', at);
+            end = end == std::string::npos ? help.size() : end;
             if (line.size() - lineStart > HelpColumn && line.size() - lineStart + (end - at) > HelpWidth) {
                 line.back() = '\n';
                 lineStart = line.size();
                 line.append(HelpColumn, ' ');
             }
-            line.append(option.Help, at, end - at).push_back(' ');
+            line.append(help, at, end - at).push_back(' ');
             at = end + 1;
         }
         line.back() = '\n';
@@ -202,8 +177,13 @@ std::string TCommandLine::VersionText() const {
     return m_program + " " QUORVANE_VERSION "\n";
 }
 
-int TCommandLine::Refuse(const std::string& error) const {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", m_program.c_str(), error.c_str(), m_program.c_str());
+int TCommandLine::Refuse(const Exception& error) const {
+    return Refuse(error.Utf8Text());
+}
+
+int TCommandLine::Refuse(const std::string& utf8Error) const {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", m_program.c_str(), utf8Error.c_str(),
+                 m_program.c_str());
     return BadUsageExitCode;
 }
 

@@ -1,6 +1,7 @@
 #include "app/form_storage_window.h"
 
 #include "app/escaped_errors.h"
+#include "app/memo_lines.h"
 #include "app/spin_edit.h"
 #include "core/escaped_error.h"
 #include "core/text_codec.h"
@@ -50,22 +51,19 @@ const char* DeclaredName(TControlKind kind) {
     return "";
 }
 
-// A memo's lines as the platform counts them: an empty last line does not count, so an empty memo has none.
-std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
-    QStringList lines = memo.toPlainText().split('\n');
-    if (lines.back().isEmpty())
-        lines.removeLast();
+// The settings file keeps the memo's lines in UTF-8, as the window shows them.
+std::vector<std::string> StoredLines(const QPlainTextEdit& memo) {
     std::vector<std::string> result;
-    for (const QString& line : lines)
+    for (const QString& line : MemoLines(memo.toPlainText()))
         result.push_back(line.toStdString());
     return result;
 }
 
-void SetMemoLines(QPlainTextEdit& memo, const std::vector<std::string>& lines) {
+void SetStoredLines(QPlainTextEdit& memo, const std::vector<std::string>& lines) {
     QStringList text;
     for (const std::string& line : lines)
         text << QString::fromStdString(line);
-    memo.setPlainText(text.join('\n'));
+    memo.setPlainText(MemoText(text));
 }
 } // namespace
 
@@ -197,7 +195,7 @@ TStoredValue TFormStorageWindow::PropertyValue(const std::string& component, con
     case TControlKind::Text:
         return static_cast<QLineEdit*>(control)->text().toStdString();
     case TControlKind::Lines:
-        return MemoLines(*static_cast<QPlainTextEdit*>(control));
+        return StoredLines(*static_cast<QPlainTextEdit*>(control));
     case TControlKind::None:
         break;
     }
@@ -214,5 +212,5 @@ void TFormStorageWindow::SetPropertyValue(const std::string& component, const st
         static_cast<QLineEdit*>(control)->setText(QString::fromStdString(*text));
     else if (const auto* lines = std::get_if<std::vector<std::string>>(&value);
              lines && KindOf(control) == TControlKind::Lines)
-        SetMemoLines(*static_cast<QPlainTextEdit*>(control), *lines);
+        SetStoredLines(*static_cast<QPlainTextEdit*>(control), *lines);
 }

@@ -6,12 +6,10 @@
 #include "app/output_queue.h"
 #include "app/run_summary.h"
 #include "app/service_notifier.h"
-#include "core/error_box.h"
 #include "core/escaped_error.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
 #include "core/termination_signals.h"
-#include "core/text_codec.h"
 #include "log/csv_stream_format.h"
 #include "log/json_line_writer.h"
 #include "log/log_statistics.h"
@@ -55,7 +53,7 @@ private:
     void Finish();
     void End(int exitCode);
     void Out(const std::string& bytes, bool row = true);
-    void Tell(const std::string& message);
+    void Tell(const Exception& error);
     void TellService();
     void TellText(QString text);
     void TellOutages();
@@ -132,7 +130,7 @@ int THeadlessRun::Exec() {
             TellText(QString::fromStdString("Metrics on http://" + address.substr(0, address.rfind(':')) + ":" +
                                             std::to_string(m_metricsServer->Port()) + "/metrics"));
         } catch (const Exception& error) {
-            Tell(error.Message());
+            Tell(error);
             return MetricsFailedExitCode;
         }
     }
@@ -184,7 +182,7 @@ void THeadlessRun::Row(const TLogRow& row) {
         m_lastValue = row.Value;
         Out(m_jsonLines ? m_jsonLines->RowLine(row) : m_lines.RowLine(row));
     } catch (const Exception& error) {
-        Tell(error.Message());
+        Tell(error);
     }
     TellOutages();
     TellService();
@@ -265,13 +263,13 @@ void THeadlessRun::Out(const std::string& bytes, bool row) {
     m_out.Write(bytes, row);
     if (m_out.Failed()) {
         m_outputFailed = true;
-        Tell("Standard output is closed; the rows go on only to the journal, if one is kept");
+        Tell(Exception("Standard output is closed; the rows go on only to the journal, if one is kept"));
     }
 }
 
 // The box's text, with the line ends of a terminal.
-void THeadlessRun::Tell(const std::string& message) {
-    TellText(FromCp1251(ErrorBoxText(message)));
+void THeadlessRun::Tell(const Exception& error) {
+    TellText(EscapedErrorText(EscapedErrorOf(error)));
 }
 
 void THeadlessRun::TellText(QString text) {

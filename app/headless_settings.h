@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/option_table.h"
 #include "probe/probe_messages.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ struct THeadlessSettings {
 
     TProbeStartRequest request;
     TFormat format = TFormat::Tsv;
-    int32_t amount = 10;
+    int32_t amount = Option::Amount.Default;
     std::optional<int64_t> durationMs;
     bool dailyJournal = false; // a new journal file at each local midnight
     // Where the metrics are served (HOST:PORT); empty for nowhere.
@@ -36,9 +37,6 @@ THeadlessSettings ReadHeadlessSettings(const TCommandLine& commandLine, const ch
 
 // What the rows of a run name as tested (their "target"): the database as given (UTF-8).
 std::string TargetName(const THeadlessSettings& settings);
-// --call-limit in seconds (30 when not given), for the window as for the headless run; raises an Exception
-// for a value out of 1 to 3600.
-int32_t CallLimitSeconds(const TCommandLine& commandLine);
 // Raises an Exception for a --target that is not UTF-8 text: every scrape of its label and every jsonl row
 // naming it would be refused as invalid.
 void CheckTargetText(const TCommandLine& commandLine);

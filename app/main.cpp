@@ -1,7 +1,6 @@
 #include "app/command_line.h"
 #include "app/headless_run.h"
 #include "app/main_window.h"
-#include "app/test_cycle.h"
 #include "core/error_box.h"
 #include "core/exceptions.h"
 #include "core/platform.h"
@@ -35,7 +34,7 @@ int RunWithoutWindow(int argc, char** argv, const TCommandLine& commandLine,
     try {
         settings = ReadHeadlessSettings(commandLine, password ? password->c_str() : nullptr);
     } catch (const Exception& error) {
-        return commandLine.Refuse(error.Utf8Message().empty() ? error.Message() : error.Utf8Message());
+        return commandLine.Refuse(error);
     }
     QCoreApplication application(argc, argv);
     NameTheApplication();
@@ -43,12 +42,12 @@ int RunWithoutWindow(int argc, char** argv, const TCommandLine& commandLine,
 }
 
 int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
-    int32_t callLimitSeconds = 0;
+    // What the window could only show in a box is refused before it opens.
     try {
-        callLimitSeconds = CallLimitSeconds(commandLine);
+        commandLine.Number(Option::CallLimit);
         CheckTargetText(commandLine);
     } catch (const Exception& error) {
-        return commandLine.Refuse(error.Message());
+        return commandLine.Refuse(error);
     }
     QApplication application(argc, argv);
     NameTheApplication();
@@ -59,18 +58,9 @@ int RunWindow(int argc, char** argv, const TCommandLine& commandLine) {
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     });
-    TForm1 form;
+    TForm1 form(nullptr, commandLine);
     TQuitWithWindow quitWithWindow;
     form.installEventFilter(&quitWithWindow);
-    if (commandLine.IsSet("journal"))
-        form.SetJournalPath(QString::fromStdString(commandLine.Value("journal")));
-    // The command line goes before the settings file's Metrics= and CallLimit=, for this session only.
-    if (commandLine.IsSet("metrics"))
-        form.TestCycle()->SetMetricsAddress(commandLine.Value("metrics"), commandLine.Value("target"));
-    if (commandLine.IsSet("metrics-users"))
-        form.TestCycle()->SetMetricsUsersFile(commandLine.Value("metrics-users"));
-    if (commandLine.IsSet("call-limit"))
-        form.TestCycle()->SetCallLimitSeconds(callLimitSeconds);
     form.show();
     return QApplication::exec();
 }

@@ -7,6 +7,7 @@
 #include "app/labeled_edit.h"
 #include "app/link_label.h"
 #include "app/open_with_shell.h"
+#include "app/option_table.h"
 #include "app/save_dialog.h"
 #include "app/save_glyph.h"
 #include "app/spin_edit.h"
@@ -52,11 +53,6 @@ constexpr int GridMinimumWidth = 300;
 constexpr int FontPixelSize = 11;
 
 const char* const CopyrightCaption = "© Quorvane team";
-// Where the settings file keeps the journal's path.
-const char* const JournalKey = "Form1\\Journal";
-const char* const MetricsKey = "Form1\\Metrics";
-const char* const CallLimitKey = "Form1\\CallLimit";
-const char* const MetricsUsersKey = "Form1\\MetricsUsers";
 
 // The credit line opens the read-me installed with the program (a build tree keeps a copy at the same place
 // beside its executable), so the address holds on every machine.
@@ -82,7 +78,8 @@ void FitToText(QLabel* label) {
 }
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") {
+TForm1::TForm1(QWidget* parent, const TCommandLine& commandLine)
+    : QWidget(parent), TComponent(nullptr, "Form1") {
     setObjectName("Form1");
     setWindowTitle("Connection tester");
     QFont designed(DesignedFontFamily());
@@ -113,20 +110,30 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), TComponent(nullptr, "Form1") 
     m_AppIniFileStorage1 = std::make_unique<TAppIniFileStorage>(this, "AppIniFileStorage1");
     m_FormStorage1 = std::make_unique<TFormStorage>(this, "FormStorage1");
     m_FormStorageWindow = std::make_unique<TFormStorageWindow>(*this, *m_AppIniFileStorage1, *m_FormStorage1);
-    RunCommand([this] { ReadRunSettings(); });
+    RunCommand([&] { ReadRunSettings(commandLine); });
     auto* stateTimer = new QTimer(this);
     connect(stateTimer, &QTimer::timeout, this, [this] { ShowState(); });
     stateTimer->start(1000);
     ShowState();
 }
 
-// The settings file's keys for the runs, which the window has no control for; the command line may still
-// override them.
-void TForm1::ReadRunSettings() {
-    SetJournalPath(QString::fromStdString(m_AppIniFileStorage1->GetString(JournalKey, "")));
-    m_testCycle->SetCallLimitSeconds(m_AppIniFileStorage1->GetInteger(CallLimitKey, kDefaultCallLimitSeconds));
-    m_testCycle->SetMetricsAddress(m_AppIniFileStorage1->GetString(MetricsKey, ""));
-    m_testCycle->SetMetricsUsersFile(m_AppIniFileStorage1->GetString(MetricsUsersKey, ""));
+// The options of the runs that the window has no control for: each from the command line, else from the
+// settings file; a stored number out of range is brought into it, as the editors do.
+void TForm1::ReadRunSettings(const TCommandLine& commandLine) {
+    TAppIniFileStorage& settings = *m_AppIniFileStorage1;
+    const auto text = [&](const TOption& option) {
+        return commandLine.IsSet(option) ? commandLine.Value(option)
+                                         : settings.GetString(SettingsPath(option), option.DefaultText);
+    };
+    const auto number = [&](const TOption& option) {
+        return commandLine.IsSet(option)
+                   ? commandLine.Number(option)
+                   : Clamped(option, settings.GetInteger(SettingsPath(option), option.Default));
+    };
+    SetJournalPath(QString::fromStdString(text(Option::Journal)));
+    m_testCycle->SetCallLimitSeconds(number(Option::CallLimit));
+    m_testCycle->SetMetricsAddress(text(Option::Metrics), commandLine.Value(Option::Target));
+    m_testCycle->SetMetricsUsersFile(text(Option::MetricsUsers));
 }
 
 // A new text lays the window out anew; the same text is left alone.
@@ -194,25 +201,26 @@ void TForm1::CreateEntries() {
     // The editor's own limit would cut a longer name silently; the connection refuses one it cannot send.
     m_edDBName->setMaxLength(std::numeric_limits<int>::max());
     m_edUser = labelledEdit("edUser", "User", {20, 68, 125, 21}, 22);
-    m_edUser->setText("SYSDBA");
+    m_edUser->setText(Option::User.DefaultText);
     m_edPassword = labelledEdit("edPassword", "Password", {20, 108, 125, 21}, 46);
     m_edPassword->setEchoMode(QLineEdit::Password);
     // The stock mask character differs between styles; the tool shows "*".
     m_edPassword->setStyleSheet("lineedit-password-character: 42");
 
-    const auto spinEdit = [this](const char* name, const QRect& bounds, int maxValue) {
+    // The editors hold what the options of a run without a window allow.
+    const auto spinEdit = [this](const char* name, const QRect& bounds, const TOption& option) {
         auto* edit = new TSpinEdit(m_pnl1);
         edit->setObjectName(name);
         edit->setGeometry(bounds);
-        edit->SetMinValue(1);
-        edit->SetMaxValue(maxValue);
-        edit->SetValue(10);
+        edit->SetMinValue(option.Least);
+        edit->SetMaxValue(option.Most);
+        edit->SetValue(option.Default);
         return edit;
     };
     m_lbl1 = CreateLabel("Period (sec)", {20, 144, 56, 13});
-    m_sePeriod = spinEdit("sePeriod", {108, 140, 121, 22}, 3600);
+    m_sePeriod = spinEdit("sePeriod", {108, 140, 121, 22}, Option::Period);
     m_lbl2 = CreateLabel("Amount queries", {20, 168, 73, 13});
-    m_seAmount = spinEdit("seAmount", {108, 164, 121, 22}, 10000);
+    m_seAmount = spinEdit("seAmount", {108, 164, 121, 22}, Option::Amount);
     m_lbl3 = CreateLabel("SQL", {20, 192, 21, 13});
 
     m_mSQL = new QPlainTextEdit(m_pnl1);
@@ -222,7 +230,7 @@ void TForm1::CreateEntries() {
     m_mSQL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_mSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_mSQL->setTabChangesFocus(true);
-    m_mSQL->setPlainText("select 1 from rdb$database");
+    m_mSQL->setPlainText(Option::Sql.DefaultText);
 }
 
 void TForm1::CreateButtons() {
@@ -357,7 +365,7 @@ void TForm1::StopJournal() { RememberJournalPath(QString()); }
 void TForm1::RememberJournalPath(const QString& path) {
     SetJournalPath(path);
     if (path.isEmpty())
-        m_AppIniFileStorage1->RemoveValue(JournalKey);
+        m_AppIniFileStorage1->RemoveValue(SettingsPath(Option::Journal));
     else
-        m_AppIniFileStorage1->SetString(JournalKey, path.toStdString());
+        m_AppIniFileStorage1->SetString(SettingsPath(Option::Journal), path.toStdString());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/command_line.h"
 #include "core/component.h"
 
 #include <QWidget>
@@ -33,7 +34,8 @@ class TTestCycle;
 // its own), composes the controls at their designed places and forwards its events to the test cycle.
 class TForm1 : public QWidget, public TComponent {
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // The command line's options go before the settings file's, for this session only.
+    explicit TForm1(QWidget* parent = nullptr, const TCommandLine& commandLine = TCommandLine({}));
     ~TForm1() override;
 
     QFrame* pnl1() const { return m_pnl1; }
@@ -94,7 +96,7 @@ private:
     QLabel* CreateLabel(const QString& caption, const QRect& bounds);
     void RunCommand(const std::function<void()>& command);
     void RememberJournalPath(const QString& path);
-    void ReadRunSettings();
+    void ReadRunSettings(const TCommandLine& commandLine);
     void ShowState();
 
     QFrame* m_pnl1 = nullptr;

@@ -2,6 +2,8 @@
 
 #include "app/action.h"
 #include "app/escaped_errors.h"
+#include "app/memo_lines.h"
+#include "app/option_table.h"
 #include "app/save_dialog.h"
 #include "app/spin_edit.h"
 #include "core/exceptions.h"
@@ -18,15 +20,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <algorithm>
-
-namespace {
-std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
-    std::vector<std::string> lines;
-    for (const QString& line : memo.toPlainText().split('\n'))
-        lines.push_back(ToCp1251(line));
-    return lines;
-}
-} // namespace
 
 TTestCycle::TTestCycle(const TTestCycleParts& parts)
     : m_parts(parts) {
@@ -51,7 +44,7 @@ const TOutageLedger& TTestCycle::Ledger() const {
 }
 
 void TTestCycle::SetCallLimitSeconds(int64_t seconds) {
-    m_callLimitMs = static_cast<uint32_t>(std::clamp<int64_t>(seconds, 1, 3600) * 1000);
+    m_callLimitMs = static_cast<uint32_t>(Clamped(Option::CallLimit, seconds)) * 1000;
 }
 
 void TTestCycle::SetMetricsAddress(std::string address, std::string target) {
@@ -78,7 +71,7 @@ void TTestCycle::ServeMetrics(const std::string& target) {
         m_parts.probe.AddSink(m_metrics);
         m_parts.probe.AddSink(m_runInfo);
     } catch (const Exception& error) {
-        ShowError(error.Message());
+        ShowEscapedError(&m_parts.window, EscapedErrorOf(error));
     }
 }
 
@@ -88,7 +81,7 @@ void TTestCycle::btnStartClick() {
     request.DBName = m_parts.edDBName.text().toStdString();
     request.UserName = ToCp1251(m_parts.edUser.text());
     request.Password = ToCp1251(m_parts.edPassword.text());
-    request.SQL = MemoLines(m_parts.mSQL);
+    request.SQL = StatementLines(m_parts.mSQL.toPlainText());
     request.PeriodMs = PeriodMilliseconds();
     request.JournalPath = m_journalPath;
     request.CallLimitMs = m_callLimitMs;
@@ -126,10 +119,6 @@ uint32_t TTestCycle::PeriodMilliseconds() const {
 
 void TTestCycle::AppendRow(const TLogRow& row) {
     RunShowingErrors(&m_parts.window, [&] { m_parts.MT.AppendRecord(row); });
-}
-
-void TTestCycle::ShowError(const std::string& message) {
-    ShowErrorBox(&m_parts.window, message);
 }
 
 // The buttons change at once; the run ends its transaction and detaches on its own thread.

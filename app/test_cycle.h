@@ -57,7 +57,8 @@ public:
     const std::string& JournalPath() const { return m_journalPath; }
     void SetJournalPath(std::string path) { m_journalPath = std::move(path); }
 
-    // How long one client call of the runs that Start begins may wait, 1 to 3600 s (out of range: the limit).
+    // How long one client call of the runs that Start begins may wait, in --call-limit's range (a value out
+    // of it is brought to the nearer end, as a stored value is).
     void SetCallLimitSeconds(int64_t seconds);
     // Where the metrics are served (HOST:PORT; empty for nowhere), labelled with target (empty: the Database
     // text). The next Start begins serving them; an address that cannot be served is shown in a box, and the
@@ -81,7 +82,6 @@ private:
 
     void StartEnded(const TEscapedError& outcome);
     void AppendRow(const TLogRow& row);
-    void ShowError(const std::string& message);
     void UpdateActions();
     uint32_t PeriodMilliseconds() const;
     void ServeMetrics(const std::string& target);

@@ -22,6 +22,10 @@ void Exception::SetMessageFromUtf8(const std::string& utf8Message) {
     m_utf8Message = utf8Message;
 }
 
+std::string Exception::Utf8Text() const {
+    return m_utf8Message.empty() ? FromCp1251(m_message).toStdString() : m_utf8Message;
+}
+
 EConvertError EConvertError::InvalidInteger(const std::string& text) {
     return EConvertError("'" + text + "' is not a valid integer value");
 }

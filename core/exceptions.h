@@ -13,9 +13,13 @@ public:
     // keeps it whole for the user to read.
     static Exception FromUtf8(const std::string& utf8Message);
 
+    // In the code page, as every text below the widgets.
     const std::string& Message() const { return m_message; }
     // Empty when Message() says it all.
     const std::string& Utf8Message() const { return m_utf8Message; }
+    // The whole text in UTF-8, for whatever leaves the program as UTF-8 (a terminal, a UTF-8 message): the one
+    // place that chooses between the two texts, so that code-page bytes never pass for UTF-8.
+    std::string Utf8Text() const;
     void SetMessage(std::string message) {
         m_message = std::move(message);
         m_utf8Message.clear();

@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,8 +38,14 @@ TEST(CommandLine, BadArgumentsAreNamedInOneLine) {
 }
 
 TEST(CommandLine, OptionsWithValuesTakeTheNextArgumentOrTheTextAfterTheEqualsSign) {
-    const std::vector<TCommandLine::TOption> options = {{"period", "SECONDS", "Seconds between cycles."},
-                                                        {"help", "", "Show this help and exit."}};
+    const std::vector<TOption> options = {{.Name = "period",
+                                           .ValueName = "SECONDS",
+                                           .Help = "Seconds between cycles",
+                                           .Least = 1,
+                                           .Most = 60,
+                                           .Default = 5,
+                                           .SettingsKey = "Period"},
+                                          {.Name = "help", .Help = "Show this help and exit"}};
     const auto parsed = [&](std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "quorvane");
         return TCommandLine(arguments, options);
@@ -47,10 +55,24 @@ TEST(CommandLine, OptionsWithValuesTakeTheNextArgumentOrTheTextAfterTheEqualsSig
     EXPECT_EQ(parsed({"--period="}).Value("period"), "");
     EXPECT_TRUE(parsed({"--period="}).IsSet("period"));
     EXPECT_EQ(parsed({"--period"}).Error(), "option '--period' needs a value (SECONDS)");
-    EXPECT_NE(parsed({}).HelpText().find("\n  --period SECONDS      Seconds between cycles.\n"), std::string::npos);
+    // The help tells the range, the default and the window's key as they are declared.
+    EXPECT_NE(parsed({}).HelpText().find(
+                  "\n  --period SECONDS      Seconds between cycles, 1 to 60 (5 when not given; the\n"
+                  "                        window: Period= in its settings file).\n"),
+              std::string::npos)
+        << parsed({}).HelpText();
+    EXPECT_EQ(parsed({}).Number(options[0]), 5);
+    EXPECT_EQ(parsed({"--period", "60"}).Number(options[0]), 60);
 }
 
 TEST(CommandLine, TheProgramAnswersOnItsStreamsWithTheUsualExitCodes) {
+    // A refusal quoting Cyrillic, which the code page holds, still reaches the terminal in UTF-8.
+    QTemporaryDir dir;
+    QFile config(dir.filePath("run.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("период = 5\n");
+    config.close();
+    const std::string configPath = config.fileName().toStdString();
     struct Case {
         QStringList arguments;
         int exitCode;
@@ -63,6 +85,12 @@ TEST(CommandLine, TheProgramAnswersOnItsStreamsWithTheUsualExitCodes) {
                                "quorvane: unexpected argument 'extra'\nTry 'quorvane --help'.\n"},
                           Case{{"--headless", "--database", "db", "--duration", "nan"}, 2, "",
                                "quorvane: option '--duration' takes a time such as 3600, 90m, 12h or 7d\n"
+                               "Try 'quorvane --help'.\n"},
+                          Case{{"--headless", "--database", "db", "--config", config.fileName()}, 2, "",
+                               "quorvane: " + configPath + ":1: unknown option 'период'\n"
+                               "Try 'quorvane --help'.\n"},
+                          Case{{"--call-limit", "0"}, 2, "",
+                               "quorvane: option '--call-limit' takes a whole number from 1 to 3600\n"
                                "Try 'quorvane --help'.\n"}}) {
         QProcess program;
         program.start(QUORVANE_EXECUTABLE, c.arguments);
