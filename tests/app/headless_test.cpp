@@ -554,7 +554,8 @@ TEST_F(Headless, PrometheusSeesTheCutAsDownAndCountsItsSeconds) {
     const double restoredAt = UnixNow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Errors().find("Outage ended at ") != std::string::npos; }, 15000))
         << Errors();
-    QTest::qWait(2500); // a scrape or two after the recovery
+    // A scrape after the recovery, which holds the outage's whole length.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PrometheusValue(up, UnixNow()) == 1; }, 10000)) << Errors();
     const double recoveredAt = UnixNow();
     QProcess check; // what the probe serves is the text format as Prometheus's own tool reads it
     check.start("bash", {"-o", "pipefail", "-c",

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -138,11 +139,15 @@ TEST_F(SpinEdits, ArrowButtonsStepTakeTheFocusAndRepeatWhileHeld) {
     QTest::mouseClick(amount->DownButton(), Qt::LeftButton);
     EXPECT_EQ(amount->text(), "9");
 
-    // Held for 650 ms: one step at the press... then repeats after 400 ms and every 100 ms.
+    // Held: one step at the press, then repeats after 400 ms and every 100 ms; so the third step comes no sooner
+    // than 500 ms after the press (a coarse timer may fire up to 5 % early), and none after the release.
+    QElapsedTimer held;
+    held.start();
     QTest::mousePress(amount->UpButton(), Qt::LeftButton);
-    QTest::qWait(650);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return amount->Value() >= 12; }, 5000));
+    EXPECT_GE(held.elapsed(), 475);
     QTest::mouseRelease(amount->UpButton(), Qt::LeftButton);
-    const int steps = amount->Value() - 9;
-    EXPECT_GE(steps, 2);
-    EXPECT_LE(steps, 5);
+    const int released = amount->Value();
+    QTest::qWait(150);
+    EXPECT_EQ(amount->Value(), released);
 }

@@ -14,15 +14,6 @@ const QString SlowStatement =
     "execute block returns (n integer) as declare t timestamp; begin t = cast('now' as timestamp); n = 0; "
     "while (datediff(millisecond from t to cast('now' as timestamp)) < 300) do n = n + 1; suspend; end";
 
-// Attachments to the database other than isql's own.
-int Attachments(const std::string& database) {
-    const std::string out = TestServer::Isql(database, "select 'N=' || count(*) from mon$attachments "
-                                                       "where mon$system_flag = 0 and mon$attachment_id <> "
-                                                       "current_connection;");
-    const auto at = out.find("N=");
-    return at == std::string::npos ? -1 : std::stoi(out.substr(at + 2));
-}
-
 class StopAndRestore : public TestCycleFixture {
 protected:
     // Stop as the user presses it; returns how long until the run has handled it.
@@ -69,7 +60,7 @@ TEST_F(StopAndRestore, StopAtAnyMomentOfASlowCycleLeavesNoFailedRowAndALongCycle
         EXPECT_LT(StopMs(), 3000);
         EXPECT_EQ(FailedRows(), 0) << "attempt " << attempt << ": " << ErrorOfRow(log.RecordCount() - 1);
         EXPECT_TRUE(watcher.Boxes().empty());
-        EXPECT_EQ(Attachments(TestServer::Db1()), 0) << "attempt " << attempt;
+        EXPECT_EQ(TestServer::OwnAttachments(TestServer::Db1()), 0) << "attempt " << attempt;
     }
 
     // A hundred executions take thirty seconds; Stop ends the cycle at its next execution, without a row.
@@ -101,7 +92,7 @@ TEST_F(StopAndRestore, StopAtAnyMomentOfASlowCycleLeavesNoFailedRowAndALongCycle
     QTest::qWait(200); // an error of the run would reach the window by now
     EXPECT_TRUE(watcher.Boxes().empty()) << watcher.Boxes().front().text.toStdString();
     EXPECT_FALSE(Connected());
-    EXPECT_EQ(Attachments(slowCommit), 0) << "the failed commit left its attachment behind";
+    EXPECT_EQ(TestServer::OwnAttachments(slowCommit), 0) << "the failed commit left its attachment behind";
 }
 
 TEST_F(StopAndRestore, StartIntoAFrozenLinkCanBeStoppedAndGivesUpByItself) {
@@ -120,8 +111,9 @@ TEST_F(StopAndRestore, StartIntoAFrozenLinkCanBeStoppedAndGivesUpByItself) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.StateLine()->toolTip() == "Stopped"; }, 2000))
         << form.StateLine()->toolTip().toStdString();
     proxy->Restore();
-    QTest::qWait(2000); // the abandoned attach gets its answer now, and detaches again
-    EXPECT_EQ(Attachments(TestServer::Db1()), 0);
+    // The abandoned attach gets its answer now, and detaches again: its link closes.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return proxy->OpenConnections() == 0; }, 5000));
+    EXPECT_EQ(TestServer::OwnAttachments(TestServer::Db1()), 0);
     EXPECT_FALSE(Connected());
 
     // With a short call limit the attach gives up by itself, as a call would, with the error box.
@@ -155,11 +147,12 @@ TEST_F(StopAndRestore, AnAttemptInFlightNeverOutlivesItsRunWhetherItFailsOrSucce
     EnterServer(TestServer::Db3());
     Start();
     proxy->Restore();
-    QTest::qWait(2000);
+    // The late success of the old attempt is detached again: its link closes.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return proxy->OpenConnections() == 0; }, 5000));
     Tick();
     EXPECT_EQ(ErrorOfRow(log.RecordCount() - 1), "");
     OnWorker([](TProbeRun& run) { EXPECT_EQ(run.FDB().DBName(), TestServer::Db3()); });
-    EXPECT_EQ(Attachments(TestServer::Db1()), 0);
+    EXPECT_EQ(TestServer::OwnAttachments(TestServer::Db1()), 0);
     StopMs();
     QTest::qWait(kRestoreConnectPeriodMs + 1000);
     EXPECT_FALSE(Connected()) << "a stopped run re-attaches to nothing";
@@ -175,7 +168,7 @@ TEST_F(StopAndRestore, AnAttemptInFlightNeverOutlivesItsRunWhetherItFailsOrSucce
     Tick();
     EXPECT_EQ(ErrorOfRow(log.RecordCount() - 1), "");
     EXPECT_TRUE(Connected());
-    EXPECT_EQ(Attachments(TestServer::Db1()), 1);
+    EXPECT_EQ(TestServer::OwnAttachments(TestServer::Db1()), 1);
     EXPECT_TRUE(watcher.Boxes().empty());
     StopMs();
 }

@@ -26,15 +26,6 @@ struct TForm {
     }
 };
 
-// User attachments of this checkout's dialect-1 database, as the server's monitoring tables show them.
-int ServerAttachmentsOfDb1() {
-    const std::string output = TestServer::Isql(
-        TestServer::Db1(), "select 'N=' || count(*) from mon$attachments "
-                           "where mon$system_flag = 0 and mon$attachment_id <> current_connection;");
-    const size_t at = output.find("N=");
-    return at == std::string::npos ? -1 : std::stoi(output.substr(at + 2));
-}
-
 } // namespace
 
 TEST(DatabaseAttach, AttachesOnceKeepsTheClockDifferenceAndTellsItsLinks) {
@@ -252,7 +243,7 @@ TEST(DatabaseDestruction, DetachesWithForceEndsTransactionsAndReleasesEveryone) 
     FDB->RegisterQueryLink(&link);
     FDB->SetConnected(true);
     TRO.StartTransaction();
-    ASSERT_EQ(ServerAttachmentsOfDb1(), 1);
+    ASSERT_EQ(TestServer::OwnAttachments(TestServer::Db1()), 1);
     link.notices.clear();
     // Even a handler that refuses the detach does not keep the attachment of a connection that goes away.
     FDB->BeforeDisconnect = [](TComponent&) { throw Exception("refused"); };
@@ -261,7 +252,7 @@ TEST(DatabaseDestruction, DetachesWithForceEndsTransactionsAndReleasesEveryone) 
     EXPECT_FALSE(TRO.Active());
     EXPECT_TRUE(TRO.Databases().empty());
     EXPECT_EQ(link.notices, (std::vector<std::string>{"detaching", "detached", "database freeing"}));
-    EXPECT_EQ(ServerAttachmentsOfDb1(), 0);
+    EXPECT_EQ(TestServer::OwnAttachments(TestServer::Db1()), 0);
     databases = 0;
     ForEachDatabase([&](TFbBaseDatabase&) { ++databases; });
     EXPECT_EQ(databases, 0);

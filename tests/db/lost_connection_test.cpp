@@ -96,10 +96,13 @@ TEST_F(LostConnection, EveryAttachedConnectionIsHandledWhenTheSenderIsUnknown) {
     EXPECT_TRUE(m_fdb.RestoreTimer()->isActive());
 }
 
-// A database of this checkout's own, shut down and brought online again by the test.
+// A database of this test's own, shut down and brought online again by it (the tests beside it on the server
+// have their own).
 class ShutdownDatabase {
 public:
-    ShutdownDatabase() : m_name(TestServer::OnServer(TestServer::DbDir() + "/shutdown.fdb")) {
+    ShutdownDatabase()
+        : m_name(TestServer::OnServer(TestServer::DbDir() + "/shutdown-" +
+                                      testing::UnitTest::GetInstance()->current_test_info()->name() + ".fdb")) {
         std::filesystem::remove(TestServer::LocalPath(m_name));
         TestServer::Isql("", "create database '" + m_name + "' user '" + TestServer::User() + "' password '" +
                                  TestServer::Password() + "' default character set WIN1251;");

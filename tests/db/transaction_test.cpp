@@ -9,6 +9,7 @@
 #include "tests/support/recording_client_library.h"
 #include "tests/support/test_server.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -236,23 +237,26 @@ TEST(Transaction, LostTransactionEndsWithoutAServerCallOnlyWhenForcedOrAsItsTime
 TEST(Transaction, IdleTimeoutsEndTheTransactionAndThenDetachTheConnection) {
     TForm f;
     f.FDB.SetConnected(true);
+    // Each time-out with how long after the last use it came: never before a whole idle interval (a coarse
+    // timer may fire up to 5 % early).
+    QElapsedTimer sinceUse;
     std::vector<std::string> timeouts;
-    f.TRO.OnTimeout = [&](TComponent& sender) { timeouts.push_back(sender.Name()); };
-    f.FDB.OnTimeout = [&](TComponent& sender) { timeouts.push_back(sender.Name()); };
+    const auto heard = [&](TComponent& sender) {
+        EXPECT_GE(sinceUse.elapsed(), 38) << sender.Name();
+        timeouts.push_back(sender.Name());
+    };
+    f.TRO.OnTimeout = heard;
+    f.FDB.OnTimeout = heard;
     f.TRO.SetTimeoutAction(TACommit);
     f.TRO.SetTimeout(40);
+    sinceUse.start();
     f.TRO.StartTransaction();
-    QTest::qWait(20);
-    EXPECT_TRUE(f.TRO.Active());
-    for (int i = 0; i < 50 && f.TRO.Active(); ++i)
-        QTest::qWait(10);
-    EXPECT_FALSE(f.TRO.Active());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.TRO.Active(); }, 2000));
     EXPECT_TRUE(f.FDB.Connected());
 
+    sinceUse.start();
     f.FDB.SetTimeout(40);
-    for (int i = 0; i < 50 && f.FDB.Connected(); ++i)
-        QTest::qWait(10);
-    EXPECT_FALSE(f.FDB.Connected());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.FDB.Connected(); }, 2000));
     EXPECT_EQ(timeouts, (std::vector<std::string>{"TRO", "FDB"}));
 }
 

@@ -49,17 +49,20 @@ TEST(ProbeMetrics, AScrapeDuringAHungCallSeesTheOutageAndItsCauseAndTheCountersG
     const double goodEnd = UnixNow();
     row(4, std::nullopt);
     ledger->CallBegun();
+    const double callBegun = UnixNow();
     metrics.ReattachFailed(ServerNow(), network);
     EXPECT_EQ(Value(Scrape(metrics), R"(quorvane_up{target="site-a"})"), 1);
-    QTest::qSleep(1500);
 
-    const std::string hung = Scrape(metrics);
-    EXPECT_EQ(Value(hung, R"(quorvane_up{target="site-a"})"), 0);
+    std::string hung;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Value(hung = Scrape(metrics), R"(quorvane_up{target="site-a"})") == 0; }, 5000));
+    const double hungAt = UnixNow();
+    EXPECT_GE(hungAt - callBegun, 0.95) << "not before the call has waited a whole period";
     EXPECT_EQ(Value(hung, R"(quorvane_cycles_total{target="site-a",outcome="ok"})"), 1);
     EXPECT_EQ(Value(hung, R"(quorvane_outages_total{target="site-a",cause="no_answer"})"), 1);
     EXPECT_EQ(Value(hung, R"(quorvane_outage_info{target="site-a",cause="no_answer"})"), 1);
     EXPECT_EQ(Value(hung, R"(quorvane_outage_info{target="site-a",cause="network"})"), 0);
-    EXPECT_NEAR(Value(hung, R"(quorvane_outage_seconds_total{target="site-a"})"), 1.5, 0.3);
+    EXPECT_NEAR(Value(hung, R"(quorvane_outage_seconds_total{target="site-a"})"), hungAt - goodEnd, 0.05);
     EXPECT_NEAR(Value(hung, R"(quorvane_outage_start_timestamp_seconds{target="site-a"})"), goodEnd, 0.05);
     EXPECT_NEAR(Value(hung, R"(quorvane_last_success_timestamp_seconds{target="site-a"})"), goodEnd, 0.05);
     EXPECT_NEAR(Value(hung, R"(quorvane_server_clock_offset_seconds{target="site-a"})"), 3600, 0.05);
@@ -77,12 +80,13 @@ TEST(ProbeMetrics, AScrapeDuringAHungCallSeesTheOutageAndItsCauseAndTheCountersG
     EXPECT_EQ(Value(lost, R"(quorvane_outage_info{target="site-a",cause="network"})"), 1);
     EXPECT_EQ(Value(lost, R"(quorvane_failed_cycles_total{target="site-a",cause="network"})"), 1);
     row(3, std::nullopt);
+    const double recoveredAt = UnixNow();
     const std::string recovered = Scrape(metrics);
     EXPECT_EQ(Value(recovered, R"(quorvane_up{target="site-a"})"), 1);
     EXPECT_EQ(Value(recovered, R"(quorvane_outage_start_timestamp_seconds{target="site-a"})"), 0);
     EXPECT_EQ(Value(recovered, R"(quorvane_outage_info{target="site-a",cause="network"})"), 0);
     const double outageSeconds = Value(recovered, R"(quorvane_outage_seconds_total{target="site-a"})");
-    EXPECT_NEAR(outageSeconds, 1.5, 0.3);
+    EXPECT_NEAR(outageSeconds, recoveredAt - goodEnd, 0.05);
     ledger->Stopped(ServerNow());
     metrics.Stopped(ServerNow());
     EXPECT_EQ(Value(Scrape(metrics), R"(quorvane_up{target="site-a"})"), 0);

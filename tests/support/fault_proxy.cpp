@@ -233,6 +233,11 @@ int FaultProxy::AcceptedConnections() const {
     return m_accepted;
 }
 
+int FaultProxy::OpenConnections() const {
+    std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
 void FaultProxy::SetMode(Mode mode) {
     std::unique_lock lock(m_mutex);
     m_requested = mode;
@@ -262,6 +267,7 @@ void FaultProxy::Run() {
             if (m_appliedCount != m_requestCount) {
                 mode = m_requested;
                 ApplyMode(mode == Mode::Cut, pairs, m_listener, m_port);
+                m_open = static_cast<int>(pairs.size());
                 m_appliedCount = m_requestCount;
                 m_applied.notify_all();
             }
@@ -288,10 +294,11 @@ void FaultProxy::Run() {
         if (mode == Mode::Relaying)
             RelayPolled(pairs, polled, firstPair, allowance);
         std::erase_if(pairs, [](const Pair& pair) { return !pair.open; });
-        if (m_listener >= 0 && (polled[1].revents & POLLIN) && AcceptPair(m_listener, m_serverPort, pairs)) {
-            std::lock_guard lock(m_mutex);
-            ++m_accepted;
-        }
+        const bool accepted = m_listener >= 0 && (polled[1].revents & POLLIN) &&
+                              AcceptPair(m_listener, m_serverPort, pairs);
+        std::lock_guard lock(m_mutex);
+        m_accepted += accepted;
+        m_open = static_cast<int>(pairs.size());
     }
     for (Pair& pair : pairs)
         pair.Close();

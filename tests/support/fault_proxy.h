@@ -37,6 +37,8 @@ public:
 
     // Connections accepted since the proxy started (restore attempts show up here).
     int AcceptedConnections() const;
+    // Connections relayed now: one closes when its client (or the server) closes it, or at a cut.
+    int OpenConnections() const;
 
 private:
     enum class Mode { Relaying, Cut, Frozen };
@@ -58,6 +60,7 @@ private:
     unsigned m_appliedCount = 0;
     bool m_stop = false;
     int m_accepted = 0;
+    int m_open = 0;
     size_t m_bytesPerSecond = 0;
 
     std::thread m_thread;

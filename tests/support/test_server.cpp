@@ -93,3 +93,11 @@ std::string TestServer::Isql(const std::string& dbName, const std::string& scrip
     unlink(scriptPath);
     return output;
 }
+
+int TestServer::OwnAttachments(const std::string& dbName) {
+    const std::string output =
+        Isql(dbName, "select 'N=' || count(*) from mon$attachments where mon$system_flag = 0 and "
+                     "mon$remote_pid = " + std::to_string(getpid()) + ";");
+    const size_t at = output.find("N=");
+    return at == std::string::npos ? -1 : std::stoi(output.substr(at + 2));
+}

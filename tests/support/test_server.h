@@ -30,4 +30,8 @@ struct TestServer {
     static std::string Database(const std::string& fileName);
     // Runs isql-fb on a script against a database with the test credentials; returns its output.
     static std::string Isql(const std::string& dbName, const std::string& script);
+    // User attachments of this test process to that database, as the server's monitoring tables show them (by
+    // the client's process id): isql's own and those of the tests running beside it do not count. -1 when
+    // isql could not tell.
+    static int OwnAttachments(const std::string& dbName);
 };
