@@ -3,7 +3,6 @@
 #include "app/action.h"
 #include "app/escaped_errors.h"
 #include "app/memo_lines.h"
-#include "app/option_table.h"
 #include "app/save_dialog.h"
 #include "app/spin_edit.h"
 #include "core/exceptions.h"
@@ -43,8 +42,8 @@ const TOutageLedger& TTestCycle::Ledger() const {
     return *m_parts.probe.Ledger();
 }
 
-void TTestCycle::SetCallLimitSeconds(int64_t seconds) {
-    m_callLimitMs = static_cast<uint32_t>(Clamped(Option::CallLimit, seconds)) * 1000;
+void TTestCycle::SetCallLimitSeconds(int32_t seconds) {
+    m_callLimitMs = static_cast<uint32_t>(seconds) * 1000;
 }
 
 void TTestCycle::SetMetricsAddress(std::string address, std::string target) {

@@ -57,9 +57,9 @@ public:
     const std::string& JournalPath() const { return m_journalPath; }
     void SetJournalPath(std::string path) { m_journalPath = std::move(path); }
 
-    // How long one client call of the runs that Start begins may wait, in --call-limit's range (a value out
-    // of it is brought to the nearer end, as a stored value is).
-    void SetCallLimitSeconds(int64_t seconds);
+    // How long one client call of the runs that Start begins may wait, in --call-limit's range (the window
+    // brings a stored value into it).
+    void SetCallLimitSeconds(int32_t seconds);
     // Where the metrics are served (HOST:PORT; empty for nowhere), labelled with target (empty: the Database
     // text). The next Start begins serving them; an address that cannot be served is shown in a box, and the
     // run goes on without metrics.

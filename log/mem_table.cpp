@@ -413,7 +413,6 @@ void TMemTable::AppendRecord(const TLogRow& row) {
     std::lock_guard guard(m_lock);
     BeginAppend();
     m_buffer = StoredRecord(row);
-    m_modified = true;
     PostRecord();
 }
 
